@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+// A database failure: no connection, a rejected statement, a time-out.
+// The message names the data control and carries the server's own text,
+// never a password.
+class DataError : public std::runtime_error
+{
+public:
+    explicit DataError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message)
+    {
+    }
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// Update() found the row changed or deleted by someone else since it was read;
+// nothing was written.
+class UpdateConflict : public DataError
+{
+public:
+    using DataError::DataError;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "data/Installation.h"
+
+#include <QString>
+#include <stdexcept>
+
+class FileError : public std::runtime_error
+{
+public:
+    explicit FileError(const QString& message) : std::runtime_error(message.toStdString()) {}
+    QString message() const { return QString::fromStdString(what()); }
+};
+
+// True for an existing file (not a folder); false on any failure. Never throws.
+bool FileExists(const QString& path);
+// Creates or truncates the file and writes the text and CR LF (Windows-1252).
+// Failures are ignored.
+void WriteFile(const QString& path, const QString& Text);
+// Whole-file output that reports failure: the text followed by CR LF, Windows-1252.
+// Throws FileError naming the file.
+void writeTextLine(const QString& path, const QString& text);
+// Overwrites vesk_error.ini with one word and CR LF. Throws FileError.
+void writeProgressWord(const Installation& installation, const QString& word);

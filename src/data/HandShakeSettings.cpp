@@ -1,0 +1,3 @@
+#include "data/HandShakeSettings.h"
+
+void GetHandShakeSettings(const Installation&, QString&) {}

@@ -1,0 +1,3 @@
+#include "sqlconv/ConvertSQL.h"
+
+QString ConvertSQL(const QString& query) { return query; }

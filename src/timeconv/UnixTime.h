@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDateTime>
+#include <QtGlobal>
+#include <stdexcept>
+
+// Local date-times are the platform date value: days since 1899-12-30 00:00:00,
+// the time of day as the fraction of a day (1970-01-01 is day 25569).
+// Local time is a fixed offset behind UTC: 5 hours, 4 with daylight saving.
+
+// Local date-time to Unix stamp. A date-time without a 32-bit stamp gives just
+// the offset (18000 or 14400); check hasUnixStamp() first where that matters.
+qint32 veskTOunix(double localDateTime, bool daylightSaving);
+
+// Unix stamp to local date-time. Throws UnixTimeOverflow when the offset
+// subtraction leaves the 32-bit range.
+double veskFROMunix(qint32 stamp, bool daylightSaving);
+
+// Whether veskTOunix gives a real stamp for this local date-time.
+bool hasUnixStamp(double localDateTime, bool daylightSaving);
+
+class UnixTimeOverflow : public std::overflow_error
+{
+public:
+    using std::overflow_error::overflow_error;
+};
+
+// Conversions between the day count and QDateTime (no time zone: the calendar
+// date and time of day as they stand), to the millisecond.
+double toDayCount(const QDateTime& dateTime);
+QDateTime fromDayCount(double dayCount);
