@@ -1,0 +1,5 @@
+#include "settings/GetSetupDICfile.h"
+
+#include "data/frmadoHelper.h"
+
+void GetSetupDICfile(frmadoHelper&, const std::function<void(const QString&)>&) {}
