@@ -1,6 +1,50 @@
 #include "data/FileRoutines.h"
 
-bool FileExists(const QString&) { return false; }
-void WriteFile(const QString&, const QString&) {}
-void writeTextLine(const QString&, const QString&) {}
-void writeProgressWord(const Installation&, const QString&) {}
+#include "data/Cp1252.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+bool FileExists(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    try {
+        const QFileInfo info(path);
+        return info.exists() && info.isFile();
+    } catch (...) {
+        // Callers treat any doubt as "no such file".
+        return false;
+    }
+}
+
+void WriteFile(const QString& path, const QString& Text)
+{
+    try {
+        writeTextLine(path, Text);
+    } catch (const FileError&) {
+        // Nobody is told: callers of WriteFile expect a best-effort write.
+    }
+}
+
+void writeTextLine(const QString& path, const QString& text)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    if (path.isEmpty())
+        throw FileError(QStringLiteral("Cannot write a file without a name"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw FileError(QStringLiteral("Cannot write %1: %2").arg(shown, file.errorString()));
+    const QByteArray bytes = encodeCp1252(text) + "\r\n";
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    const QString reason = file.errorString();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError)
+        throw FileError(QStringLiteral("Cannot write %1: %2").arg(shown, reason));
+}
+
+void writeProgressWord(const Installation& installation, const QString& word)
+{
+    writeTextLine(installation.progressMarkerFile(), word);
+}
