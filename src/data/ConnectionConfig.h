@@ -8,6 +8,12 @@
 // installation folder): servers, databases and credentials of the fixed remote
 // connections, the embedded SQLite alternatives, and the default texts of the
 // helper's text fields. Nothing of it lives in the source or the binary.
+//
+//   [itemdb]      server= port= database= user= password=   or   sqlite=items.sqlite
+//   [catalogue]   same keys
+//   [directory]   same keys
+//   [suite]       sqlite=suite.sqlite  (optional: the suite's data source as an SQLite file)
+//   [textfields]  txtserverNAME= ... txtMarrowinFTPfolder=
 class ConnectionConfig
 {
 public:
@@ -17,29 +23,65 @@ public:
     QString filePath() const { return m_filePath; }
     // Empty when the file was read without problems.
     QString error() const { return m_error; }
+    bool fileFound() const { return m_fileFound; }
 
     // Connection string of a fixed remote connection ("itemdb", "catalogue",
-    // "directory"), in the MySQL driver form with the configured values filled in.
+    // "directory"), in the MySQL driver form with the configured values filled in
+    // (or the SQLite driver form for a group with sqlite=). A group with problems
+    // gives a string that resolve() turns into an error naming the file and key.
     QString remoteConnectionString(const QString& group) const;
-    // Default text of one of the helper's nine text fields; empty if not configured.
+    // Default text of one of the helper's nine text fields; null if not configured,
+    // empty (not null) if configured empty.
     QString textFieldDefault(const QString& fieldName) const;
+
+    bool hasKey(const QString& group, const QString& key) const;
+    QString value(const QString& group, const QString& key) const;
 
     // How a connection string resolves: used by DataControl.
     struct Target
     {
-        enum class Kind { Invalid, MySql, Sqlite, Odbc } kind = Kind::Invalid;
+        enum class Kind
+        {
+            Invalid,
+            MySql,
+            Sqlite,
+            Odbc
+        } kind = Kind::Invalid;
         QString host;
         int port = 3306;
         QString database; // database name, SQLite file or ODBC data source name
         QString user;
         QString password;
-        int options = 0; // driver option bits (2: found rows, 16384: BIGINT as INT)
-        QString error;   // why kind is Invalid; never contains a password
+        int options = 0;    // driver option bits (2: found rows, 16384: BIGINT as INT)
+        QString error;      // why kind is Invalid; never contains a password
+        QString dataSource; // for the suite's data source served from SQLite: its name
+
+        // Identifies the connection: equal keys may share an open connection state.
+        QString key() const;
+        // Server and database, file or data source name, for messages.
+        QString describe() const;
     };
     Target resolve(const QString& connectionString) const;
 
+    // Key/value pairs of an ODBC connection string, keys upper-cased; values in
+    // {braces} are unwrapped ("}}" stands for "}").
+    static QHash<QString, QString> parseOdbcString(const QString& text);
+    // Key/value pairs of an OLE DB connection string, keys upper-cased; values in
+    // double or single quotes are unwrapped (a doubled quote stands for one).
+    static QHash<QString, QString> parseOleDbString(const QString& text);
+    // A value written so that parseOdbcString() gives it back unchanged.
+    static QString odbcValue(const QString& value);
+
+    // The option bits of the design-time remote connection strings.
+    static constexpr int kDesignOptions = 16387;
+
 private:
+    QString installationDir() const;
+    QString absoluteFile(const QString& fileName) const;
+    QString groupProblem(const QString& group) const;
+
     QString m_filePath;
     QString m_error;
+    bool m_fileFound = false;
     QHash<QString, QHash<QString, QString>> m_groups; // group -> key -> value
 };

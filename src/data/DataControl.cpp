@@ -1,15 +1,432 @@
 #include "data/DataControl.h"
 
-#include "data/DataError.h"
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <limits>
+
+namespace {
+constexpr int kOptionFoundRows = 2;
+constexpr int kOptionBigIntAsInt = 16384;
+
+QString nextConnectionName(const QString& control)
+{
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("vesk-%1-%2").arg(control).arg(counter.fetchAndAddRelaxed(1) + 1);
+}
+
+const ConnectionConfig& emptyConfig()
+{
+    static const ConnectionConfig config;
+    return config;
+}
+
+struct Token
+{
+    QString text;
+    bool word = false;
+    bool quoted = false; // a quoted identifier
+};
+
+// The statement's tokens outside parentheses; literals and comments are skipped.
+QVector<Token> topLevelTokens(const QString& sql)
+{
+    QVector<Token> out;
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    const auto isWordChar = [](QChar c) {
+        return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') ||
+               c == QLatin1Char('.');
+    };
+    while (i < n) {
+        const QChar c = sql[i];
+        if (c.isSpace()) {
+            ++i;
+        } else if (c == QLatin1Char('-') && i + 1 < n && sql[i + 1] == QLatin1Char('-')) {
+            while (i < n && sql[i] != QLatin1Char('\n'))
+                ++i;
+        } else if (c == QLatin1Char('/') && i + 1 < n && sql[i + 1] == QLatin1Char('*')) {
+            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else if (c == QLatin1Char('\'')) {
+            ++i;
+            while (i < n) {
+                if (sql[i] == QLatin1Char('\\')) {
+                    i += 2;
+                } else if (sql[i] == QLatin1Char('\'')) {
+                    ++i;
+                    if (i < n && sql[i] == QLatin1Char('\''))
+                        ++i;
+                    else
+                        break;
+                } else {
+                    ++i;
+                }
+            }
+            out.append({QStringLiteral("'"), false, false});
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[')) {
+            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
+            const qsizetype end = sql.indexOf(close, i + 1);
+            const qsizetype stop = end < 0 ? n : end;
+            out.append({sql.mid(i + 1, stop - i - 1), false, true});
+            i = stop + 1;
+        } else if (c == QLatin1Char('(')) {
+            int depth = 0;
+            while (i < n) {
+                if (sql[i] == QLatin1Char('('))
+                    ++depth;
+                else if (sql[i] == QLatin1Char(')') && --depth == 0)
+                    break;
+                ++i;
+            }
+            ++i;
+            out.append({QStringLiteral("()"), false, false});
+        } else if (isWordChar(c)) {
+            const qsizetype start = i;
+            while (i < n && isWordChar(sql[i]))
+                ++i;
+            out.append({sql.mid(start, i - start), true, false});
+        } else {
+            out.append({QString(c), false, false});
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool isKeyword(const Token& t, const char* word)
+{
+    return t.word && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+// The one table a SELECT reads, for writing its rows back; empty with a reason otherwise.
+QString singleTable(const QString& sql, QString* problem)
+{
+    const QVector<Token> tokens = topLevelTokens(sql);
+    if (tokens.isEmpty() || !isKeyword(tokens[0], "SELECT")) {
+        *problem = QStringLiteral("only the rows of a SELECT can be written back");
+        return {};
+    }
+    for (const Token& t : tokens) {
+        for (const char* w : {"UNION", "GROUP", "HAVING", "INTERSECT", "EXCEPT"}) {
+            if (isKeyword(t, w)) {
+                *problem = QStringLiteral("the rows of a query with %1 cannot be written back")
+                               .arg(t.text.toUpper());
+                return {};
+            }
+        }
+    }
+    int from = -1;
+    for (int i = 0; i < tokens.size() && from < 0; ++i)
+        if (isKeyword(tokens[i], "FROM"))
+            from = i;
+    if (from < 0) {
+        *problem = QStringLiteral("the query reads no table");
+        return {};
+    }
+    QVector<Token> part;
+    for (int i = from + 1; i < tokens.size(); ++i) {
+        const Token& t = tokens[i];
+        bool end = t.text == QLatin1String(";");
+        for (const char* w :
+             {"WHERE", "ORDER", "LIMIT", "FOR", "LOCK", "PROCEDURE", "INTO", "WINDOW", "OFFSET"})
+            end = end || isKeyword(t, w);
+        if (end)
+            break;
+        part.append(t);
+    }
+    const auto isName = [](const Token& t) { return t.word || t.quoted; };
+    const bool plain = part.size() == 1 && isName(part[0]);
+    const bool aliased =
+        part.size() == 2 && isName(part[0]) && isName(part[1]) && !isKeyword(part[1], "JOIN");
+    const bool asAliased =
+        part.size() == 3 && isName(part[0]) && isKeyword(part[1], "AS") && isName(part[2]);
+    if (!plain && !aliased && !asAliased) {
+        *problem = QStringLiteral("the query does not read exactly one table");
+        return {};
+    }
+    return part[0].text;
+}
+
+bool isReadOnlyStatement(const QString& sql)
+{
+    const QVector<Token> tokens = topLevelTokens(sql);
+    return !tokens.isEmpty() && (isKeyword(tokens[0], "SELECT") || isKeyword(tokens[0], "SHOW"));
+}
+
+bool isConnectionLoss(const QSqlError& error)
+{
+    // Server gone away, lost during query, cannot connect, killed, connection reset.
+    static const QStringList codes = {QStringLiteral("2002"), QStringLiteral("2003"),
+                                      QStringLiteral("2006"), QStringLiteral("2013"),
+                                      QStringLiteral("2055"), QStringLiteral("1927"),
+                                      QStringLiteral("4031")};
+    return error.type() == QSqlError::ConnectionError || codes.contains(error.nativeErrorCode());
+}
+} // namespace
 
 DataControl::DataControl(QString name, QString connectionString, int commandType,
                          QString recordSource, const ConnectionConfig* config)
     : CommandType(commandType), RecordSource(std::move(recordSource)),
-      ConnectionString(std::move(connectionString)), m_name(std::move(name)), m_config(config)
+      ConnectionString(std::move(connectionString)), m_name(std::move(name)), m_config(config),
+      m_sqlConnectionName(nextConnectionName(m_name)),
+      m_tables(std::make_shared<RecordSet::TableInfoCache>())
 {
 }
-DataControl::~DataControl() = default;
-void DataControl::Refresh() { throw DataError(QStringLiteral("not connected")); }
-DataControl::Engine DataControl::engine() const { return Engine::Unknown; }
-QString DataControl::describe() const { return m_name; }
-QString DataControl::escapeLiteral(const QString& text) const { return text; }
+
+DataControl::~DataControl()
+{
+    m_recordset = RecordSet();
+    close();
+    if (QSqlDatabase::contains(m_sqlConnectionName))
+        QSqlDatabase::removeDatabase(m_sqlConnectionName);
+}
+
+void DataControl::close()
+{
+    if (QSqlDatabase::contains(m_sqlConnectionName)) {
+        QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+        db.close();
+    }
+    m_openKey.clear();
+    m_tables->clear();
+}
+
+ConnectionConfig::Target DataControl::resolve() const
+{
+    return (m_config ? *m_config : emptyConfig()).resolve(ConnectionString);
+}
+
+DataControl::Engine DataControl::engine() const
+{
+    switch (resolve().kind) {
+    case ConnectionConfig::Target::Kind::MySql:
+        return Engine::MySql;
+    case ConnectionConfig::Target::Kind::Sqlite:
+        return Engine::Sqlite;
+    case ConnectionConfig::Target::Kind::Odbc:
+        return Engine::Odbc;
+    case ConnectionConfig::Target::Kind::Invalid:
+        break;
+    }
+    return Engine::Unknown;
+}
+
+QString DataControl::describe() const
+{
+    return resolve().describe();
+}
+
+QString DataControl::escapeLiteral(const QString& text) const
+{
+    QString out = text;
+    out.remove(QChar(0)); // a NUL would end the text early on some engines
+    if (engine() == Engine::MySql)
+        out.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    out.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return out;
+}
+
+DataError DataControl::failure(const QString& what, const QString& password) const
+{
+    return DataError(
+        scrubSecret(QStringLiteral("%1 (%2): %3").arg(m_name, describe(), what), password));
+}
+
+bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
+{
+    const QString key = target.key();
+    if (QSqlDatabase::contains(m_sqlConnectionName)) {
+        QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+        if (db.isOpen() && key == m_openKey)
+            return true;
+    }
+    close();
+    m_recordset = RecordSet();
+    if (QSqlDatabase::contains(m_sqlConnectionName))
+        QSqlDatabase::removeDatabase(m_sqlConnectionName);
+
+    QString driver;
+    QString options;
+    switch (target.kind) {
+    case ConnectionConfig::Target::Kind::MySql:
+        driver = QStringLiteral("QMYSQL");
+        options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=15;MYSQL_OPT_READ_TIMEOUT=30;"
+                                 "MYSQL_OPT_WRITE_TIMEOUT=30");
+        if (target.options & kOptionFoundRows)
+            options += QStringLiteral(";CLIENT_FOUND_ROWS");
+        break;
+    case ConnectionConfig::Target::Kind::Sqlite:
+        driver = QStringLiteral("QSQLITE");
+        options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
+        // Opening a missing file would silently create an empty database.
+        if (!QFileInfo::exists(target.database))
+            throw failure(QStringLiteral("the database file does not exist"), target.password);
+        break;
+    case ConnectionConfig::Target::Kind::Odbc:
+        driver = QStringLiteral("QODBC");
+        options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15");
+        break;
+    case ConnectionConfig::Target::Kind::Invalid:
+        throw failure(target.error, target.password);
+    }
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        throw failure(QStringLiteral("the database driver %1 is not installed").arg(driver),
+                      target.password);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_sqlConnectionName);
+        db.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+        // Qt's ODBC driver takes a bare data source name, not "DSN=NAME;".
+        db.setDatabaseName(target.database);
+        if (target.kind == ConnectionConfig::Target::Kind::MySql) {
+            db.setHostName(target.host);
+            db.setPort(target.port);
+        }
+        db.setUserName(target.user);
+        db.setPassword(target.password);
+        db.setConnectOptions(options);
+        if (!db.open()) {
+            const QString text = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_sqlConnectionName);
+            throw failure(QStringLiteral("cannot connect: %1").arg(text), target.password);
+        }
+    }
+    m_openKey = key;
+    return false;
+}
+
+bool DataControl::runQuery(const QString& sql, const QVariantList& params,
+                           const ConnectionConfig::Target& target, QString* error, bool* lost)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    bool ok;
+    if (params.isEmpty()) {
+        ok = q.exec(sql);
+    } else {
+        ok = q.prepare(sql);
+        if (ok) {
+            for (const QVariant& p : params)
+                q.addBindValue(p);
+            ok = q.exec();
+        }
+    }
+    if (!ok) {
+        *error = q.lastError().text();
+        *lost = isConnectionLoss(q.lastError()) || !db.isOpen();
+        return false;
+    }
+
+    auto source = std::make_shared<RecordSet::Source>();
+    source->connectionName = m_sqlConnectionName;
+    source->control = m_name;
+    source->where = target.describe();
+    source->password = target.password;
+    source->mysql = target.kind == ConnectionConfig::Target::Kind::MySql;
+    source->tables = m_tables;
+    if (CommandType == 2)
+        source->table = RecordSource.trimmed();
+    else
+        source->table = singleTable(sql, &source->tableProblem);
+
+    if (!q.isSelect()) {
+        m_recordsAffected = q.numRowsAffected();
+        m_recordset.reset(source, {}, {}, {});
+        return true;
+    }
+    m_recordsAffected = -1;
+    const QSqlRecord record = q.record();
+    const bool bigintAsInt = source->mysql && (target.options & kOptionBigIntAsInt);
+    QStringList columns;
+    QVector<QMetaType> types;
+    QVector<bool> narrow;
+    for (int i = 0; i < record.count(); ++i) {
+        columns << record.fieldName(i);
+        QMetaType type = record.field(i).metaType();
+        const bool isBig = type.id() == QMetaType::LongLong || type.id() == QMetaType::ULongLong;
+        narrow << (bigintAsInt && isBig);
+        if (bigintAsInt && isBig)
+            type = QMetaType::fromType<int>();
+        types << type;
+    }
+    QVector<QVector<QVariant>> rows;
+    while (q.next()) {
+        QVector<QVariant> row(columns.size());
+        for (int i = 0; i < columns.size(); ++i) {
+            if (q.isNull(i))
+                continue; // stays a null QVariant
+            QVariant v = q.value(i);
+            if (narrow[i]) {
+                bool ok64 = false;
+                const qint64 n = v.toLongLong(&ok64);
+                // A value beyond 32 bits is kept whole rather than cut.
+                if (ok64 && n >= std::numeric_limits<qint32>::min() &&
+                    n <= std::numeric_limits<qint32>::max())
+                    v = QVariant(int(n));
+            }
+            row[i] = v;
+        }
+        rows.append(row);
+    }
+    if (q.lastError().isValid()) {
+        *error = q.lastError().text();
+        *lost = isConnectionLoss(q.lastError()) || !db.isOpen();
+        return false;
+    }
+    m_recordset.reset(source, columns, types, rows);
+    return true;
+}
+
+void DataControl::Refresh()
+{
+    const QVariantList params = std::exchange(Parameters, {});
+    const ConnectionConfig::Target target = resolve();
+    if (target.kind == ConnectionConfig::Target::Kind::Invalid)
+        throw failure(target.error, target.password);
+
+    QString sql;
+    if (CommandType == 1) {
+        sql = RecordSource;
+        if (sql.trimmed().isEmpty())
+            throw failure(QStringLiteral("no query text in RecordSource"), target.password);
+    } else if (CommandType == 2) {
+        if (RecordSource.trimmed().isEmpty())
+            throw failure(QStringLiteral("no table name in RecordSource"), target.password);
+    } else {
+        throw failure(QStringLiteral("CommandType %1 is not supported").arg(CommandType),
+                      target.password);
+    }
+
+    const bool reused = openIfNeeded(target);
+    if (CommandType == 2) {
+        QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+        sql = QStringLiteral("SELECT * FROM ") +
+              db.driver()->escapeIdentifier(RecordSource.trimmed(), QSqlDriver::TableName);
+    }
+
+    QString error;
+    bool lost = false;
+    if (runQuery(sql, params, target, &error, &lost))
+        return;
+    const bool mysql = target.kind == ConnectionConfig::Target::Kind::MySql;
+    if (lost || !mysql) {
+        // A connection that may be broken is dropped; the next use opens a new one.
+        close();
+        if (lost && reused && isReadOnlyStatement(sql)) {
+            openIfNeeded(target);
+            if (runQuery(sql, params, target, &error, &lost))
+                return;
+            if (lost)
+                close();
+        }
+    }
+    throw failure(error, target.password);
+}

@@ -1,19 +1,27 @@
 #pragma once
 
+#include "data/ConnectionConfig.h"
+#include "data/DataError.h"
 #include "data/RecordSet.h"
 
 #include <QString>
+#include <QVariantList>
 #include <memory>
-
-class ConnectionConfig;
 
 // A named, pre-configured database connection with one record set.
 // Every query runs the same way: set CommandType, set RecordSource,
 // optionally translate it, Refresh(), read Recordset().
+// UI thread only: the connection belongs to the thread that opened it.
 class DataControl
 {
 public:
-    enum class Engine { Unknown, MySql, Sqlite, Odbc };
+    enum class Engine
+    {
+        Unknown,
+        MySql,
+        Sqlite,
+        Odbc
+    };
 
     DataControl(QString name, QString connectionString, int commandType, QString recordSource,
                 const ConnectionConfig* config);
@@ -33,10 +41,13 @@ public:
     QVariantList Parameters;
 
     // Opens the connection if needed, runs RecordSource and replaces the record set.
-    // Throws DataError with the server's message.
+    // Throws DataError with the server's message. A connection found lost is
+    // closed and opened again (a query is retried once on the new connection).
     void Refresh();
     // The rows of the last Refresh(); an empty set before the first one.
     RecordSet& Recordset() { return m_recordset; }
+    // Rows changed by the last Refresh() of a statement that returns no rows; -1 otherwise.
+    int RecordsAffected() const { return m_recordsAffected; }
 
     // Which engine ConnectionString resolves to (opens nothing).
     Engine engine() const;
@@ -47,9 +58,23 @@ public:
     // so that no content can end the literal.
     QString escapeLiteral(const QString& text) const;
 
+    // The QSqlDatabase connection name this control owns (unique per instance).
+    QString connectionName() const { return m_sqlConnectionName; }
+    // Closes the connection; the next Refresh() opens it again.
+    void close();
+
 private:
+    ConnectionConfig::Target resolve() const;
+    bool openIfNeeded(const ConnectionConfig::Target& target);
+    bool runQuery(const QString& sql, const QVariantList& params,
+                  const ConnectionConfig::Target& target, QString* error, bool* lost);
+    DataError failure(const QString& what, const QString& password) const;
+
     QString m_name;
     const ConnectionConfig* m_config;
     RecordSet m_recordset;
     QString m_sqlConnectionName; // QSqlDatabase connection owned by this control
+    QString m_openKey;           // what the open connection was opened for
+    std::shared_ptr<RecordSet::TableInfoCache> m_tables;
+    int m_recordsAffected = -1;
 };

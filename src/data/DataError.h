@@ -26,3 +26,12 @@ class UpdateConflict : public DataError
 public:
     using DataError::DataError;
 };
+
+// Removes a secret from a text that is about to leave the data layer (server
+// messages may echo connection parameters).
+inline QString scrubSecret(QString text, const QString& secret)
+{
+    if (!secret.isEmpty())
+        text.replace(secret, QStringLiteral("****"));
+    return text;
+}

@@ -33,31 +33,35 @@ std::unique_ptr<frmadoHelper>& instanceSlot()
 } // namespace
 
 frmadoHelper::frmadoHelper(const Installation& installation, QObject* parent)
-    : QObject(parent),
-      m_installation(installation),
+    : QObject(parent), m_installation(installation),
       m_config(ConnectionConfig::load(installation.connectionsFile())),
       ado(QStringLiteral("ado"), kLocalDsn, 1, QString(), &m_config),
       ado2(QStringLiteral("ado2"), kLocalDsn, 1, QString(), &m_config),
       ado5(QStringLiteral("ado5"), kLocalDsn, 1, QString(), &m_config),
       ado3(QStringLiteral("ado3"), kLocalDsn, 1, QString(), &m_config),
-      adoOrvisto(QStringLiteral("adoOrvisto"), m_config.remoteConnectionString(QStringLiteral("directory")), 2,
-                 QString(), &m_config),
+      adoOrvisto(QStringLiteral("adoOrvisto"),
+                 m_config.remoteConnectionString(QStringLiteral("directory")), 2, QString(),
+                 &m_config),
       adoOrvisto1(QStringLiteral("adoOrvisto1"),
-                  m_config.remoteConnectionString(QStringLiteral("directory")), 2, QString(), &m_config),
+                  m_config.remoteConnectionString(QStringLiteral("directory")), 2, QString(),
+                  &m_config),
       adoGetPic(QStringLiteral("adoGetPic"), kLocalDsn, 1, QString(), &m_config),
       adoRemote(QStringLiteral("adoRemote"), kLocalDsnMixed, 1, QString(), &m_config),
       adoRemote2(QStringLiteral("adoRemote2"), kLocalDsnMixed, 1, QString(), &m_config),
       Adodc1(QStringLiteral("Adodc1"), kLocalDsnMixed, 1, QString(), &m_config),
       adoRemoteDetail(QStringLiteral("adoRemoteDetail"), kLocalDsnMixed, 1, QString(), &m_config),
       adoTool(QStringLiteral("adoTool"), kLocalDsn, 1, QString(), &m_config),
-      adoKB(QStringLiteral("adoKB"), m_config.remoteConnectionString(QStringLiteral("catalogue")), 2,
-            QStringLiteral("item"), &m_config),
-      adoKBvesk(QStringLiteral("adoKBvesk"), m_config.remoteConnectionString(QStringLiteral("itemdb")),
-                2, QStringLiteral("item"), &m_config),
-      adoKBvesk1(QStringLiteral("adoKBvesk1"), m_config.remoteConnectionString(QStringLiteral("itemdb")),
-                 2, QStringLiteral("item"), &m_config),
-      adoKBvesk2(QStringLiteral("adoKBvesk2"), m_config.remoteConnectionString(QStringLiteral("itemdb")),
-                 2, QStringLiteral("item"), &m_config),
+      adoKB(QStringLiteral("adoKB"), m_config.remoteConnectionString(QStringLiteral("catalogue")),
+            2, QStringLiteral("item"), &m_config),
+      adoKBvesk(QStringLiteral("adoKBvesk"),
+                m_config.remoteConnectionString(QStringLiteral("itemdb")), 2,
+                QStringLiteral("item"), &m_config),
+      adoKBvesk1(QStringLiteral("adoKBvesk1"),
+                 m_config.remoteConnectionString(QStringLiteral("itemdb")), 2,
+                 QStringLiteral("item"), &m_config),
+      adoKBvesk2(QStringLiteral("adoKBvesk2"),
+                 m_config.remoteConnectionString(QStringLiteral("itemdb")), 2,
+                 QStringLiteral("item"), &m_config),
       adoMarrowin(QStringLiteral("adoMarrowin"), marrowinTemplate(), 2, QString(), &m_config),
       txtserverNAME(m_config.textFieldDefault(QStringLiteral("txtserverNAME"))),
       txtdatabaseNAME(m_config.textFieldDefault(QStringLiteral("txtdatabaseNAME"))),
@@ -70,7 +74,7 @@ frmadoHelper::frmadoHelper(const Installation& installation, QObject* parent)
       txtMarrowinFTPfolder(m_config.textFieldDefault(QStringLiteral("txtMarrowinFTPfolder"))),
       m_pictures(adoGetPic, PictureServer)
 {
-    if (txtPortNumber.isEmpty() && m_config.textFieldDefault(QStringLiteral("txtPortNumber")).isNull())
+    if (!m_config.hasKey(QStringLiteral("textfields"), QStringLiteral("txtPortNumber")))
         txtPortNumber = QStringLiteral("3306");
 }
 
@@ -91,9 +95,9 @@ void frmadoHelper::setDefaultInstallation(const Installation& installation)
 
 QList<DataControl*> frmadoHelper::dataControls()
 {
-    return {&ado,       &ado2,        &ado5,    &ado3,            &adoOrvisto, &adoOrvisto1,
-            &adoGetPic, &adoRemote,   &adoRemote2, &Adodc1,       &adoRemoteDetail, &adoTool,
-            &adoKB,     &adoKBvesk,   &adoKBvesk1, &adoKBvesk2,   &adoMarrowin};
+    return {&ado,       &ado2,      &ado5,       &ado3,       &adoOrvisto,      &adoOrvisto1,
+            &adoGetPic, &adoRemote, &adoRemote2, &Adodc1,     &adoRemoteDetail, &adoTool,
+            &adoKB,     &adoKBvesk, &adoKBvesk1, &adoKBvesk2, &adoMarrowin};
 }
 
 void frmadoHelper::SET_marrowin_ADO()

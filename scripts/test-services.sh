@@ -1,0 +1,211 @@
+#!/usr/bin/env bash
+# Starts or stops the private services the database tests run against:
+#   scripts/test-services.sh start DIR   a MariaDB server with its data, socket and
+#                                        logs under DIR, a test user with a random
+#                                        password, and the ODBC data source
+#                                        ODBCCORVANDEL on an SQLite file in DIR;
+#                                        writes DIR/env.sh for the tests
+#   scripts/test-services.sh stop DIR    stops that server
+# Nothing outside DIR is touched: the ODBC files are named by ODBCSYSINI/ODBCINI.
+set -euo pipefail
+
+die() {
+    echo "test-services: $*" >&2
+    exit 1
+}
+
+[ $# -eq 2 ] || die "usage: $0 start|stop DIR"
+action=$1
+mkdir -p "$2" || die "cannot create $2"
+dir=$(cd "$2" && pwd)
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Server programs live in sbin on Debian, which is not always on PATH.
+find_program() {
+    local name candidate
+    for name in "$@"; do
+        for candidate in "$(command -v "$name" 2>/dev/null || true)" "/usr/sbin/$name" \
+            "/usr/bin/$name" "/usr/local/sbin/$name" "/usr/local/bin/$name"; do
+            if [ -n "$candidate" ] && [ -x "$candidate" ]; then
+                echo "$candidate"
+                return 0
+            fi
+        done
+    done
+    return 1
+}
+
+find_sqlite_odbc_driver() {
+    local f
+    if command -v dpkg >/dev/null 2>&1; then
+        f=$(dpkg -L libsqliteodbc 2>/dev/null | grep -E '/libsqlite3odbc[^/]*\.so$' | head -n 1 || true)
+        if [ -n "$f" ] && [ -f "$f" ]; then
+            echo "$f"
+            return 0
+        fi
+    fi
+    for f in /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so /usr/lib/*/odbc/libsqlite3odbc.so \
+        /usr/lib/odbc/libsqlite3odbc.so /usr/lib64/libsqlite3odbc.so /usr/local/lib/libsqlite3odbc.so; do
+        if [ -f "$f" ]; then
+            echo "$f"
+            return 0
+        fi
+    done
+    f=$(find /usr/lib /usr/lib64 /usr/local/lib -name 'libsqlite3odbc*.so' 2>/dev/null | head -n 1 || true)
+    [ -n "$f" ] && echo "$f"
+}
+
+port_in_use() {
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+stop_services() {
+    if [ -x "$dir/mysql-ctl.sh" ]; then
+        "$dir/mysql-ctl.sh" stop
+    else
+        echo "test-services: no server was started in $dir" >&2
+    fi
+}
+
+start_services() {
+    local installdb mariadbd admin client isql
+    installdb=$(find_program mariadb-install-db mysql_install_db) ||
+        die "mariadb-install-db not found (package mariadb-server)"
+    mariadbd=$(find_program mariadbd mysqld) || die "mariadbd not found (package mariadb-server)"
+    admin=$(find_program mariadb-admin mysqladmin) || die "mariadb-admin not found (package mariadb-client)"
+    client=$(find_program mariadb mysql) || die "mariadb client not found (package mariadb-client)"
+    isql=$(find_program isql) || die "isql not found (package unixodbc)"
+    local driver
+    driver=$(find_sqlite_odbc_driver) || true
+    [ -n "$driver" ] || die "the SQLite ODBC driver libsqlite3odbc.so was not found (package libsqliteodbc)"
+
+    if [ -f "$dir/mysqld.pid" ] && kill -0 "$(cat "$dir/mysqld.pid")" 2>/dev/null; then
+        die "a server is already running for $dir; stop it first"
+    fi
+    local socket="$dir/mysqld.sock"
+    [ ${#socket} -lt 100 ] || die "$dir is too long a path for a unix socket; use a shorter DIR"
+
+    rm -rf "$dir/data"
+    mkdir -p "$dir/data" "$dir/odbc"
+    "$installdb" --no-defaults --user=root --datadir="$dir/data" --skip-test-db \
+        --auth-root-authentication-method=socket >"$dir/install-db.log" 2>&1 ||
+        die "mariadb-install-db failed; see $dir/install-db.log"
+
+    local port="" try
+    for try in $(seq 1 50); do
+        try=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))
+        if ! port_in_use "$try"; then
+            port=$try
+            break
+        fi
+    done
+    [ -n "$port" ] || die "no free TCP port found"
+
+    # The control script starts and stops this same server; tests call it too.
+    cat >"$dir/mysql-ctl.sh" <<EOF
+#!/usr/bin/env bash
+# start|stop the private MariaDB server of $dir
+set -euo pipefail
+pidfile='$dir/mysqld.pid'
+running() { [ -f "\$pidfile" ] && kill -0 "\$(cat "\$pidfile")" 2>/dev/null; }
+case "\${1:-}" in
+start)
+    if running; then exit 0; fi
+    setsid '$mariadbd' --no-defaults --user=root --datadir='$dir/data' --socket='$socket' \\
+        --port=$port --bind-address=127.0.0.1 --pid-file="\$pidfile" \\
+        --log-error='$dir/mysqld.err' --skip-name-resolve --max-connections=500 \\
+        --innodb-buffer-pool-size=64M --character-set-server=utf8mb4 \\
+        </dev/null >>'$dir/mysqld.out' 2>&1 &
+    for _ in \$(seq 1 120); do
+        if '$admin' --no-defaults --socket='$socket' -uroot ping >/dev/null 2>&1; then exit 0; fi
+        sleep 0.5
+    done
+    echo "mysql-ctl: the server did not answer within 60 s; see $dir/mysqld.err" >&2
+    tail -n 20 '$dir/mysqld.err' >&2 || true
+    exit 1
+    ;;
+stop)
+    if ! running; then exit 0; fi
+    pid=\$(cat "\$pidfile")
+    '$admin' --no-defaults --socket='$socket' -uroot shutdown >/dev/null 2>&1 || kill "\$pid" 2>/dev/null || true
+    for _ in \$(seq 1 120); do
+        if ! kill -0 "\$pid" 2>/dev/null; then exit 0; fi
+        sleep 0.5
+    done
+    kill -9 "\$pid" 2>/dev/null || true
+    ;;
+status)
+    running
+    ;;
+*)
+    echo "usage: \$0 start|stop|status" >&2
+    exit 2
+    ;;
+esac
+EOF
+    chmod +x "$dir/mysql-ctl.sh"
+    "$dir/mysql-ctl.sh" start || die "the MariaDB server did not start"
+
+    local user=vesk_test password
+    password=$(head -c 64 /dev/urandom | base64 | tr -dc 'A-Za-z0-9' | head -c 24)
+    [ ${#password} -ge 16 ] || die "could not make a password"
+    "$client" --no-defaults --socket="$socket" -uroot <<EOF || die "could not create the test user"
+CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
+CREATE USER '$user'@'localhost' IDENTIFIED BY '$password';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'localhost';
+FLUSH PRIVILEGES;
+EOF
+    "$client" --no-defaults --host=127.0.0.1 --port="$port" -u"$user" -p"$password" \
+        -e 'SELECT 1' >/dev/null || die "the test user cannot log in over TCP"
+
+    # ODBC: driver and data source in files of our own, never /etc.
+    local odbcdb="$dir/suite-odbc.sqlite"
+    cat >"$dir/odbc/odbcinst.ini" <<EOF
+[VESK SQLite3]
+Description=SQLite3 ODBC driver
+Driver=$driver
+Setup=$driver
+Threading=2
+EOF
+    : >"$dir/odbc/odbc.ini"
+    cat >"$dir/odbc/user-odbc.ini" <<EOF
+[ODBCCORVANDEL]
+Description=suite database for the tests
+Driver=VESK SQLite3
+Database=$odbcdb
+Timeout=5000
+EOF
+    rm -f "$odbcdb"
+    export ODBCSYSINI="$dir/odbc" ODBCINI="$dir/odbc/user-odbc.ini"
+    # isql runs one statement per line.
+    sed -e 's/--.*$//' "$repo/sql/sqlite/suite.sql" | tr '\n' ' ' | sed -e 's/;/;\n/g' |
+        grep -v '^[[:space:]]*$' | "$isql" ODBCCORVANDEL -b >"$dir/odbc-setup.log" 2>&1 ||
+        die "the ODBC data source ODBCCORVANDEL does not work; see $dir/odbc-setup.log"
+    echo "SELECT COUNT(*) FROM employees;" | "$isql" ODBCCORVANDEL -b >>"$dir/odbc-setup.log" 2>&1 ||
+        die "the ODBC data source ODBCCORVANDEL does not work; see $dir/odbc-setup.log"
+    [ -f "$odbcdb" ] || die "the ODBC data source did not create $odbcdb"
+
+    {
+        echo "# Written by scripts/test-services.sh start"
+        printf 'export VESK_TEST_MYSQL_HOST=%q\n' 127.0.0.1
+        printf 'export VESK_TEST_MYSQL_PORT=%q\n' "$port"
+        printf 'export VESK_TEST_MYSQL_SOCKET=%q\n' "$socket"
+        printf 'export VESK_TEST_MYSQL_USER=%q\n' "$user"
+        printf 'export VESK_TEST_MYSQL_PASSWORD=%q\n' "$password"
+        printf 'export VESK_TEST_MYSQL_CTL=%q\n' "$dir/mysql-ctl.sh"
+        printf 'export ODBCSYSINI=%q\n' "$dir/odbc"
+        printf 'export ODBCINI=%q\n' "$dir/odbc/user-odbc.ini"
+        printf 'export VESK_TEST_ODBC_DATABASE=%q\n' "$odbcdb"
+        printf 'export VESK_TEST_ODBC_DRIVER=%q\n' "$driver"
+    } >"$dir/env.sh"
+    chmod 600 "$dir/env.sh"
+    echo "test-services: MariaDB on 127.0.0.1:$port, ODBC data source ODBCCORVANDEL on $odbcdb"
+    echo "test-services: source $dir/env.sh before running the tests"
+}
+
+case "$action" in
+start) start_services ;;
+stop) stop_services ;;
+*) die "usage: $0 start|stop DIR" ;;
+esac
