@@ -1,3 +1,27 @@
 #include "data/HandShakeSettings.h"
 
-void GetHandShakeSettings(const Installation&, QString&) {}
+#include "data/FieldReader.h"
+#include "data/FileRoutines.h"
+
+#include <QDir>
+
+void GetHandShakeSettings(const Installation& installation, QString& pictureServer)
+{
+    writeProgressWord(installation, QStringLiteral("handshakesettings"));
+    const QString path = installation.handshakeSettingsFile();
+    if (!FileExists(path))
+        return;
+    const QString shown = QDir::toNativeSeparators(path);
+    auto reader = FieldReader::open(path);
+    if (!reader)
+        throw FileError(QStringLiteral("Cannot read %1").arg(shown));
+    std::optional<QString> field;
+    for (int i = 1; i <= 4; ++i) {
+        field = reader->next();
+        if (!field) {
+            throw FileError(
+                QStringLiteral("%1 ends after %2 of its four fields").arg(shown).arg(i - 1));
+        }
+    }
+    pictureServer = *field;
+}
