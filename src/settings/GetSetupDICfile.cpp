@@ -1,5 +1,186 @@
 #include "settings/GetSetupDICfile.h"
 
+#include "data/DataError.h"
+#include "data/FieldReader.h"
+#include "data/FileRoutines.h"
 #include "data/frmadoHelper.h"
+#include "sqlconv/ConvertSQL.h"
 
-void GetSetupDICfile(frmadoHelper&, const std::function<void(const QString&)>&) {}
+#include <QVariant>
+#include <array>
+#include <cmath>
+#include <exception>
+#include <optional>
+
+namespace {
+constexpr int kItemCount = 147;
+
+// Each step of the reader stands alone: a failing step is abandoned and the
+// next one runs. Returns whether the step completed.
+template <typename Step> bool runStep(Step&& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::exception&) {
+        // DataError, FileError and anything else the step ran into.
+        return false;
+    }
+}
+
+// Items 1..147 of setup.dic; positions that could not be read stay empty.
+std::array<QString, kItemCount + 1> readSetupItems(const QString& path)
+{
+    std::array<QString, kItemCount + 1> items;
+    auto reader = FieldReader::open(path);
+    if (!reader)
+        return items;
+    for (int i = 1; i <= kItemCount; ++i) {
+        const auto item = reader->next();
+        if (!item)
+            break;
+        items[i] = *item;
+    }
+    return items;
+}
+
+double toNumber(const QVariant& value)
+{
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        throw DataError(QStringLiteral("Not a number: %1").arg(value.toString()));
+    return number;
+}
+
+// The value of a column of the current row, or nothing when it is Null.
+// A missing column or a missing row throws DataError.
+std::optional<QVariant> column(DataControl& control, const QString& name)
+{
+    const QVariant value = control.Recordset().Fields(name);
+    if (value.isNull())
+        return std::nullopt;
+    return value;
+}
+
+// Item 27 names the printer port as "Printer3", "PRINTER 3" or just "3".
+std::optional<qint16> printerPortFromItem(const QString& item)
+{
+    const QString text = item.toUpper().remove(QStringLiteral("PRINTER")).trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        return std::nullopt;
+    // Halves go to the even neighbour: 2.5 gives 2, 3.5 gives 4.
+    const double rounded = number - std::remainder(number, 1.0);
+    if (rounded < -32768.0 || rounded > 32767.0)
+        return std::nullopt;
+    return static_cast<qint16>(rounded);
+}
+} // namespace
+
+void GetSetupDICfile(frmadoHelper& helper,
+                     const std::function<void(const QString& logoPath)>& loadLogo)
+{
+    const Installation& installation = helper.installation();
+    // Not covered by the step rule: a marker that cannot be written goes to the caller.
+    writeProgressWord(installation, QStringLiteral("setup"));
+
+    const auto items = readSetupItems(installation.setupDicFile());
+    helper.CompName = items[11];
+    helper.CompStreet = items[12];
+    helper.CompCity = items[13];
+    helper.CompState = items[14];
+    helper.CompZip = items[15];
+    helper.CompPhone = items[16];
+    helper.CompFax = items[17];
+    helper.CompLogo = items[20];
+    helper.PicFolder = items[19];
+    helper.PictureServer = items[19];
+    helper.RepairPicServer = items[147];
+    helper.AppraisalTemp = items[64];
+    helper.Card1 = items[52];
+    helper.Card2 = items[53];
+
+    if (const auto port = printerPortFromItem(items[27]))
+        helper.PrinterCom = *port;
+
+    if (loadLogo)
+        runStep([&] { loadLogo(items[20]); });
+
+    DataControl& ado = helper.ado;
+    ado.CommandType = 1;
+    ado.RecordSource = QStringLiteral("SELECT * FROM employees ORDER BY EmployeeID");
+    // A failed query leaves the previous record set behind; it must not be read.
+    if (runStep([&] { ado.Refresh(); })) {
+        runStep([&] {
+            if (const auto v = column(ado, QStringLiteral("FedTax")))
+                helper.Tax1 = toNumber(*v);
+        });
+        runStep([&] {
+            if (const auto v = column(ado, QStringLiteral("FedName")))
+                helper.Tax1Name = v->toString();
+        });
+        runStep([&] {
+            if (const auto v = column(ado, QStringLiteral("ProTax")))
+                helper.Tax2 = toNumber(*v);
+        });
+        runStep([&] {
+            if (const auto v = column(ado, QStringLiteral("ProName")))
+                helper.Tax2Name = v->toString();
+        });
+    }
+
+    runStep([&] { writeProgressWord(installation, QStringLiteral("camerachoice")); });
+    const auto camera = readFirstField(installation.cameraChoiceFile());
+    helper.CameraChoice = QStringLiteral("10");
+    if (camera == QStringLiteral("XP"))
+        helper.CameraChoice = QStringLiteral("XP");
+
+    DataControl& ado5 = helper.ado5;
+    ado5.CommandType = 1;
+    ado5.RecordSource = QStringLiteral("SELECT * FROM Employees ORDER BY EmployeeID");
+    runStep([&] { ado5.RecordSource = ConvertSQL(ado5.RecordSource); });
+    const bool smsRowRead = runStep([&] { ado5.Refresh(); });
+    if (smsRowRead)
+        runStep([&] { ado5.Recordset().MoveFirst(); });
+
+    const struct
+    {
+        const char* column;
+        double* field;
+        double fallback;
+    } numbers[] = {
+        {"SMSDiscount", &helper.SMSDiscount, 100},
+        {"SMSRetailValue", &helper.SMSRetailValue, 999999},
+        {"SMSReturnValue", &helper.SMSReturnValue, 999999},
+    };
+    for (const auto& n : numbers) {
+        *n.field = n.fallback;
+        if (smsRowRead) {
+            runStep([&] {
+                if (const auto v = column(ado5, QString::fromLatin1(n.column)))
+                    *n.field = toNumber(*v);
+            });
+        }
+    }
+    const std::pair<const char*, QString*> texts[] = {
+        {"SMSDayEndPhone", &helper.SMSDayEndPhone},
+        {"SMSDiscountPhone", &helper.SMSDiscountPhone},
+        {"SMSItemDeletePhone", &helper.SMSItemDeletePhone},
+        {"SMSLogInLogOutPhone", &helper.SMSLogInLogOutPhone},
+        {"SMSRetailValuePhone", &helper.SMSRetailValuePhone},
+        {"SMSReturnValuePhone", &helper.SMSReturnValuePhone},
+    };
+    for (const auto& [name, field] : texts) {
+        *field = QString();
+        if (smsRowRead) {
+            runStep([&] {
+                if (const auto v = column(ado5, QString::fromLatin1(name)))
+                    *field = v->toString();
+            });
+        }
+    }
+}

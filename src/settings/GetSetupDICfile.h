@@ -10,4 +10,5 @@ class frmadoHelper;
 // logo picture path of setup.dic (possibly empty); the window layer loads it
 // into the hidden logo window. Throws FileError only when the first progress
 // word cannot be written; every later step is skipped on failure.
-void GetSetupDICfile(frmadoHelper& helper, const std::function<void(const QString& logoPath)>& loadLogo);
+void GetSetupDICfile(frmadoHelper& helper,
+                     const std::function<void(const QString& logoPath)>& loadLogo);
