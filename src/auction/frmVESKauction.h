@@ -1,8 +1,25 @@
 #pragma once
 
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDateTimeEdit>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QString>
+#include <QTableWidget>
+#include <QTimer>
 #include <QWidget>
 
+#include <memory>
+#include <vector>
+
+class Clock;
 class frmadoHelper;
+class frmLOGO;
 
 // The program's start-up window and its only working window.
 class frmVESKauction : public QWidget
@@ -10,14 +27,146 @@ class frmVESKauction : public QWidget
     Q_OBJECT
 public:
     explicit frmVESKauction(frmadoHelper& helper, QWidget* parent = nullptr);
+    ~frmVESKauction() override;
 
     // The start-up sequence. False when the program is to end (no store identifier).
     bool Form_Load();
 
+    // The controls, in their creation order.
+    QCheckBox* chkDayLight = nullptr;
+    QPushButton* Command2 = nullptr;
+    QProgressBar* Bar = nullptr;
+    QCheckBox* chkLimit = nullptr;
+    QRadioButton* Option1 = nullptr;
+    QRadioButton* optPast = nullptr;
+    QRadioButton* optFree = nullptr;
+    QRadioButton* optCurrent = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QDateTimeEdit* dtTime = nullptr;
+    QLineEdit* txtStoreID = nullptr;
+    QTimer* Timer1 = nullptr;
+    QLineEdit* txtSearch = nullptr;
+    QTableWidget* Flex = nullptr;
+    QTimer* timerx = nullptr;
+    QCheckBox* Check4 = nullptr;
+    QDateEdit* dtDate = nullptr;
+    QFrame* shpWait = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* lblBuild = nullptr;
+    QFrame* Line1_1 = nullptr;
+    QFrame* Line1_2 = nullptr;
+
+    // Horizontal stretch factor chosen at start-up (1 up to 1024 pixels).
+    float ScreenMultiplier = 1.0f;
+    // Screen width in pixels as measured at start-up.
+    int ScreenResolutionX = 0;
+
+    // How often the listing routine has run.
+    int listingRuns = 0;
+
+    // Positions and lengths in twips, as the window's design gives them.
+    struct TwipsRect
+    {
+        double left = 0;
+        double top = 0;
+        double width = 0;
+        double height = 0;
+    };
+    // A control's current geometry in twips (after any stretching).
+    TwipsRect twipsGeometry(const QWidget* control) const;
+    // Moves and sizes a control of this window, given in twips.
+    void setTwipsGeometry(QWidget* control, const TwipsRect& rect);
+    double windowLeftTwips() const { return m_windowLeftTwips; }
+    double windowWidthTwips() const { return m_windowWidthTwips; }
+
+    double twipsPerPixelX() const { return m_twipsPerPixelX; }
+    double twipsPerPixelY() const { return m_twipsPerPixelY; }
+    int twipsToPixelsX(double twips) const;
+    int twipsToPixelsY(double twips) const;
+    double pixelsToTwipsX(int pixels) const;
+    double pixelsToTwipsY(int pixels) const;
+
+    // "Now" for the listing and the editor; tests set their own clock.
+    const Clock& clock() const { return *m_clock; }
+    void setClock(const Clock* clock);
+
+    // The state of the daylight-saving box, which the time conversions use.
+    bool daylightSaving() const;
+
+    frmadoHelper& helper() { return m_helper; }
+
+    // Event handlers.
+    void Form_Activate();
+    void Form_DblClick();
+    void Timer1_Timer();
+    void Command1_Click();
+    void Command2_Click();
+    void Check4_Click();
+    void timerx_Timer();
+    void chkDayLight_Click();
+    void Image1_Click();
+
 signals:
     // The program is to end now (close icon, missing store identifier).
     void programEnded();
+    // The listing routine has begun.
+    void listingStarted();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    struct Control
+    {
+        QWidget* widget = nullptr;
+        TwipsRect twips;
+        bool hasFont = true;
+    };
+    // Which kind of window of the program was active before this one.
+    enum class ActiveBefore
+    {
+        Nothing,
+        ThisWindow,
+        OtherWindow,
+        TransientWindow
+    };
+
+    void createControls();
+    void setTabOrderByIndex();
+    void place(QWidget* control, const char* name, double left, double top, double width,
+               double height, bool hasFont = true);
+    Control* findControl(const QWidget* control);
+    const Control* findControl(const QWidget* control) const;
+    void applyGeometry(QWidget* control, const TwipsRect& rect);
+    void applyWindowGeometry();
+    void centreOnScreen();
+
+    void writeProgressWord(const QString& word);
+    void reportProgressFailure(const QString& reason);
+    void readInstallationSettings();
+    void showVersion();
+    void stretchToScreen();
+    QWidget* messageParent();
+
+    void windowActivated(QWidget* window);
+
     frmadoHelper& m_helper;
+    const Clock* m_clock;
+    std::unique_ptr<frmLOGO> m_logo;
+    std::vector<Control> m_controls;
+
+    double m_twipsPerPixelX = 15;
+    double m_twipsPerPixelY = 15;
+    double m_windowLeftTwips = 0;
+    double m_windowWidthTwips = 0;
+    int m_windowTopPixels = 0;
+
+    bool m_progressFailureShown = false;
+    bool m_everActivated = false;
+    ActiveBefore m_activeBefore = ActiveBefore::Nothing;
 };

@@ -1,0 +1,41 @@
+#include "windows/MessageBox.h"
+
+namespace {
+MessageBox::Handler& testHandler()
+{
+    static MessageBox::Handler handler;
+    return handler;
+}
+} // namespace
+
+QMessageBox::StandardButton MessageBox::information(QWidget* parent, const QString& text,
+                                                    const QString& title)
+{
+    return show(parent, {QMessageBox::Information, text, title, QMessageBox::Ok});
+}
+
+QMessageBox::StandardButton MessageBox::warning(QWidget* parent, const QString& text,
+                                                const QString& title)
+{
+    return show(parent, {QMessageBox::Warning, text, title, QMessageBox::Ok});
+}
+
+QMessageBox::StandardButton MessageBox::critical(QWidget* parent, const QString& text,
+                                                 const QString& title)
+{
+    return show(parent, {QMessageBox::Critical, text, title, QMessageBox::Ok});
+}
+
+void MessageBox::setTestHandler(Handler handler)
+{
+    testHandler() = std::move(handler);
+}
+
+QMessageBox::StandardButton MessageBox::show(QWidget* parent, const Call& call)
+{
+    if (testHandler())
+        return testHandler()(call);
+    QMessageBox box(call.icon, call.title, call.text, call.buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+// <windows.h> defines MessageBox as a macro for MessageBoxW.
+#ifdef MessageBox
+#undef MessageBox
+#endif
+
+class QWidget;
+
+// Every modal message of the program goes through here, so tests can answer
+// them without a person at the screen.
+class MessageBox
+{
+public:
+    struct Call
+    {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString text;
+        QString title;
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    };
+    using Handler = std::function<QMessageBox::StandardButton(const Call&)>;
+
+    // All three show the text with an OK button only.
+    static QMessageBox::StandardButton information(QWidget* parent, const QString& text,
+                                                   const QString& title = QString());
+    static QMessageBox::StandardButton warning(QWidget* parent, const QString& text,
+                                               const QString& title = QString());
+    static QMessageBox::StandardButton critical(QWidget* parent, const QString& text,
+                                                const QString& title = QString());
+
+    // With a handler installed no box is shown: the handler gets the call and
+    // gives the answer. An empty handler shows real boxes again.
+    static void setTestHandler(Handler handler);
+
+private:
+    static QMessageBox::StandardButton show(QWidget* parent, const Call& call);
+};
