@@ -3,8 +3,9 @@
 #include "data/frmadoHelper.h"
 #include "settings/GetSetupDICfile.h"
 
+#include "TestSupport.h"
+
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -54,20 +55,17 @@ class SetupDicTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<vesktest::TestInstallation> m_inst;
     std::unique_ptr<frmadoHelper> m_helper;
     QStringList m_logoCalls;
 
-    Installation installation() const { return Installation(m_dir->path()); }
     void writeInstallationFile(const QString& name, const QByteArray& bytes)
     {
-        QFile file(m_dir->filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(bytes), bytes.size());
+        m_inst->writeFile(name, bytes);
     }
     QByteArray readInstallationFile(const QString& name) const
     {
-        QFile file(m_dir->filePath(name));
+        QFile file(m_inst->path(name));
         if (!file.open(QIODevice::ReadOnly))
             return "<missing>";
         return file.readAll();
@@ -88,16 +86,19 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_helper = std::make_unique<frmadoHelper>(installation());
+        m_inst = std::make_unique<vesktest::TestInstallation>();
+        // The suite database is a file that does not exist: every query fails the
+        // same way on every machine, whatever data source the machine defines.
+        m_inst->useSqlite(QStringLiteral("suite"), QStringLiteral("absent.sqlite"));
+        m_inst->writeConnections();
+        m_helper = std::make_unique<frmadoHelper>(m_inst->installation());
         m_logoCalls.clear();
         presetFields();
     }
     void cleanup()
     {
         m_helper.reset();
-        m_dir.reset();
+        m_inst.reset();
     }
 
     void fillsFieldsByItemPosition_data()
@@ -259,7 +260,7 @@ private slots:
     {
         QFETCH(bool, folder);
         if (folder)
-            QVERIFY(QDir(m_dir->path()).mkdir("setup.dic"));
+            QVERIFY(QDir(m_inst->dir()).mkdir("setup.dic"));
         writeInstallationFile("camerachoice.ini", "XP\r\n");
         run();
         for (const auto& [name, item] : kTextItems)
@@ -281,7 +282,7 @@ private slots:
 
     void missingInstallationFolderFailsBeforeAnyField()
     {
-        m_helper = std::make_unique<frmadoHelper>(Installation(m_dir->filePath("corvandel")));
+        m_helper = std::make_unique<frmadoHelper>(Installation(m_inst->path("corvandel")));
         presetFields();
         QVERIFY_THROWS_EXCEPTION(FileError, run());
         QCOMPARE(m_helper->CompName, QStringLiteral("old"));
@@ -299,6 +300,32 @@ private slots:
         QCOMPARE(m_helper->CompLogo, QStringLiteral("item20"));
         QCOMPARE(m_helper->CameraChoice, QStringLiteral("XP"));
         QCOMPARE(m_helper->SMSReturnValue, 999999.0);
+    }
+
+    void unreachableDatabaseKeepsTaxesAndDefaultsSmsFields()
+    {
+        m_helper->Tax1 = 5;
+        m_helper->Tax1Name = QStringLiteral("GST");
+        m_helper->Tax2 = 8;
+        m_helper->Tax2Name = QStringLiteral("PST");
+        m_helper->SMSDiscount = 1;
+        m_helper->SMSRetailValue = 2;
+        m_helper->SMSReturnValue = 3;
+        m_helper->SMSDayEndPhone = QStringLiteral("555-0100");
+        m_helper->SMSReturnValuePhone = QStringLiteral("555-0199");
+        writeInstallationFile("setup.dic", setupDic(147));
+        run();
+        QCOMPARE(m_helper->Tax1, 5.0);
+        QCOMPARE(m_helper->Tax1Name, QStringLiteral("GST"));
+        QCOMPARE(m_helper->Tax2, 8.0);
+        QCOMPARE(m_helper->Tax2Name, QStringLiteral("PST"));
+        QCOMPARE(m_helper->SMSDiscount, 100.0);
+        QCOMPARE(m_helper->SMSRetailValue, 999999.0);
+        QCOMPARE(m_helper->SMSReturnValue, 999999.0);
+        QCOMPARE(m_helper->SMSDayEndPhone, QString());
+        QCOMPARE(m_helper->SMSReturnValuePhone, QString());
+        QVERIFY(!QFile::exists(m_inst->path("absent.sqlite")));
+        QCOMPARE(m_helper->CompName, QStringLiteral("item11"));
     }
 
     void runsWithoutLogoLoader()
