@@ -219,7 +219,8 @@ DataControl::Engine DataControl::engine() const
 
 QString DataControl::describe() const
 {
-    return resolve().describe();
+    const ConnectionConfig::Target target = resolve();
+    return scrubSecret(target.describe(), target.password);
 }
 
 QString DataControl::escapeLiteral(const QString& text) const
@@ -328,7 +329,7 @@ bool DataControl::runQuery(const QString& sql, const QVariantList& params,
     auto source = std::make_shared<RecordSet::Source>();
     source->connectionName = m_sqlConnectionName;
     source->control = m_name;
-    source->where = target.describe();
+    source->where = describe();
     source->password = target.password;
     source->mysql = target.kind == ConnectionConfig::Target::Kind::MySql;
     source->tables = m_tables;
