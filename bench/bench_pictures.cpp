@@ -1,0 +1,208 @@
+// Item picture decoding: the reduced-size floor, the thumbnail pipeline cold and
+// warm, and the naive full decode twice per file. Prints medians of one run.
+//
+//   bench_pictures [files=50] [repetitions=5]
+
+#include "data/PictureScaling.h"
+#include "data/ThumbnailPipeline.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtConcurrent>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr qint32 kPicSize = 1300;
+const QSize kPhoto(4000, 3000);
+
+// A photo-like picture: soft light, a few shapes, sensor noise; about 3 MB as JPEG.
+QImage makePhoto(QSize size, quint32 seed)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QRadialGradient light(size.width() * 0.4, size.height() * 0.35, size.width() * 0.8);
+    light.setColorAt(0, QColor::fromHsv(int(seed * 37 % 360), 60, 235));
+    light.setColorAt(1, QColor::fromHsv(int(seed * 53 % 360), 120, 60));
+    painter.fillRect(image.rect(), light);
+    quint32 state = seed * 2654435761u + 1;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    painter.setPen(Qt::NoPen);
+    for (int i = 0; i < 120; ++i) {
+        painter.setBrush(QColor(next() % 256, next() % 256, next() % 256, 160));
+        painter.drawEllipse(QPointF(next() % size.width(), next() % size.height()),
+                            40 + next() % 500, 40 + next() % 400);
+    }
+    painter.end();
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int noise = int(next() % 17) - 8;
+            const QRgb c = line[x];
+            line[x] = qRgb(qBound(0, qRed(c) + noise, 255), qBound(0, qGreen(c) + noise, 255),
+                           qBound(0, qBlue(c) + noise, 255));
+        }
+    }
+    return image;
+}
+
+bool writeJpeg(const QString& path, const QImage& image)
+{
+    QImageWriter writer(path, "jpeg");
+    writer.setQuality(90);
+    return writer.write(image);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double timeMs(const std::function<void()>& run)
+{
+    QElapsedTimer timer;
+    timer.start();
+    run();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// The decoder alone at 1/8 scale, on all cores.
+void decodeFloor(const QStringList& paths)
+{
+    QtConcurrent::blockingMap(paths, [](const QString& path) {
+        QImageReader reader(path);
+        const QSize size = reader.size();
+        reader.setScaledSize(QSize((size.width() + 7) / 8, (size.height() + 7) / 8));
+        const QImage image = reader.read();
+        if (image.isNull())
+            std::fprintf(stderr, "floor: cannot read %s\n", qPrintable(path));
+    });
+}
+
+// What the listing does with the pipeline: queue all rows, then take them in order.
+int thumbnailsOf(ThumbnailPipeline& pipeline, const QStringList& paths)
+{
+    pipeline.prefetch(paths, kPicSize);
+    int painted = 0;
+    for (const QString& path : paths)
+        painted += pipeline.thumbnail(path, kPicSize).image.isNull() ? 0 : 1;
+    pipeline.waitForIdle();
+    return painted;
+}
+
+// The plain way: two full decodes per file (the two picture boxes), one smooth scale.
+void naive(const QStringList& paths)
+{
+    const ThumbnailSettings settings;
+    for (const QString& path : paths) {
+        const QImage image3(path);
+        const QImage picture1(path);
+        const PictureScaling::PaintPlan plan = PictureScaling::planPaint(
+            kPicSize, kPicSize, picture1.width() * settings.twipsX,
+            picture1.height() * settings.twipsY, settings.twipsX, settings.twipsY);
+        const QImage copy =
+            image3.scaled(PictureScaling::paintedPixels(plan, settings.twipsX, settings.twipsY),
+                          Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (copy.isNull())
+            std::fprintf(stderr, "naive: cannot read %s\n", qPrintable(path));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int files = args.size() > 1 ? qMax(1, args.at(1).toInt()) : 50;
+    const int repetitions = args.size() > 2 ? qMax(1, args.at(2).toInt()) : 5;
+    const int naiveRepetitions = qMin(repetitions, 3);
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "cannot create a temporary folder\n");
+        return 1;
+    }
+    QStringList paths;
+    for (int i = 0; i < files; ++i)
+        paths << dir.filePath(QStringLiteral("item%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+
+    std::printf("cores: %d; generating %d pictures of %dx%d ...\n", QThread::idealThreadCount(),
+                files, kPhoto.width(), kPhoto.height());
+    std::fflush(stdout);
+    const double generation = timeMs([&] {
+        QtConcurrent::blockingMap(paths, [&](const QString& path) {
+            if (!writeJpeg(path, makePhoto(kPhoto, quint32(paths.indexOf(path) + 1))))
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        });
+    });
+    qint64 bytes = 0;
+    for (const QString& path : paths)
+        bytes += QFileInfo(path).size();
+    std::printf("generated in %.1f s, mean file %.2f MB\n", generation / 1000, bytes / 1e6 / files);
+
+    std::vector<double> floor, cold, warm, naiveTimes;
+    ThumbnailPipeline pipeline;
+    for (int rep = 0; rep < repetitions; ++rep) {
+        floor.push_back(timeMs([&] { decodeFloor(paths); }));
+        pipeline.clearCache();
+        int painted = 0;
+        cold.push_back(timeMs([&] { painted = thumbnailsOf(pipeline, paths); }));
+        if (painted != files)
+            std::fprintf(stderr, "cold: %d of %d painted\n", painted, files);
+        warm.push_back(timeMs([&] { thumbnailsOf(pipeline, paths); }));
+    }
+
+    // A changed file must be read anew, not served from the cache.
+    const QSize before = pipeline.thumbnail(paths.first(), kPicSize).image.size();
+    const QDateTime stamp = QFileInfo(paths.first()).lastModified();
+    writeJpeg(paths.first(), makePhoto(kPhoto.transposed(), 999));
+    {
+        QFile file(paths.first());
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(stamp.addSecs(5), QFileDevice::FileModificationTime);
+    }
+    Thumbnail changed;
+    const double pickUp = timeMs([&] { changed = pipeline.thumbnail(paths.first(), kPicSize); });
+    const bool pickedUp = changed.image.size() == before.transposed();
+
+    for (int rep = 0; rep < naiveRepetitions; ++rep)
+        naiveTimes.push_back(timeMs([&] { naive(paths); }));
+
+    const double f = median(floor), c = median(cold), w = median(warm), n = median(naiveTimes);
+    std::printf("\n%-44s %10s %12s\n", "medians", "total ms", "ms per file");
+    auto row = [files](const char* name, double total) {
+        std::printf("%-44s %10.1f %12.3f\n", name, total, total / files);
+    };
+    row("floor: 1/8-scale decode only, all cores", f);
+    row("cold: pipeline, fresh cache", c);
+    row("warm: pipeline, all cached", w);
+    row("naive: full decode twice, sequential", n);
+    std::printf("\nchanged file picked up: %s (%dx%d -> %dx%d, %.1f ms)\n", pickedUp ? "yes" : "NO",
+                before.width(), before.height(), changed.image.width(), changed.image.height(),
+                pickUp);
+    std::printf("cold / floor = %.2f (target <= 1.25)\n", c / f);
+    std::printf("naive / cold = %.1f\n", n / c);
+    std::printf("repetitions: %d (naive %d), files: %d\n", repetitions, naiveRepetitions, files);
+    return pickedUp ? 0 : 1;
+}
