@@ -1,0 +1,23 @@
+#include "windows/LogoFit.h"
+
+namespace LogoFit {
+
+std::optional<QSizeF> fitPicture(QSizeF picture)
+{
+    const double width = picture.width();
+    const double height = picture.height();
+    if (!(width > 0) || !(height > 0))
+        return std::nullopt;
+    // Single precision, like the stored proportion of the original window.
+    const float proportion = static_cast<float>(width / height);
+    if (MaxWidth / MaxHeight < proportion)
+        return QSizeF(MaxWidth, height / (width / MaxWidth));
+    return QSizeF(width / (height / MaxHeight), MaxHeight);
+}
+
+QSizeF windowSize(QSizeF image)
+{
+    return QSizeF(image.width() + WindowMarginWidth, image.height() + WindowMarginHeight);
+}
+
+} // namespace LogoFit

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+// Converts the windows' design lengths (twips, 1/1440 inch) into pixels of the
+// display a widget is on, and back.
+class Twips
+{
+public:
+    Twips(double dpiX, double dpiY);
+    // Uses the widget's logical DPI (its screen's, or the primary screen's).
+    static Twips of(const QWidget* widget);
+
+    double perPixelX() const { return m_perPixelX; }
+    double perPixelY() const { return m_perPixelY; }
+
+    int toPixelsX(double twips) const;
+    int toPixelsY(double twips) const;
+    double toTwipsX(int pixels) const { return pixels * m_perPixelX; }
+    double toTwipsY(int pixels) const { return pixels * m_perPixelY; }
+
+    // left, top, width, height in twips
+    QRect toPixels(double left, double top, double width, double height) const;
+    QSize toPixels(QSizeF twips) const;
+    QSizeF toTwips(QSize pixels) const;
+
+private:
+    double m_perPixelX;
+    double m_perPixelY;
+};
