@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <algorithm>
 
 namespace {
 
