@@ -20,6 +20,19 @@ QString nextConnectionName(const QString& control)
     return QStringLiteral("vesk-%1-%2").arg(control).arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
+// Qt's connection registry is a static that dies at program exit; a helper kept
+// in a static outlives it. The guard is made after the registry, so it dies first.
+bool g_sqlRegistryAlive = true;
+struct SqlRegistryGuard
+{
+    ~SqlRegistryGuard() { g_sqlRegistryAlive = false; }
+};
+void holdSqlRegistryGuard()
+{
+    QSqlDatabase::contains(QString());
+    static SqlRegistryGuard guard;
+}
+
 const ConnectionConfig& emptyConfig()
 {
     static const ConnectionConfig config;
@@ -177,11 +190,14 @@ DataControl::DataControl(QString name, QString connectionString, int commandType
       m_sqlConnectionName(nextConnectionName(m_name)),
       m_tables(std::make_shared<RecordSet::TableInfoCache>())
 {
+    holdSqlRegistryGuard();
 }
 
 DataControl::~DataControl()
 {
     m_recordset = RecordSet();
+    if (!g_sqlRegistryAlive)
+        return; // the process is ending: nothing left to close
     close();
     if (QSqlDatabase::contains(m_sqlConnectionName))
         QSqlDatabase::removeDatabase(m_sqlConnectionName);

@@ -58,6 +58,12 @@ private:
     }
 
 private slots:
+    void initTestCase()
+    {
+        vesktest::MariaDbServer server;
+        VESK_REQUIRE_MARIADB(server);
+    }
+
     void bigintReadsAs32BitOnlyWithOptionBit_data()
     {
         QTest::addColumn<int>("option");

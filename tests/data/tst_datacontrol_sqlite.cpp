@@ -3,6 +3,8 @@
 #include "data/ConnectionConfig.h"
 #include "data/frmadoHelper.h"
 
+#include <QProcess>
+
 // The item table in an embedded SQLite file.
 class SqliteFixture : public EngineFixture
 {
@@ -101,11 +103,46 @@ private slots:
         query(second.adoKBvesk2, QStringLiteral("SELECT * FROM item"));
         QCOMPARE(second.adoKBvesk2.Recordset().RecordCount(), 0);
     }
+
+    void runWideHelperEndsWithTheProcessCleanly();
 };
+
+namespace {
+const char* const kStaticHelperRun = "--run-static-helper";
+
+// Child run: the run-wide helper, with an open connection, kept until the process ends.
+int runStaticHelper(const QString& dir)
+{
+    frmadoHelper::setDefaultInstallation(Installation(dir));
+    DataControl& control = frmadoHelper::instance().adoKBvesk2;
+    control.CommandType = 1;
+    control.RecordSource = QStringLiteral("SELECT * FROM item");
+    control.Refresh();
+    return control.Recordset().RecordCount() == 0 ? 0 : 3;
+}
+} // namespace
+
+void DataControlSqliteTest::runWideHelperEndsWithTheProcessCleanly()
+{
+    vesktest::TestInstallation inst;
+    vesktest::TestSqliteDb items(inst.path(QStringLiteral("items.sqlite")),
+                                 {QStringLiteral("item")});
+    inst.useSqlite(QStringLiteral("itemdb"), QStringLiteral("items.sqlite"));
+    inst.writeConnections();
+    QProcess child;
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(kStaticHelperRun), inst.dir()});
+    QVERIFY(child.waitForFinished(120000));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             child.readAll().constData());
+}
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], kStaticHelperRun) == 0)
+        return runStaticHelper(QString::fromLocal8Bit(argv[2]));
     SqliteFixture fixture;
     DataControlSqliteTest test(&fixture);
     return QTest::qExec(&test, argc, argv);
