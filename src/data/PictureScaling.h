@@ -24,9 +24,9 @@ QSizeF fitHolder(QSizeF holder, qint32 picSize);
 struct PaintPlan
 {
     double ratio = 0;
-    double newWidth = 0;  // whole twips: the painted copy's width
-    double newHeight = 0; // whole twips: the painted copy's height
-    QSizeF canvas;        // the canvas, after shrinking to at most 10000 twips a side
+    double newWidth = 0;          // whole twips: the painted copy's width
+    double newHeight = 0;         // whole twips: the painted copy's height
+    QSizeF canvas = QSizeF(0, 0); // after shrinking to at most 10000 twips a side
 };
 PaintPlan planPaint(double maxWidth, double maxHeight, double pictureWidth, double pictureHeight,
                     double twipsX, double twipsY);
