@@ -31,7 +31,7 @@ public:
 // Conversions between the day count and QDateTime (no time zone: the calendar
 // date and time of day as they stand), to the millisecond. Before 1899-12-30 the
 // whole part counts the days and the fraction's absolute value is the time, so
-// 1899-12-29 06:00 is -1.25. toDayCount ignores the time spec of its argument
+// 1899-12-29 06:00 is -1.25. toDayCount ignores the time zone setting of its argument
 // and gives NaN for an invalid one; fromDayCount gives Qt::UTC date-times, so
 // no daylight-saving gap of this machine can shift them, and an invalid
 // QDateTime for a value that is not finite or lies outside the years 100 to 9999.
