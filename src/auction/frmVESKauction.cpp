@@ -1,6 +1,7 @@
 #include "auction/frmVESKauction.h"
 
 #include "auction/GetLeft.h"
+#include "auction/ItemListing.h"
 #include "data/FieldReader.h"
 #include "data/FileRoutines.h"
 #include "data/frmadoHelper.h"
@@ -100,6 +101,23 @@ QPixmap closeIcon()
     return pixmap;
 }
 
+// Where the design fonts are missing, fonts of about the same width keep the
+// captions inside their controls.
+void addFontSubstitutes()
+{
+    static const bool added = [] {
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                    QStringLiteral("Liberation Sans"),
+                                    QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
+        QFont::insertSubstitutions(
+            QStringLiteral("Verdana"),
+            {QStringLiteral("DejaVu Sans"), QStringLiteral("Bitstream Vera Sans")});
+        return true;
+    }();
+    Q_UNUSED(added);
+}
+
 QFont designFont(double pointSize, bool bold = false)
 {
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -169,6 +187,7 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     m_twipsPerPixelX = 1440.0 / (dpiX > 0 ? dpiX : 96);
     m_twipsPerPixelY = 1440.0 / (dpiY > 0 ? dpiY : 96);
 
+    addFontSubstitutes();
     setWindowTitle(QStringLiteral(" "));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -570,6 +589,7 @@ void frmVESKauction::Timer1_Timer()
     Timer1->stop();
     ++listingRuns;
     emit listingStarted();
+    ItemListing::of(*this).run();
 }
 
 void frmVESKauction::Command1_Click() {}
