@@ -144,6 +144,8 @@ status)
 esac
 EOF
     chmod +x "$dir/mysql-ctl.sh"
+    # A start that fails half-way leaves no server behind.
+    trap 'status=$?; if [ $status -ne 0 ]; then "$dir/mysql-ctl.sh" stop >/dev/null 2>&1 || true; fi' EXIT
     "$dir/mysql-ctl.sh" start || die "the MariaDB server did not start"
 
     local user=vesk_test password

@@ -174,10 +174,21 @@ private slots:
         QCOMPARE(rs.Fields(QStringLiteral("SKU")).toString(), QStringLiteral("SKU1"));
     }
 
+    void decimalReadsAsDouble_data()
+    {
+        QTest::addColumn<QVariantList>("parameters");
+        QTest::newRow("text query") << QVariantList();
+        QTest::newRow("prepared query") << QVariantList{1};
+    }
     void decimalReadsAsDouble()
     {
+        QFETCH(QVariantList, parameters);
         VESK_VERIFY_OK(insertItem(1, QStringLiteral("A"), {}, 12.34, 0, QStringLiteral("S")));
-        query(*m_control, QStringLiteral("SELECT * FROM item"));
+        m_control->RecordSource = parameters.isEmpty()
+                                      ? QStringLiteral("SELECT * FROM item")
+                                      : QStringLiteral("SELECT * FROM item WHERE CV_itemid=?");
+        m_control->Parameters = parameters;
+        m_control->Refresh();
         const QVariant v = m_control->Recordset().Fields(QStringLiteral("Retail"));
         QCOMPARE(v.metaType().id(), int(QMetaType::Double));
         QCOMPARE(v.toDouble(), 12.34);
