@@ -1,0 +1,223 @@
+#include "data/AuctionSaver.h"
+
+#include "data/DataControl.h"
+#include "data/DataError.h"
+#include "data/LeadingNumber.h"
+
+#include <QHash>
+#include <QStringList>
+#include <QVariant>
+
+#include <exception>
+
+namespace {
+// Long lists are cut so that the message still fits on the screen.
+constexpr int kListedEntries = 15;
+
+QString plural(int count, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+void appendEntries(QStringList& lines, const QVector<AuctionSaveReport::Entry>& entries)
+{
+    for (int i = 0; i < entries.size() && i < kListedEntries; ++i) {
+        const AuctionSaveReport::Entry& e = entries[i];
+        lines
+            << QStringLiteral("- item %1 (row %2): %3").arg(e.itemId).arg(e.row + 1).arg(e.reason);
+    }
+    if (entries.size() > kListedEntries)
+        lines << QStringLiteral("- and %1 more").arg(entries.size() - kListedEntries);
+}
+
+QString stampText(std::optional<qint64> stamp)
+{
+    return stamp ? QString::number(*stamp) : QStringLiteral("nothing (NULL)");
+}
+} // namespace
+
+QString AuctionSaveReport::message() const
+{
+    if (!hasProblems())
+        return {};
+    QStringList lines;
+    lines << QStringLiteral("Not every auction end could be saved.");
+    lines << QString();
+    lines << QStringLiteral("Saved: %1.").arg(plural(saved, "row", "rows"));
+    if (!failed.isEmpty()) {
+        lines << QString() << QStringLiteral("Not saved:");
+        appendEntries(lines, failed);
+    }
+    if (!changedElsewhere.isEmpty()) {
+        lines << QString()
+              << QStringLiteral("Changed by someone else since the table was listed (their "
+                                "value was kept, yours was not saved):");
+        appendEntries(lines, changedElsewhere);
+    }
+    if (connectionLost) {
+        lines << QString()
+              << QStringLiteral("The item database stopped answering: %1").arg(connectionError);
+        lines << QStringLiteral("Not saved because of that: %1.")
+                     .arg(plural(notAttempted, "more row", "more rows"));
+    }
+    lines << QString()
+          << QStringLiteral("The table is listed again and now shows what the database holds.");
+    return lines.join(QLatin1Char('\n'));
+}
+
+AuctionSaver::AuctionSaver(DataControl& control, QString storeId)
+    : m_control(control), m_storeId(std::move(storeId))
+{
+}
+
+AuctionSaver::Plan AuctionSaver::plan(const AuctionRow& row) const
+{
+    Plan p;
+    const double id = leadingNumber(row.idText);
+    if (id == 0)
+        return p;
+    const double stampValue = leadingNumber(row.stampText);
+    if (stampValue == 0)
+        return p;
+    const std::optional<qint32> stamp = toInt32HalfEven(stampValue);
+    if (!stamp) {
+        p.kind = Plan::Kind::Fail;
+        p.failure = QStringLiteral("the auction end %1 is not a Unix time stamp of 32 bits")
+                        .arg(row.stampText.trimmed());
+        return p;
+    }
+    // A stamp of 0 would take the item out of its auction: this button never does that.
+    if (*stamp == 0)
+        return p;
+    if (row.listedStamp && *row.listedStamp == *stamp) {
+        p.kind = Plan::Kind::Unchanged;
+        return p;
+    }
+    const std::optional<qint32> itemId = toInt32HalfEven(id);
+    if (!itemId) {
+        p.kind = Plan::Kind::Fail;
+        p.failure = QStringLiteral("the item number %1 does not fit a 32-bit whole number")
+                        .arg(row.idText.trimmed());
+        return p;
+    }
+    p.kind = Plan::Kind::Write;
+    p.itemId = *itemId;
+    p.stamp = *stamp;
+    return p;
+}
+
+AuctionSaveReport AuctionSaver::save(const QVector<AuctionRow>& rows)
+{
+    AuctionSaveReport report;
+    // What this save wrote per item: a later row of the same item expects it.
+    QHash<qint32, qint64> written;
+    for (int r = 0; r < rows.size(); ++r) {
+        if (beforeRow)
+            beforeRow(r);
+        const AuctionRow& row = rows[r];
+        const Plan p = plan(row);
+        const QString itemText =
+            p.kind == Plan::Kind::Write ? QString::number(p.itemId) : row.idText.trimmed();
+        if (p.kind == Plan::Kind::Fail) {
+            report.failed.append({r, itemText, p.failure});
+            continue;
+        }
+        if (p.kind == Plan::Kind::Unchanged)
+            ++report.unchanged;
+        if (p.kind != Plan::Kind::Write)
+            continue;
+        if (report.connectionLost) {
+            ++report.notAttempted;
+            continue;
+        }
+        const auto previous = written.constFind(p.itemId);
+        const std::optional<qint64> expected =
+            previous != written.constEnd() ? std::optional<qint64>(*previous) : row.listedStamp;
+        QString reason;
+        switch (write(p, expected, &reason)) {
+        case Outcome::Saved:
+            ++report.saved;
+            written.insert(p.itemId, p.stamp);
+            break;
+        case Outcome::ChangedElsewhere:
+            report.changedElsewhere.append({r, itemText, reason});
+            break;
+        case Outcome::ConnectionLost:
+            report.connectionLost = true;
+            report.connectionError = reason;
+            ++report.notAttempted;
+            break;
+        case Outcome::Failed:
+            report.failed.append({r, itemText, reason});
+            break;
+        }
+    }
+    return report;
+}
+
+AuctionSaver::Outcome AuctionSaver::write(const Plan& plan, std::optional<qint64> expected,
+                                          QString* reason)
+{
+    const auto failure = [&](const QString& message) {
+        *reason = message;
+        // A dead server would fail every remaining row the same way, slowly.
+        return serverAnswers() ? Outcome::Failed : Outcome::ConnectionLost;
+    };
+    try {
+        m_control.CommandType = 1;
+        m_control.RecordSource =
+            QStringLiteral("SELECT * FROM item WHERE storeid = ? AND CV_itemid=") +
+            QString::number(plan.itemId);
+        m_control.Parameters = {m_storeId};
+        m_control.Refresh();
+
+        // The server may compare without case or trailing blanks: only this store's row counts.
+        RecordSet& rs = m_control.Recordset();
+        bool found = false;
+        for (rs.MoveFirst(); !rs.atEnd(); rs.MoveNext()) {
+            const QVariant store = rs.Fields(QStringLiteral("storeid"));
+            if (!store.isNull() && store.toString() == m_storeId) {
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            *reason = QStringLiteral("store \"%1\" has no item %2").arg(m_storeId).arg(plan.itemId);
+            return Outcome::Failed;
+        }
+
+        const QVariant held = rs.Fields(QStringLiteral("auction_until_unix"));
+        const std::optional<qint64> current =
+            held.isNull() ? std::nullopt : std::optional<qint64>(held.toLongLong());
+        if (current == plan.stamp)
+            return Outcome::Saved;
+        if (current != expected) {
+            *reason = QStringLiteral("the database holds %1, the table was listed with %2")
+                          .arg(stampText(current), stampText(expected));
+            return Outcome::ChangedElsewhere;
+        }
+        rs.setField(QStringLiteral("auction_until_unix"), QVariant(qint64(plan.stamp)));
+        rs.Update();
+        return Outcome::Saved;
+    } catch (const UpdateConflict&) {
+        *reason = QStringLiteral("changed by someone else while it was being saved");
+        return Outcome::ChangedElsewhere;
+    } catch (const DataError& error) {
+        return failure(error.message());
+    } catch (const std::exception& error) {
+        return failure(QString::fromLocal8Bit(error.what()));
+    }
+}
+
+bool AuctionSaver::serverAnswers()
+{
+    try {
+        m_control.CommandType = 1;
+        m_control.RecordSource = QStringLiteral("SELECT 1");
+        m_control.Parameters.clear();
+        m_control.Refresh();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
