@@ -1,0 +1,511 @@
+#include "auction/ItemListing.h"
+
+#include "auction/ItemPictureDelegate.h"
+#include "auction/frmVESKauction.h"
+#include "data/DataControl.h"
+#include "data/DataError.h"
+#include "data/ListingQuery.h"
+#include "data/ThumbnailPipeline.h"
+#include "data/frmadoHelper.h"
+#include "timeconv/Clock.h"
+#include "timeconv/UnixTime.h"
+#include "windows/MessageBox.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLocale>
+#include <QScrollBar>
+#include <QTableWidget>
+
+#include <exception>
+
+namespace {
+constexpr int kColumns = 8;
+constexpr int kRowHeightTwips = 1000;
+constexpr int kItemWidth = 1200;
+constexpr int kSkuWidth = 2000;
+constexpr int kDescriptionWidth = 5500;
+constexpr int kRetailWidth = 1000;
+constexpr int kStampWidth = 1200;
+constexpr int kStampColumn = 5;
+constexpr int kLastColumn = 7;
+// Long enough that letting events through costs nothing measurable, short
+// enough that the window answers at once.
+constexpr qint64 kEventPassMs = 30;
+constexpr qint64 kLookUpBatchMs = 10;
+
+const QString kItemIdField = QStringLiteral("CV_itemid");
+const QString kSkuField = QStringLiteral("SKU");
+const QString kDescriptionField = QStringLiteral("Description");
+const QString kRetailField = QStringLiteral("Retail");
+const QString kStampField = QStringLiteral("auction_until_unix");
+
+// Restores a flag when the scope ends, however it ends.
+class FlagGuard
+{
+public:
+    explicit FlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagGuard() { m_flag = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+QTableWidgetItem* textItem(const QString& text)
+{
+    return new QTableWidgetItem(text);
+}
+} // namespace
+
+ItemListing& ItemListing::of(frmVESKauction& window)
+{
+    if (auto* listing = window.findChild<ItemListing*>(QString(), Qt::FindDirectChildrenOnly))
+        return *listing;
+    return *new ItemListing(window);
+}
+
+ItemListing::ItemListing(frmVESKauction& window) : QObject(&window), m_window(window)
+{
+    m_delegate = new ItemPictureDelegate(window.Flex);
+    window.Flex->setItemDelegateForColumn(0, m_delegate);
+
+    m_batchTimer.setSingleShot(true);
+    m_batchTimer.setInterval(0);
+    connect(&m_batchTimer, &QTimer::timeout, this, &ItemListing::lookUpBatch);
+
+    ThumbnailPipeline& pipeline = window.helper().pictures().pipeline();
+    connect(&pipeline, &ThumbnailPipeline::thumbnailReady, this, &ItemListing::pictureDecoded,
+            Qt::QueuedConnection);
+    connect(window.Flex->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &ItemListing::prioritizeVisible);
+}
+
+ItemListing::~ItemListing()
+{
+    cancelPictures();
+}
+
+void ItemListing::run()
+{
+    if (m_running) {
+        m_again = true;
+        return;
+    }
+    FlagGuard running(m_running);
+    do {
+        m_again = false;
+        runOnce();
+        ++m_completed;
+    } while (m_again);
+}
+
+QWidget* ItemListing::messageParent() const
+{
+    return m_window.isVisible() ? &m_window : nullptr;
+}
+
+void ItemListing::letEventsThrough(bool always)
+{
+    if (!always && m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventPassMs)
+        return;
+    QCoreApplication::processEvents();
+    m_sinceEvents.restart();
+}
+
+void ItemListing::runOnce()
+{
+    cancelPictures();
+
+    // One "now" for the statement and the colours of this run.
+    const bool daylightSaving = m_window.daylightSaving();
+    QDateTime now = m_window.clock().now();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    const qint32 stamp = veskTOunix(toDayCount(now), daylightSaving);
+
+    m_window.shpWait->show();
+    letEventsThrough(true);
+
+    ListingFilters filters;
+    filters.past = m_window.optPast->isChecked();
+    filters.current = m_window.optCurrent->isChecked();
+    filters.free = m_window.optFree->isChecked();
+    filters.limit = m_window.chkLimit->isChecked();
+    if (!queryItems(filters, stamp))
+        return;
+
+    fillGrid(stamp, daylightSaving);
+    finishRun();
+}
+
+// Assembles the statement in the record source piece by piece, translates it
+// and runs it. False after the failure was shown.
+bool ItemListing::queryItems(const ListingFilters& filters, qint32 now)
+{
+    DataControl& control = m_window.helper().adoKBvesk2;
+    // Escaped for the engine the control talks to, so that no typed text can
+    // end the literal; % and _ stay wildcards.
+    const QString body = control.escapeLiteral(likePatternBody(
+        m_window.txtSearch->text(), control.engine() == DataControl::Engine::MySql));
+
+    control.CommandType = 1;
+    control.RecordSource = listingBasePiece(body);
+    for (const QString& piece : listingFilterPieces(filters, now))
+        control.RecordSource = control.RecordSource + piece;
+    m_assembled = control.RecordSource;
+    emit statementAssembled(m_assembled);
+
+    try {
+        control.RecordSource = convertSqlKeepingLiteral(control.RecordSource,
+                                                        listingStatementHead().size(), body.size());
+        control.Refresh();
+        RecordSet& records = control.Recordset();
+        QStringList missing;
+        for (const QString& field :
+             {kItemIdField, kSkuField, kDescriptionField, kRetailField, kStampField}) {
+            if (!records.hasField(field))
+                missing << field;
+        }
+        if (!missing.isEmpty())
+            throw DataError(QStringLiteral("The item table has no column %1.")
+                                .arg(missing.join(QStringLiteral(", "))));
+    } catch (const DataError& error) {
+        showFailure(tr("The items could not be listed from %1.\n\n%2")
+                        .arg(control.describe(), error.message()));
+        return false;
+    } catch (const std::exception& error) {
+        showFailure(tr("The items could not be listed from %1.\n\n%2")
+                        .arg(control.describe(), QString::fromLocal8Bit(error.what())));
+        return false;
+    }
+    return true;
+}
+
+void ItemListing::fillGrid(qint32 now, bool daylightSaving)
+{
+    QTableWidget* grid = m_window.Flex;
+    RecordSet& records = m_window.helper().adoKBvesk2.Recordset();
+    const QLocale locale;
+
+    grid->setUpdatesEnabled(false);
+    grid->clear();
+    grid->setColumnCount(kColumns);
+    grid->setRowCount(0);
+    grid->verticalHeader()->setMinimumSectionSize(1);
+    grid->verticalHeader()->setDefaultSectionSize(m_window.twipsToPixelsY(kRowHeightTwips));
+
+    const int count = records.RecordCount();
+    m_window.Bar->setRange(0, count + 1);
+    m_window.Bar->setValue(0);
+    grid->setRowCount(count);
+    m_lookUp = QVector<std::optional<qint32>>(count);
+
+    QFont itemFont = grid->font();
+    itemFont.setPointSizeF(6);
+    const Qt::Alignment itemAlignment = Qt::AlignHCenter | Qt::AlignBottom;
+    const Qt::Alignment numberAlignment = Qt::AlignRight | Qt::AlignVCenter;
+    bool anyItemId = false;
+    bool anySku = false;
+    bool anyDescription = false;
+
+    for (int i = 1; i <= count; ++i) {
+        if (!m_sinceEvents.isValid() || m_sinceEvents.elapsed() >= kEventPassMs) {
+            m_window.Bar->setValue(i);
+            letEventsThrough(true);
+        }
+        if (i == 1)
+            records.MoveFirst();
+        else
+            records.MoveNext();
+        const int row = i - 1;
+        const QVariant itemId = records.Fields(kItemIdField);
+        const QVariant sku = records.Fields(kSkuField);
+        const QVariant description = records.Fields(kDescriptionField);
+        const ListingRow cells =
+            listingRow(itemId, sku, description, records.Fields(kRetailField),
+                       records.Fields(kStampField), now, daylightSaving, locale);
+
+        auto* item = textItem(cells.itemId);
+        item->setTextAlignment(itemAlignment);
+        item->setFont(itemFont);
+        grid->setItem(row, 0, item);
+        anyItemId = anyItemId || !itemId.isNull();
+        m_lookUp[row] = cells.pictureItem;
+
+        if (!sku.isNull()) {
+            grid->setItem(row, 1, textItem(cells.sku));
+            anySku = true;
+        }
+        if (!description.isNull()) {
+            grid->setItem(row, 2, textItem(cells.description));
+            anyDescription = true;
+        }
+        if (!cells.retail.isEmpty()) {
+            auto* retail = textItem(cells.retail);
+            retail->setTextAlignment(numberAlignment);
+            grid->setItem(row, 4, retail);
+        }
+
+        const QColor colour = stateColour(cells.state);
+        auto* stampItem = textItem(cells.stamp);
+        stampItem->setTextAlignment(numberAlignment);
+        // What the listing read, for the save to tell changed rows and conflicts.
+        stampItem->setData(Qt::UserRole, cells.listedStamp);
+        auto* dateItem = cells.date.isEmpty() ? nullptr : textItem(cells.date);
+        auto* timeItem = cells.time.isEmpty() ? nullptr : textItem(cells.time);
+        if (colour.isValid()) {
+            for (QTableWidgetItem* coloured : {stampItem, dateItem, timeItem}) {
+                if (coloured)
+                    coloured->setBackground(colour);
+            }
+        }
+        grid->setItem(row, kStampColumn, stampItem);
+        if (dateItem)
+            grid->setItem(row, 6, dateItem);
+        if (timeItem)
+            grid->setItem(row, kLastColumn, timeItem);
+    }
+    m_window.Bar->setValue(count);
+
+    const auto width = [this](int twips) {
+        return m_window.twipsToPixelsX(scaledTwips(twips, m_window.ScreenMultiplier));
+    };
+    if (anyItemId)
+        grid->setColumnWidth(0, width(kItemWidth));
+    if (anySku)
+        grid->setColumnWidth(1, width(kSkuWidth));
+    if (anyDescription)
+        grid->setColumnWidth(2, width(kDescriptionWidth));
+    if (count > 0) {
+        grid->setColumnWidth(4, width(kRetailWidth));
+        for (int column = kStampColumn; column <= kLastColumn; ++column)
+            grid->setColumnWidth(column, width(kStampWidth));
+        // The last cell filled stays current (the editor relies on it), without
+        // scrolling the grid away from its first rows.
+        const bool autoScroll = grid->hasAutoScroll();
+        grid->setAutoScroll(false);
+        grid->selectionModel()->setCurrentIndex(grid->model()->index(count - 1, kLastColumn),
+                                                QItemSelectionModel::NoUpdate);
+        grid->setAutoScroll(autoScroll);
+    }
+
+    ItemPictures& pictures = m_window.helper().pictures();
+    pictures.setTwipsPerPixel(m_window.twipsPerPixelX(), m_window.twipsPerPixelY());
+    m_delegate->setCanvasColour(pictures.pipeline().settings().background);
+    m_blank = QImage(1, 1, QImage::Format_RGB32);
+    m_blank.fill(m_delegate->canvasColour());
+    m_rowPath = QVector<QString>(count);
+    m_lookUpsLeft = 0;
+    for (const std::optional<qint32>& item : std::as_const(m_lookUp))
+        m_lookUpsLeft += item ? 1 : 0;
+    m_nextLookUp = 0;
+    m_picturesActive = true;
+    if (count <= kImmediatePictures)
+        lookUpAllPictures();
+}
+
+void ItemListing::finishRun()
+{
+    m_window.Flex->setUpdatesEnabled(true);
+    m_window.shpWait->hide();
+    letEventsThrough(true);
+    emit listed();
+    if (!m_pictureFailure.isEmpty())
+        reportPictureFailure();
+    if (m_picturesActive && m_lookUpsLeft > 0)
+        m_batchTimer.start();
+    else
+        checkPicturesComplete();
+}
+
+void ItemListing::showFailure(const QString& text)
+{
+    QTableWidget* grid = m_window.Flex;
+    grid->clear();
+    grid->setColumnCount(kColumns);
+    grid->setRowCount(0);
+    grid->setUpdatesEnabled(true);
+    m_window.Bar->setRange(0, 1);
+    m_window.Bar->setValue(0);
+    m_window.shpWait->hide();
+    letEventsThrough(true);
+    MessageBox::warning(messageParent(), text);
+}
+
+void ItemListing::cancelPictures()
+{
+    m_batchTimer.stop();
+    if (!m_waiting.isEmpty())
+        m_window.helper().pictures().pipeline().cancel(m_waiting.keys(), kPictureSize);
+    m_waiting.clear();
+    m_lookUp.clear();
+    m_rowPath.clear();
+    m_nextLookUp = 0;
+    m_lookUpsLeft = 0;
+    m_picturesActive = false;
+    m_pictureFailure.clear();
+}
+
+int ItemListing::picturesPending() const
+{
+    int waiting = 0;
+    for (const QVector<int>& rows : m_waiting)
+        waiting += rows.size();
+    return m_lookUpsLeft + waiting;
+}
+
+// A short listing: every picture in place before the listing ends. The files
+// decode in parallel while the next rows are looked up.
+void ItemListing::lookUpAllPictures()
+{
+    ThumbnailPipeline& pipeline = m_window.helper().pictures().pipeline();
+    QStringList toDecode;
+    for (int row = 0; row < m_lookUp.size(); ++row) {
+        const bool go = lookUpRow(row, &toDecode);
+        pipeline.prefetch(toDecode, kPictureSize);
+        toDecode.clear();
+        if (!go)
+            break;
+    }
+    for (int row = 0; row < m_rowPath.size(); ++row) {
+        const QString path = std::exchange(m_rowPath[row], QString());
+        if (!path.isEmpty())
+            placePicture(row, pipeline.thumbnail(path, kPictureSize));
+    }
+    m_waiting.clear();
+}
+
+bool ItemListing::lookUpRow(int row, QStringList* toDecode)
+{
+    if (row < 0 || row >= m_lookUp.size() || !m_lookUp[row])
+        return true;
+    const qint32 item = *std::exchange(m_lookUp[row], std::nullopt);
+    --m_lookUpsLeft;
+    ItemPictures& pictures = m_window.helper().pictures();
+    QString path;
+    try {
+        if (!pictures.findPictureFile(item, path))
+            return true;
+    } catch (const DataError& error) {
+        // One unreachable picture database would otherwise cost every row a time-out.
+        m_pictureFailure = error.message();
+        m_lookUp.fill(std::nullopt);
+        m_lookUpsLeft = 0;
+        return false;
+    }
+    ThumbnailPipeline& pipeline = pictures.pipeline();
+    if (pipeline.isCached(path, kPictureSize)) {
+        placePicture(row, pipeline.thumbnail(path, kPictureSize));
+        return true;
+    }
+    m_rowPath[row] = path;
+    QVector<int>& rows = m_waiting[path];
+    if (rows.isEmpty())
+        toDecode->append(path);
+    rows.append(row);
+    return true;
+}
+
+void ItemListing::placePicture(int row, const Thumbnail& thumbnail)
+{
+    QTableWidgetItem* item = m_window.Flex->item(row, 0);
+    if (!item)
+        return;
+    // Found but not readable as a picture: a blank image, as the found flag says.
+    item->setData(Qt::DecorationRole, thumbnail.image.isNull() ? m_blank : thumbnail.image);
+}
+
+std::pair<int, int> ItemListing::visibleRows() const
+{
+    const QTableWidget* grid = m_window.Flex;
+    const int top = grid->rowAt(0);
+    if (top < 0)
+        return {0, -1};
+    int bottom = grid->rowAt(grid->viewport()->height() - 1);
+    if (bottom < 0)
+        bottom = grid->rowCount() - 1;
+    return {top, bottom};
+}
+
+void ItemListing::lookUpBatch()
+{
+    if (!m_picturesActive)
+        return;
+    QElapsedTimer batch;
+    batch.start();
+    QStringList visible;
+    QStringList later;
+    bool go = true;
+    const auto [top, bottom] = visibleRows();
+    for (int row = top; go && row <= bottom && batch.elapsed() < kLookUpBatchMs; ++row)
+        go = lookUpRow(row, &visible);
+    while (go && m_lookUpsLeft > 0 && m_nextLookUp < m_lookUp.size() &&
+           batch.elapsed() < kLookUpBatchMs)
+        go = lookUpRow(m_nextLookUp++, &later);
+
+    ThumbnailPipeline& pipeline = m_window.helper().pictures().pipeline();
+    if (!visible.isEmpty())
+        pipeline.prioritize(visible, kPictureSize);
+    if (!later.isEmpty())
+        pipeline.prefetch(later, kPictureSize);
+
+    if (!m_pictureFailure.isEmpty())
+        reportPictureFailure();
+    if (m_lookUpsLeft > 0)
+        m_batchTimer.start();
+    else
+        checkPicturesComplete();
+}
+
+void ItemListing::prioritizeVisible()
+{
+    if (m_waiting.isEmpty())
+        return;
+    const auto [top, bottom] = visibleRows();
+    QStringList paths;
+    for (int row = top; row <= bottom && row < m_rowPath.size(); ++row) {
+        if (!m_rowPath[row].isEmpty())
+            paths << m_rowPath[row];
+    }
+    if (!paths.isEmpty())
+        m_window.helper().pictures().pipeline().prioritize(paths, kPictureSize);
+}
+
+void ItemListing::pictureDecoded(const QString& path, qint32 picSize, const QImage& image)
+{
+    Q_UNUSED(image);
+    if (picSize != kPictureSize)
+        return;
+    const auto it = m_waiting.find(path);
+    if (it == m_waiting.end())
+        return;
+    const QVector<int> rows = *it;
+    m_waiting.erase(it);
+    // From the cache, which also notices a file changed since it was queued.
+    const Thumbnail thumbnail = m_window.helper().pictures().pipeline().thumbnail(path, picSize);
+    for (int row : rows) {
+        if (row < m_rowPath.size())
+            m_rowPath[row].clear();
+        placePicture(row, thumbnail);
+    }
+    checkPicturesComplete();
+}
+
+void ItemListing::reportPictureFailure()
+{
+    const QString failure = std::exchange(m_pictureFailure, QString());
+    MessageBox::warning(messageParent(),
+                        tr("The item pictures could not be looked up in %1, so the items are "
+                           "listed without them.\n\n%2")
+                            .arg(m_window.helper().adoGetPic.describe(), failure));
+}
+
+void ItemListing::checkPicturesComplete()
+{
+    if (!m_picturesActive || m_lookUpsLeft > 0 || !m_waiting.isEmpty())
+        return;
+    m_picturesActive = false;
+    emit picturesComplete();
+}

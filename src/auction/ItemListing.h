@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVector>
+
+#include <optional>
+
+class frmVESKauction;
+class ItemPictureDelegate;
+struct ListingFilters;
+struct Thumbnail;
+
+// The item listing of the main window (the routine behind Timer1): builds the
+// statement from the filter controls, runs it on adoKBvesk2 and fills the grid
+// Flex, one row per item, with the pictures of the items.
+//
+// Listings of up to kImmediatePictures rows have every picture in place when
+// run() returns. Longer ones show their texts and colours at once and get
+// their pictures afterwards from the event loop, the rows on screen first.
+class ItemListing : public QObject
+{
+    Q_OBJECT
+public:
+    // The window's listing, made on first use; the window owns it.
+    static ItemListing& of(frmVESKauction& window);
+
+    explicit ItemListing(frmVESKauction& window);
+    ~ItemListing() override;
+
+    // Lists the items. A listing requested while one runs (from one of its event
+    // passes) does not start inside it: however many come, they make one more
+    // listing after the running one.
+    void run();
+    bool isRunning() const { return m_running; }
+
+    // The statement of the last listing as assembled, before translation.
+    QString assembledStatement() const { return m_assembled; }
+    // Listings run to their end, failed ones included.
+    int completedRuns() const { return m_completed; }
+    // Rows of the current listing whose picture is still to be looked up or decoded.
+    int picturesPending() const;
+
+    static constexpr int kImmediatePictures = 50;
+    static constexpr qint32 kPictureSize = 1300;
+
+signals:
+    // The statement stands in the record source, not yet translated.
+    void statementAssembled(const QString& statement);
+    // The grid holds every row (texts and colours) and the frame is hidden.
+    void listed();
+    // Every picture of the current listing is in place.
+    void picturesComplete();
+
+private:
+    void runOnce();
+    bool queryItems(const ListingFilters& filters, qint32 now);
+    void fillGrid(qint32 now, bool daylightSaving);
+    void finishRun();
+    void showFailure(const QString& text);
+    void letEventsThrough(bool always);
+    QWidget* messageParent() const;
+
+    void cancelPictures();
+    void lookUpAllPictures();
+    void lookUpBatch();
+    // Looks the row's picture up; false when the lookups have to stop.
+    bool lookUpRow(int row, QStringList* toDecode);
+    void pictureDecoded(const QString& path, qint32 picSize, const QImage& image);
+    void placePicture(int row, const Thumbnail& thumbnail);
+    void prioritizeVisible();
+    void reportPictureFailure();
+    void checkPicturesComplete();
+    std::pair<int, int> visibleRows() const;
+
+    frmVESKauction& m_window;
+    ItemPictureDelegate* m_delegate = nullptr;
+    QTimer m_batchTimer;
+    QElapsedTimer m_sinceEvents;
+    QString m_assembled;
+    bool m_running = false;
+    bool m_again = false;
+    int m_completed = 0;
+
+    // Pictures of the current listing, by grid row.
+    QVector<std::optional<qint32>> m_lookUp; // item number still to be looked up
+    QVector<QString> m_rowPath;              // the found file of a row waiting for its copy
+    QHash<QString, QVector<int>> m_waiting;  // file -> rows waiting for its copy
+    int m_nextLookUp = 0;
+    int m_lookUpsLeft = 0;
+    bool m_picturesActive = false;
+    QString m_pictureFailure;
+    QImage m_blank; // a found file that is no readable picture
+};

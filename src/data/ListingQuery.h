@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QColor>
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QtGlobal>
+
+#include <optional>
+
+// The pure parts of the item listing: the statement's pieces, its translation
+// with the typed search text kept as typed, the cell texts and the state colour.
+
+// The filter controls as the listing reads them; the option buttons exclude
+// each other, but each one is tested on its own.
+struct ListingFilters
+{
+    bool past = false;
+    bool current = false;
+    bool free = false;
+    bool limit = false;
+};
+
+// The first piece, up to and including the opening quote of the SKU pattern.
+QString listingStatementHead();
+// The piece around the pattern body: head + body + "%'  ".
+QString listingBasePiece(const QString& patternBody);
+// The pieces appended after the base, in order, for the filters and the current stamp.
+QStringList listingFilterPieces(const ListingFilters& filters, qint32 now);
+
+// The typed search text as a LIKE pattern body before literal escaping. Percent
+// sign and underscore stay wildcards. Where a backslash escapes inside LIKE
+// patterns (MySQL), a typed backslash is doubled so that it matches itself.
+QString likePatternBody(const QString& typed, bool backslashEscapesInLike);
+
+// ConvertSQL of the statement, with the characters [start, start + length)
+// passed through untouched: the translation rewrites inside literals too, and
+// the search text must reach the server as typed. For a literal that no rule
+// touches the result equals ConvertSQL(statement).
+QString convertSqlKeepingLiteral(const QString& statement, qsizetype start, qsizetype length);
+
+// "#,##0.00" with the locale's thousands separator and decimal point.
+QString formatRetail(double value, const QLocale& locale);
+// "MMM-d-yyyy" with the locale's month abbreviations.
+QString formatAuctionDate(const QDate& date, const QLocale& locale);
+// "HH:mm:00": the seconds are always shown as 00.
+QString formatAuctionTime(const QTime& time, const QLocale& locale);
+
+enum class AuctionState
+{
+    None,    // no auction (0), or ending exactly now
+    Past,    // ended before now
+    Running, // ends after now
+};
+AuctionState auctionState(qint64 stamp, qint32 now);
+// Red for past, green for running; invalid (the grid's own colour) otherwise.
+QColor stateColour(AuctionState state);
+
+// A width or height in twips times the window's stretch factor, to the nearest
+// whole twip (halves to even), computed in single precision as the factor is.
+int scaledTwips(int twips, float multiplier);
+
+// One record as the grid shows it.
+struct ListingRow
+{
+    QString itemId; // column 0; empty for NULL
+    // The item number for the picture lookup; none for NULL or a value that is
+    // no 32-bit whole number.
+    std::optional<qint32> pictureItem;
+    QString sku;         // column 1
+    QString description; // column 2
+    QString retail;      // column 4; empty for NULL or a value that is no number
+    QString stamp;       // column 5; empty for NULL
+    QString date;        // column 6; empty when the stamp has no local date
+    QString time;        // column 7
+    // What was read for the stamp: a whole number, or null for NULL (or a value
+    // that is no whole number). The save compares against it.
+    QVariant listedStamp;
+    AuctionState state = AuctionState::None;
+};
+
+ListingRow listingRow(const QVariant& itemId, const QVariant& sku, const QVariant& description,
+                      const QVariant& retail, const QVariant& stamp, qint32 now,
+                      bool daylightSaving, const QLocale& locale);

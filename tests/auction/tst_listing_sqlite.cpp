@@ -1,0 +1,121 @@
+#include "ListingCases.h"
+
+#include <QMessageBox>
+
+using listingcases::Engine;
+
+class ListingSqliteTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void cleanup() { MessageBox::setTestHandler({}); }
+
+    void assemblesAndTranslatesStatement_data() { listingcases::statementCases(); }
+    void assemblesAndTranslatesStatement()
+    {
+        LISTING_FIXTURE(fx, Engine::Sqlite);
+        listingcases::runStatementCase(fx);
+    }
+    void coloursAuctionCellsByState_data() { listingcases::stateCases(); }
+    void coloursAuctionCellsByState()
+    {
+        LISTING_FIXTURE(fx, Engine::Sqlite);
+        listingcases::runStateCase(fx);
+    }
+    void leavesNullCellsEmpty_data() { listingcases::nullCases(); }
+    void leavesNullCellsEmpty()
+    {
+        LISTING_FIXTURE(fx, Engine::Sqlite);
+        listingcases::runNullCase(fx);
+    }
+    void listsTenRecordsWithScaledColumns_data()
+    {
+        QTest::addColumn<float>("multiplier");
+        QTest::addColumn<QList<int>>("widths"); // pixels, column 3 left out
+        QTest::newRow("1024 pixels") << 1.0f << QList<int>{80, 133, 367, 67, 80, 80, 80};
+        QTest::newRow("1280 pixels") << 1.25f << QList<int>{100, 167, 458, 83, 100, 100, 100};
+    }
+    void listsTenRecordsWithScaledColumns()
+    {
+        QFETCH(float, multiplier);
+        QFETCH(QList<int>, widths);
+        LISTING_FIXTURE(fx, Engine::Sqlite);
+        listingcases::runTenRecordsCase(fx, multiplier, widths);
+    }
+    void emptyResultLeavesEmptyGrid()
+    {
+        LISTING_FIXTURE(fx, Engine::Sqlite);
+        listingcases::runEmptyCase(fx);
+    }
+    void typedTextListsTheRightRows_data() { listingcases::hostileCases(); }
+    void typedTextListsTheRightRows()
+    {
+        LISTING_FIXTURE(fx, Engine::Sqlite);
+        listingcases::runHostileCase(fx);
+    }
+    void showsFoundPicturesAndBlankForUnreadable()
+    {
+        LISTING_FIXTURE(fx, Engine::Sqlite);
+        listingcases::runPictureCase(fx);
+    }
+    void longListingGetsPicturesVisibleRowsFirst()
+    {
+        LISTING_FIXTURE(fx, Engine::Sqlite);
+        listingcases::runLargeCase(fx);
+    }
+    void refreshDuringListingRunsOnceAfterIt()
+    {
+        LISTING_FIXTURE(fx, Engine::Sqlite);
+        listingcases::runCoalesceCase(fx);
+    }
+
+    void unreachableServerGivesOneMessageAndUsableGrid()
+    {
+        LISTING_FIXTURE(fx, Engine::Sqlite);
+        const int closedPort = 1; // nothing listens there
+        fx.install.setGroup(QStringLiteral("itemdb"), {{"server", "127.0.0.1"},
+                                                       {"port", QString::number(closedPort)},
+                                                       {"database", "items"},
+                                                       {"user", "clerk"},
+                                                       {"password", "secret"}});
+        frmVESKauction& w = fx.window();
+        // A real box, closed by the clerk: coming back from it must not list again.
+        MessageBox::setTestHandler([&](const MessageBox::Call& call) {
+            fx.messages.append(call);
+            QMessageBox box(call.icon, call.title, call.text, QMessageBox::Ok, &w);
+            QTimer::singleShot(0, &box, [&box] {
+                if (QTest::qWaitForWindowActive(&box))
+                    QTest::keyClick(&box, Qt::Key_Return);
+                box.done(QMessageBox::Ok);
+            });
+            return QMessageBox::StandardButton(box.exec());
+        });
+
+        w.show();
+        QTRY_COMPARE(fx.messages.size(), 1);
+        QTRY_VERIFY(w.isActiveWindow());
+        QCoreApplication::processEvents();
+
+        QCOMPARE(w.listingRuns, 1);
+        QCOMPARE(fx.messages.size(), 1);
+        const QString text = fx.messages.first().text;
+        QVERIFY2(
+            text.contains(QStringLiteral("database items on server 127.0.0.1:%1").arg(closedPort)),
+            qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("secret")), qPrintable(text));
+        QCOMPARE(fx.messages.first().icon, QMessageBox::Warning);
+        QCOMPARE(w.Flex->rowCount(), 0);
+        QVERIFY(w.Flex->updatesEnabled());
+        QVERIFY(!w.shpWait->isVisible());
+        QCOMPARE(w.Bar->maximum(), 1);
+
+        // The grid stays usable: the next refresh tries again and says so again.
+        fx.refresh();
+        QCOMPARE(fx.messages.size(), 2);
+        QCOMPARE(fx.listing().completedRuns(), 2);
+    }
+};
+
+QTEST_MAIN(ListingSqliteTest)
+#include "tst_listing_sqlite.moc"
