@@ -1,5 +1,6 @@
 #include "auction/frmVESKauction.h"
 
+#include "auction/AuctionEditor.h"
 #include "auction/GetLeft.h"
 #include "auction/ItemListing.h"
 #include "data/FieldReader.h"
@@ -30,6 +31,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -208,6 +210,13 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     connect(Check4, &QCheckBox::toggled, this, &frmVESKauction::Check4_Click);
     connect(Timer1, &QTimer::timeout, this, &frmVESKauction::Timer1_Timer);
     connect(timerx, &QTimer::timeout, this, &frmVESKauction::timerx_Timer);
+    m_editor = new AuctionEditor(*this);
+    connect(m_editor, &AuctionEditor::gridClicked, this, &frmVESKauction::Flex_Click);
+    connect(Flex->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            &frmVESKauction::Flex_Scroll);
+    connect(Flex->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &frmVESKauction::Flex_Scroll);
+    connect(cmdSave, &QPushButton::clicked, this, &frmVESKauction::cmdSave_Click);
     timerx->start();
 
     // Activation has to be judged against the program's other windows.
@@ -592,11 +601,35 @@ void frmVESKauction::Timer1_Timer()
     ItemListing::of(*this).run();
 }
 
-void frmVESKauction::Command1_Click() {}
+// Saves the auction ends of the grid, tells of whatever was not saved, and
+// lists again so that the grid shows what the database holds.
+void frmVESKauction::Command1_Click()
+{
+    AuctionSaver saver(m_helper.adoKBvesk1, txtStoreID->text());
+    const AuctionSaveReport report = saver.save(auctionRows(*Flex));
+    if (report.hasProblems())
+        MessageBox::warning(messageParent(), report.message());
+    Timer1_Timer();
+}
 
 void frmVESKauction::Command2_Click()
 {
     Timer1_Timer();
+}
+
+void frmVESKauction::Flex_Click()
+{
+    m_editor->gridClick();
+}
+
+void frmVESKauction::Flex_Scroll()
+{
+    m_editor->gridScrolled();
+}
+
+void frmVESKauction::cmdSave_Click()
+{
+    m_editor->apply();
 }
 
 void frmVESKauction::Check4_Click()

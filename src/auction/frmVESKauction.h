@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+class AuctionEditor;
 class Clock;
 class frmadoHelper;
 class frmLOGO;
@@ -104,6 +105,9 @@ public:
     void Timer1_Timer();
     void Command1_Click();
     void Command2_Click();
+    void Flex_Click();
+    void Flex_Scroll();
+    void cmdSave_Click();
     void Check4_Click();
     void timerx_Timer();
     void chkDayLight_Click();
@@ -156,6 +160,7 @@ private:
     void windowActivated(QWidget* window);
 
     frmadoHelper& m_helper;
+    AuctionEditor* m_editor = nullptr;
     const Clock* m_clock;
     std::unique_ptr<frmLOGO> m_logo;
     std::vector<Control> m_controls;

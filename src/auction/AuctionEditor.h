@@ -1,0 +1,49 @@
+#pragma once
+
+#include "data/AuctionSaver.h"
+
+#include <QObject>
+#include <QVector>
+
+class QTableWidget;
+class frmVESKauction;
+
+// The grid rows as the save reads them: item number, stamp text and the stamp
+// the listing read.
+QVector<AuctionRow> auctionRows(const QTableWidget& grid);
+
+// The in-place editor of an auction end over the grid's stamp column: the
+// pickers dtDate and dtTime with the apply button cmdSave of the window. It
+// keeps no row of its own: it always works on the grid's current row.
+class AuctionEditor : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AuctionEditor(frmVESKauction& window);
+
+    // A click in the grid: closes the editor, and opens it on a stamp cell.
+    void gridClick();
+    // The grid's visible part moved: the pickers no longer sit on their cell.
+    void gridScrolled();
+    // Writes the picked end into the current row and closes the editor.
+    void apply();
+
+    bool isOpen() const;
+
+signals:
+    // A mouse click (press and release) in the grid's cell area.
+    void gridClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void close();
+    void open();
+    // Moves the current cell along the current row without scrolling the grid.
+    void setCurrentColumn(int column);
+
+    frmVESKauction& m_window;
+    QObject* m_viewport;
+    bool m_pressed = false;
+};
