@@ -434,35 +434,6 @@ private slots:
         QCOMPARE(fx.cells(0), (QStringList{"1796412600", "Dec-4-2026", "14:30:00"}));
         QVERIFY(fx.editorShown());
     }
-
-    void lastAndFirstEndsWithAStampAreTaken_data()
-    {
-        QTest::addColumn<QDate>("date");
-        QTest::addColumn<QTime>("time");
-        QTest::addColumn<bool>("daylight");
-        QTest::addColumn<QString>("stamp");
-        QTest::newRow("last") << QDate(2038, 1, 18) << QTime(22, 14, 7) << false << "2147483647";
-        QTest::newRow("last, daylight saving")
-            << QDate(2038, 1, 18) << QTime(23, 14, 7) << true << "2147483647";
-        QTest::newRow("first") << QDate(1901, 12, 13) << QTime(20, 45, 52) << false
-                               << "-2147465648";
-    }
-    void lastAndFirstEndsWithAStampAreTaken()
-    {
-        QFETCH(QDate, date);
-        QFETCH(QTime, time);
-        QFETCH(bool, daylight);
-        QFETCH(QString, stamp);
-        EDITOR_FIXTURE(fx, kRows);
-        frmVESKauction& w = *fx.window;
-        w.chkDayLight->setChecked(daylight);
-        fx.clickCell(0, 5);
-        w.dtDate->setDate(date);
-        w.dtTime->setTime(time);
-        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
-        QVERIFY(fx.messages.isEmpty());
-        QCOMPARE(fx.text(0, 5), stamp);
-    }
 };
 
 QTEST_MAIN(EditorTest)

@@ -10,7 +10,10 @@ private slots:
 
     void pickedEndIsSavedAndListedAgain_data() { endtoend::pickedEndCases(); }
     void pickedEndIsSavedAndListedAgain() { endtoend::runPickedEndCase(Engine::MariaDb); }
-    void typedTimeIsSaved() { endtoend::runTypedTimeCase(Engine::MariaDb); }
+    void listingLeavesTheEditorOnTheLastRow()
+    {
+        endtoend::runListingWhileOpenCase(Engine::MariaDb);
+    }
     void concurrentChangeIsKeptAndReported() { endtoend::runConcurrentChangeCase(Engine::MariaDb); }
     void otherStoresItemIsReportedNotSaved() { endtoend::runOtherStoreCase(Engine::MariaDb); }
     void untouchedListingWritesNothing() { endtoend::runUntouchedCase(Engine::MariaDb); }

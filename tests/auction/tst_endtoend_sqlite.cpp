@@ -10,7 +10,7 @@ private slots:
 
     void pickedEndIsSavedAndListedAgain_data() { endtoend::pickedEndCases(); }
     void pickedEndIsSavedAndListedAgain() { endtoend::runPickedEndCase(Engine::Sqlite); }
-    void typedTimeIsSaved() { endtoend::runTypedTimeCase(Engine::Sqlite); }
+    void listingLeavesTheEditorOnTheLastRow() { endtoend::runListingWhileOpenCase(Engine::Sqlite); }
     void concurrentChangeIsKeptAndReported() { endtoend::runConcurrentChangeCase(Engine::Sqlite); }
     void otherStoresItemIsReportedNotSaved() { endtoend::runOtherStoreCase(Engine::Sqlite); }
     void untouchedListingWritesNothing() { endtoend::runUntouchedCase(Engine::Sqlite); }

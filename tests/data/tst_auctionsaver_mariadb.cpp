@@ -66,24 +66,6 @@ private slots:
         QVERIFY(!report.hasProblems());
     }
 
-    void changeByAnotherConnectionDuringTheSaveIsKeptAndReported()
-    {
-        VESK_VERIFY_OK(seed(m_db->db(), {"1|S1|1700000000", "2|S1|1700000000"}));
-        AuctionSaver saver(*m_control, QStringLiteral("S1"));
-        saver.beforeRow = [&](int row) {
-            if (row == 1)
-                vesktest::exec(m_db->db(), QStringLiteral("UPDATE item SET auction_until_unix = "
-                                                          "1750000000 WHERE CV_itemid = 2"));
-        };
-        const AuctionSaveReport report =
-            saver.save(gridRows({"1|1800000000|1700000000", "2|1800000000|1700000000"}));
-
-        QCOMPARE(contents(m_db->db()), (QStringList{"1|S1|1800000000", "2|S1|1750000000"}));
-        QCOMPARE(report.saved, 1);
-        QCOMPARE(report.changedElsewhere.size(), 1);
-        QCOMPARE(report.changedElsewhere[0].itemId, QStringLiteral("2"));
-    }
-
     void rejectedUpdateFailsThatRowOnly()
     {
         VESK_VERIFY_OK(seed(m_db->db(), {"1|S1|1700000000", "2|S1|1700000000", "3|S1|1700000000"}));
