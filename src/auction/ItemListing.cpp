@@ -67,7 +67,9 @@ ItemListing& ItemListing::of(frmVESKauction& window)
     return *new ItemListing(window);
 }
 
-ItemListing::ItemListing(frmVESKauction& window) : QObject(&window), m_window(window)
+ItemListing::ItemListing(frmVESKauction& window)
+    : QObject(&window), m_window(window), m_pictures(window.helper().pictures()),
+      m_pipeline(m_pictures.pipeline())
 {
     m_delegate = new ItemPictureDelegate(window.Flex);
     window.Flex->setItemDelegateForColumn(0, m_delegate);
@@ -76,8 +78,7 @@ ItemListing::ItemListing(frmVESKauction& window) : QObject(&window), m_window(wi
     m_batchTimer.setInterval(0);
     connect(&m_batchTimer, &QTimer::timeout, this, &ItemListing::lookUpBatch);
 
-    ThumbnailPipeline& pipeline = window.helper().pictures().pipeline();
-    connect(&pipeline, &ThumbnailPipeline::thumbnailReady, this, &ItemListing::pictureDecoded,
+    connect(&m_pipeline, &ThumbnailPipeline::thumbnailReady, this, &ItemListing::pictureDecoded,
             Qt::QueuedConnection);
     connect(window.Flex->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &ItemListing::prioritizeVisible);
@@ -291,9 +292,8 @@ void ItemListing::fillGrid(qint32 now, bool daylightSaving)
         grid->setAutoScroll(autoScroll);
     }
 
-    ItemPictures& pictures = m_window.helper().pictures();
-    pictures.setTwipsPerPixel(m_window.twipsPerPixelX(), m_window.twipsPerPixelY());
-    m_delegate->setCanvasColour(pictures.pipeline().settings().background);
+    m_pictures.setTwipsPerPixel(m_window.twipsPerPixelX(), m_window.twipsPerPixelY());
+    m_delegate->setCanvasColour(m_pictures.pipeline().settings().background);
     m_blank = QImage(1, 1, QImage::Format_RGB32);
     m_blank.fill(m_delegate->canvasColour());
     m_rowPath = QVector<QString>(count);
@@ -338,7 +338,7 @@ void ItemListing::cancelPictures()
 {
     m_batchTimer.stop();
     if (!m_waiting.isEmpty())
-        m_window.helper().pictures().pipeline().cancel(m_waiting.keys(), kPictureSize);
+        m_pipeline.cancel(m_waiting.keys(), kPictureSize);
     m_waiting.clear();
     m_lookUp.clear();
     m_rowPath.clear();
@@ -360,11 +360,10 @@ int ItemListing::picturesPending() const
 // decode in parallel while the next rows are looked up.
 void ItemListing::lookUpAllPictures()
 {
-    ThumbnailPipeline& pipeline = m_window.helper().pictures().pipeline();
     QStringList toDecode;
     for (int row = 0; row < m_lookUp.size(); ++row) {
         const bool go = lookUpRow(row, &toDecode);
-        pipeline.prefetch(toDecode, kPictureSize);
+        m_pipeline.prefetch(toDecode, kPictureSize);
         toDecode.clear();
         if (!go)
             break;
@@ -372,7 +371,7 @@ void ItemListing::lookUpAllPictures()
     for (int row = 0; row < m_rowPath.size(); ++row) {
         const QString path = std::exchange(m_rowPath[row], QString());
         if (!path.isEmpty())
-            placePicture(row, pipeline.thumbnail(path, kPictureSize));
+            placePicture(row, m_pipeline.thumbnail(path, kPictureSize));
     }
     m_waiting.clear();
 }
@@ -383,10 +382,9 @@ bool ItemListing::lookUpRow(int row, QStringList* toDecode)
         return true;
     const qint32 item = *std::exchange(m_lookUp[row], std::nullopt);
     --m_lookUpsLeft;
-    ItemPictures& pictures = m_window.helper().pictures();
     QString path;
     try {
-        if (!pictures.findPictureFile(item, path))
+        if (!m_pictures.findPictureFile(item, path))
             return true;
     } catch (const DataError& error) {
         // One unreachable picture database would otherwise cost every row a time-out.
@@ -395,9 +393,8 @@ bool ItemListing::lookUpRow(int row, QStringList* toDecode)
         m_lookUpsLeft = 0;
         return false;
     }
-    ThumbnailPipeline& pipeline = pictures.pipeline();
-    if (pipeline.isCached(path, kPictureSize)) {
-        placePicture(row, pipeline.thumbnail(path, kPictureSize));
+    if (m_pipeline.isCached(path, kPictureSize)) {
+        placePicture(row, m_pipeline.thumbnail(path, kPictureSize));
         return true;
     }
     m_rowPath[row] = path;
@@ -445,11 +442,10 @@ void ItemListing::lookUpBatch()
            batch.elapsed() < kLookUpBatchMs)
         go = lookUpRow(m_nextLookUp++, &later);
 
-    ThumbnailPipeline& pipeline = m_window.helper().pictures().pipeline();
     if (!visible.isEmpty())
-        pipeline.prioritize(visible, kPictureSize);
+        m_pipeline.prioritize(visible, kPictureSize);
     if (!later.isEmpty())
-        pipeline.prefetch(later, kPictureSize);
+        m_pipeline.prefetch(later, kPictureSize);
 
     if (!m_pictureFailure.isEmpty())
         reportPictureFailure();
@@ -470,7 +466,7 @@ void ItemListing::prioritizeVisible()
             paths << m_rowPath[row];
     }
     if (!paths.isEmpty())
-        m_window.helper().pictures().pipeline().prioritize(paths, kPictureSize);
+        m_pipeline.prioritize(paths, kPictureSize);
 }
 
 void ItemListing::pictureDecoded(const QString& path, qint32 picSize, const QImage& image)
@@ -484,7 +480,7 @@ void ItemListing::pictureDecoded(const QString& path, qint32 picSize, const QIma
     const QVector<int> rows = *it;
     m_waiting.erase(it);
     // From the cache, which also notices a file changed since it was queued.
-    const Thumbnail thumbnail = m_window.helper().pictures().pipeline().thumbnail(path, picSize);
+    const Thumbnail thumbnail = m_pipeline.thumbnail(path, picSize);
     for (int row : rows) {
         if (row < m_rowPath.size())
             m_rowPath[row].clear();

@@ -13,6 +13,8 @@
 
 class frmVESKauction;
 class ItemPictureDelegate;
+class ItemPictures;
+class ThumbnailPipeline;
 struct ListingFilters;
 struct Thumbnail;
 
@@ -79,6 +81,9 @@ private:
     std::pair<int, int> visibleRows() const;
 
     frmVESKauction& m_window;
+    // The helper outlives the window, so these stay usable while it goes.
+    ItemPictures& m_pictures;
+    ThumbnailPipeline& m_pipeline;
     ItemPictureDelegate* m_delegate = nullptr;
     QTimer m_batchTimer;
     QElapsedTimer m_sinceEvents;

@@ -9,7 +9,6 @@ class ListingSqliteTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void cleanup() { MessageBox::setTestHandler({}); }
 
     void assemblesAndTranslatesStatement_data() { listingcases::statementCases(); }
     void assemblesAndTranslatesStatement()
@@ -42,11 +41,6 @@ private slots:
         QFETCH(QList<int>, widths);
         LISTING_FIXTURE(fx, Engine::Sqlite);
         listingcases::runTenRecordsCase(fx, multiplier, widths);
-    }
-    void emptyResultLeavesEmptyGrid()
-    {
-        LISTING_FIXTURE(fx, Engine::Sqlite);
-        listingcases::runEmptyCase(fx);
     }
     void typedTextListsTheRightRows_data() { listingcases::hostileCases(); }
     void typedTextListsTheRightRows()
