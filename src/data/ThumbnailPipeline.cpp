@@ -18,7 +18,8 @@ using namespace PictureScaling;
 
 namespace {
 constexpr qint64 kDefaultCacheBytes = 256LL * 1024 * 1024;
-constexpr int kAllocationLimitMb = 512;
+// Decoders without reduced-size reading (PNG, BMP) stop above this.
+constexpr int kAllocationLimitMb = 256;
 // A failed file still takes a cache entry, so that it is not read again.
 constexpr qint64 kEntryOverhead = 256;
 
