@@ -217,81 +217,64 @@ inline void runStatementCase(Fixture& fx)
     QVERIFY(fx.messages.isEmpty());
 }
 
-inline void stateCases()
+// One item and what its row shows: texts, state colour, what the save compares with.
+inline void rowCases()
 {
-    QTest::addColumn<qint64>("stamp");
+    QTest::addColumn<QString>("item"); // id|sku|retail|stamp|description, NULL for NULL
     QTest::addColumn<bool>("daylight");
+    QTest::addColumn<QString>("shown"); // columns 0 to 7
     QTest::addColumn<QColor>("colour");
-    QTest::addColumn<QString>("cells"); // columns 5 to 7
-    QTest::newRow("past") << qint64(kNow - 60) << false << QColor(255, 0, 0)
-                          << "1699999940|Nov-14-2023|17:12:00";
-    QTest::newRow("running") << qint64(kNow + 3600) << false << QColor(0, 255, 0)
-                             << "1700003600|Nov-14-2023|18:13:00";
-    QTest::newRow("ending now") << qint64(kNow) << false << QColor()
-                                << "1700000000|Nov-14-2023|17:13:00";
-    QTest::newRow("free") << qint64(0) << false << QColor() << "0|Dec-31-1969|19:00:00";
-    QTest::newRow("free, daylight saving")
-        << qint64(0) << true << QColor() << "0|Dec-31-1969|20:00:00";
+    const QColor red(255, 0, 0), green(0, 255, 0), none;
+    QTest::newRow("past") << "7|R-7|1234.5|1699999940|ring" << false
+                          << "7|R-7|ring||1,234.50|1699999940|Nov-14-2023|17:12:00" << red;
+    QTest::newRow("running") << "7|R-7|1234.5|1700003600|ring" << false
+                             << "7|R-7|ring||1,234.50|1700003600|Nov-14-2023|18:13:00" << green;
+    QTest::newRow("ending now") << "7|R-7|1|1700000000|ring" << false
+                                << "7|R-7|ring||1.00|1700000000|Nov-14-2023|17:13:00" << none;
     // With the box ticked "now" is an hour earlier as a stamp.
     QTest::newRow("daylight saving moves now")
-        << qint64(kNow) << true << QColor(0, 255, 0) << "1700000000|Nov-14-2023|18:13:00";
+        << "7|R-7|1|1700000000|ring" << true << "7|R-7|ring||1.00|1700000000|Nov-14-2023|18:13:00"
+        << green;
+    QTest::newRow("free") << "7|R-7|1|0|ring" << false << "7|R-7|ring||1.00|0|Dec-31-1969|19:00:00"
+                          << none;
+    QTest::newRow("free, daylight saving")
+        << "7|R-7|1|0|ring" << true << "7|R-7|ring||1.00|0|Dec-31-1969|20:00:00" << none;
+    QTest::newRow("NULL retail") << "5|R-5|NULL|0|ring" << false
+                                 << "5|R-5|ring|||0|Dec-31-1969|19:00:00" << none;
+    QTest::newRow("NULL stamp") << "5|R-5|10|NULL|ring" << false << "5|R-5|ring||10.00|||" << none;
+    QTest::newRow("NULL item number")
+        << "NULL|R-5|10|0|ring" << false << "|R-5|ring||10.00|0|Dec-31-1969|19:00:00" << none;
+    QTest::newRow("NULL description")
+        << "5|R-5|10|0|NULL" << false << "5|R-5|||10.00|0|Dec-31-1969|19:00:00" << none;
 }
 
-inline void runStateCase(Fixture& fx)
+inline void runRowCase(Fixture& fx)
 {
-    QFETCH(qint64, stamp);
+    QFETCH(QString, item);
     QFETCH(bool, daylight);
+    QFETCH(QString, shown);
     QFETCH(QColor, colour);
-    QFETCH(QString, cells);
-    VESK_VERIFY_OK(fx.addItem(7, "R-7", 1234.5, stamp));
+    const QStringList f = item.split('|');
+    VESK_VERIFY_OK(fx.addItem(f[0], f[1], f[2], f[3], f[4]));
+    // A NULL item number must not find the picture of item 0.
+    VESK_VERIFY_OK(fx.addPicture(0, QStringLiteral("zero.png"), Qt::red));
     frmVESKauction& w = fx.window();
     w.chkDayLight->setChecked(daylight);
     fx.show();
 
     fx.refresh();
 
-    QCOMPARE(fx.texts(0).mid(4).join('|'), "1,234.50|" + cells);
-    QCOMPARE(w.Flex->item(0, 5)->data(Qt::UserRole), QVariant(qlonglong(stamp)));
-    const QImage shown = w.Flex->viewport()->grab().toImage();
+    QCOMPARE(fx.texts(0).join('|'), shown);
+    QVERIFY(fx.picture(0).isNull());
+    const QVariant listed = w.Flex->item(0, 5)->data(Qt::UserRole);
+    QCOMPARE(listed, f[3] == "NULL" ? QVariant() : QVariant(f[3].toLongLong()));
+    const QImage screen = w.Flex->viewport()->grab().toImage();
     for (int column = 0; column < 8; ++column) {
         QCOMPARE(fx.background(0, column), column >= 5 ? colour : QColor());
         const QRect cell = w.Flex->visualRect(w.Flex->model()->index(0, column));
         if (column >= 5 && colour.isValid())
-            QCOMPARE(shown.pixelColor(cell.topLeft() + QPoint(2, 2)), colour);
+            QCOMPARE(screen.pixelColor(cell.topLeft() + QPoint(2, 2)), colour);
     }
-}
-
-inline void nullCases()
-{
-    QTest::addColumn<QString>("item");  // id|sku|retail|stamp|description
-    QTest::addColumn<QString>("shown"); // columns 0 to 7
-    QTest::newRow("NULL retail") << "5|R-5|NULL|0|ring"
-                                 << "5|R-5|ring|||0|Dec-31-1969|19:00:00";
-    QTest::newRow("NULL stamp") << "5|R-5|10|NULL|ring"
-                                << "5|R-5|ring||10.00|||";
-    QTest::newRow("NULL item number") << "NULL|R-5|10|0|ring"
-                                      << "|R-5|ring||10.00|0|Dec-31-1969|19:00:00";
-    QTest::newRow("NULL description") << "5|R-5|10|0|NULL"
-                                      << "5|R-5|||10.00|0|Dec-31-1969|19:00:00";
-}
-
-inline void runNullCase(Fixture& fx)
-{
-    QFETCH(QString, item);
-    QFETCH(QString, shown);
-    const QStringList f = item.split('|');
-    VESK_VERIFY_OK(fx.addItem(f[0], f[1], f[2], f[3], f[4]));
-    // A NULL item number must not find the picture of item 0.
-    VESK_VERIFY_OK(fx.addPicture(0, QStringLiteral("zero.png"), Qt::red));
-    VESK_VERIFY_OK(fx.addPicture(5, QStringLiteral("five.png"), Qt::blue));
-
-    fx.refresh();
-
-    QCOMPARE(fx.texts(0).join('|'), shown);
-    QCOMPARE(fx.picture(0).isNull(), f[0] == "NULL");
-    QCOMPARE(fx.window().Flex->item(0, 5)->data(Qt::UserRole).isNull(), f[3] == "NULL");
-    for (int column = 5; column < 8; ++column)
-        QVERIFY(!fx.background(0, column).isValid());
     QVERIFY(fx.messages.isEmpty());
 }
 

@@ -14,17 +14,11 @@ private slots:
         LISTING_FIXTURE(fx, Engine::MariaDb);
         listingcases::runStatementCase(fx);
     }
-    void coloursAuctionCellsByState_data() { listingcases::stateCases(); }
-    void coloursAuctionCellsByState()
+    void showsEachItemInItsRow_data() { listingcases::rowCases(); }
+    void showsEachItemInItsRow()
     {
         LISTING_FIXTURE(fx, Engine::MariaDb);
-        listingcases::runStateCase(fx);
-    }
-    void leavesNullCellsEmpty_data() { listingcases::nullCases(); }
-    void leavesNullCellsEmpty()
-    {
-        LISTING_FIXTURE(fx, Engine::MariaDb);
-        listingcases::runNullCase(fx);
+        listingcases::runRowCase(fx);
     }
     void listsTenRecords()
     {

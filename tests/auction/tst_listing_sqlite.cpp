@@ -16,17 +16,11 @@ private slots:
         LISTING_FIXTURE(fx, Engine::Sqlite);
         listingcases::runStatementCase(fx);
     }
-    void coloursAuctionCellsByState_data() { listingcases::stateCases(); }
-    void coloursAuctionCellsByState()
+    void showsEachItemInItsRow_data() { listingcases::rowCases(); }
+    void showsEachItemInItsRow()
     {
         LISTING_FIXTURE(fx, Engine::Sqlite);
-        listingcases::runStateCase(fx);
-    }
-    void leavesNullCellsEmpty_data() { listingcases::nullCases(); }
-    void leavesNullCellsEmpty()
-    {
-        LISTING_FIXTURE(fx, Engine::Sqlite);
-        listingcases::runNullCase(fx);
+        listingcases::runRowCase(fx);
     }
     void listsTenRecordsWithScaledColumns_data()
     {
@@ -67,12 +61,11 @@ private slots:
     void unreachableServerGivesOneMessageAndUsableGrid()
     {
         LISTING_FIXTURE(fx, Engine::Sqlite);
-        const int closedPort = 1; // nothing listens there
-        fx.install.setGroup(QStringLiteral("itemdb"), {{"server", "127.0.0.1"},
-                                                       {"port", QString::number(closedPort)},
-                                                       {"database", "items"},
-                                                       {"user", "clerk"},
-                                                       {"password", "secret"}});
+        fx.install.setGroup("itemdb", {{"server", "127.0.0.1"},
+                                       {"port", "1"},
+                                       {"database", "items"},
+                                       {"user", "clerk"},
+                                       {"password", "secret"}});
         frmVESKauction& w = fx.window();
         // A real box, closed by the clerk: coming back from it must not list again.
         MessageBox::setTestHandler([&](const MessageBox::Call& call) {
@@ -94,20 +87,14 @@ private slots:
         QCOMPARE(w.listingRuns, 1);
         QCOMPARE(fx.messages.size(), 1);
         const QString text = fx.messages.first().text;
-        QVERIFY2(
-            text.contains(QStringLiteral("database items on server 127.0.0.1:%1").arg(closedPort)),
-            qPrintable(text));
-        QVERIFY2(!text.contains(QStringLiteral("secret")), qPrintable(text));
+        QVERIFY2(text.contains("database items on server 127.0.0.1:1") && !text.contains("secret"),
+                 qPrintable(text));
         QCOMPARE(fx.messages.first().icon, QMessageBox::Warning);
         QCOMPARE(w.Flex->rowCount(), 0);
-        QVERIFY(w.Flex->updatesEnabled());
-        QVERIFY(!w.shpWait->isVisible());
-        QCOMPARE(w.Bar->maximum(), 1);
-
+        QVERIFY(w.Flex->updatesEnabled() && w.shpWait->isHidden());
         // The grid stays usable: the next refresh tries again and says so again.
         fx.refresh();
         QCOMPARE(fx.messages.size(), 2);
-        QCOMPARE(fx.listing().completedRuns(), 2);
     }
 };
 

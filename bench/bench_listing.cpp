@@ -1,0 +1,403 @@
+// The item listing end to end: a MariaDB item table, the suite's SQLite
+// database and generated 12 MP JPEG pictures. Prints medians of one run:
+//   - a cold 50-row listing (no cached copies) against the decoding floor (the
+//     same files at 1/8 scale on all cores, nothing else);
+//   - a warm relist of the same rows, and whether a changed file is picked up;
+//   - 10,000 items with the limit off: until the grid is complete and the event
+//     loop answers, until every picture is in place, the longest event-loop
+//     stall, and the peak memory of that part;
+//   - the naive decoding (each file fully, twice) for the ratio.
+//
+// Needs the MariaDB of scripts/test-services.sh (source DIR/env.sh first).
+//   bench_listing [repetitions=5] [items=10000]
+
+#include "auction/ItemListing.h"
+#include "auction/frmVESKauction.h"
+#include "data/Installation.h"
+#include "data/ThumbnailPipeline.h"
+#include "data/frmadoHelper.h"
+#include "timeconv/Clock.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QtConcurrent>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+constexpr int kPictures = 50;
+const QSize kPhoto(4000, 3000);
+
+[[noreturn]] void fail(const QString& what)
+{
+    throw std::runtime_error(what.toStdString());
+}
+
+QString env(const char* name)
+{
+    const QString value = qEnvironmentVariable(name);
+    if (value.isEmpty())
+        fail(QStringLiteral("%1 is not set: run scripts/test-services.sh start DIR and source "
+                            "DIR/env.sh")
+                 .arg(QLatin1String(name)));
+    return value;
+}
+
+QString sqlFile(const QString& engine, const QString& name)
+{
+    const QDir repo = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral(".."));
+    QFile file(repo.filePath(QStringLiteral("sql/%1/%2.sql").arg(engine, name)));
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("cannot read %1").arg(file.fileName()));
+    return QString::fromUtf8(file.readAll());
+}
+
+void run(QSqlDatabase db, const QString& sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        fail(QStringLiteral("%1: %2").arg(sql.left(80), q.lastError().text()));
+}
+
+void runScript(QSqlDatabase db, const QString& script)
+{
+    QString text;
+    for (const QString& line : script.split(QLatin1Char('\n'))) {
+        if (!line.trimmed().startsWith(QLatin1String("--")))
+            text += line + QLatin1Char('\n');
+    }
+    for (const QString& statement : text.split(QLatin1Char(';'))) {
+        if (!statement.trimmed().isEmpty())
+            run(db, statement);
+    }
+}
+
+// A photo-like picture: soft light, shapes, sensor noise (about 3 MB as JPEG).
+QImage photo(quint32 seed)
+{
+    QImage image(kPhoto, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QRadialGradient light(kPhoto.width() * 0.4, kPhoto.height() * 0.35, kPhoto.width() * 0.8);
+    light.setColorAt(0, QColor::fromHsv(int(seed * 37 % 360), 60, 235));
+    light.setColorAt(1, QColor::fromHsv(int(seed * 53 % 360), 120, 60));
+    painter.fillRect(image.rect(), light);
+    quint32 state = seed * 2654435761u + 1;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    painter.setPen(Qt::NoPen);
+    for (int i = 0; i < 100; ++i) {
+        painter.setBrush(QColor(next() % 256, next() % 256, next() % 256, 160));
+        painter.drawEllipse(QPointF(next() % kPhoto.width(), next() % kPhoto.height()),
+                            40 + next() % 500, 40 + next() % 400);
+    }
+    painter.end();
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int noise = int(next() % 17) - 8;
+            const QRgb c = line[x];
+            line[x] = qRgb(qBound(0, qRed(c) + noise, 255), qBound(0, qGreen(c) + noise, 255),
+                           qBound(0, qBlue(c) + noise, 255));
+        }
+    }
+    return image;
+}
+
+void writeJpeg(const QString& path, const QImage& image)
+{
+    QImageWriter writer(path, "jpeg");
+    writer.setQuality(90);
+    if (!writer.write(image))
+        fail(QStringLiteral("cannot write %1: %2").arg(path, writer.errorString()));
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double timeMs(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+qint64 statusKb(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Lets the peak resident size start again from the current one.
+bool resetPeakMemory()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
+void decodeFloor(const QStringList& paths)
+{
+    QtConcurrent::blockingMap(paths, [](const QString& path) {
+        QImageReader reader(path);
+        const QSize size = reader.size();
+        reader.setScaledSize(QSize((size.width() + 7) / 8, (size.height() + 7) / 8));
+        if (reader.read().isNull())
+            std::fprintf(stderr, "floor: cannot read %s\n", qPrintable(path));
+    });
+}
+
+void decodeNaive(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        const QImage first(path);
+        const QImage second(path);
+        const QImage copy = first.scaled(87, 65, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (copy.isNull() || second.isNull())
+            std::fprintf(stderr, "naive: cannot read %s\n", qPrintable(path));
+    }
+}
+
+// Records the longest time the event loop did not turn.
+class StallMeter : public QObject
+{
+public:
+    StallMeter()
+    {
+        m_timer.setInterval(1);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            m_longest = std::max(m_longest, m_since.nsecsElapsed() / 1e6);
+            m_since.restart();
+        });
+    }
+    void start()
+    {
+        m_longest = 0;
+        m_since.start();
+        m_timer.start();
+    }
+    double stop()
+    {
+        m_timer.stop();
+        return std::max(m_longest, m_since.nsecsElapsed() / 1e6);
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    double m_longest = 0;
+};
+
+int benchmark(int repetitions, int items)
+{
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        fail(QStringLiteral("cannot create a temporary folder"));
+    QDir(dir.path()).mkdir(QStringLiteral("pictures"));
+    const QString pictureDir = dir.filePath(QStringLiteral("pictures")) + QLatin1Char('/');
+
+    std::printf("cores: %d; generating %d pictures of %dx%d ...\n", QThread::idealThreadCount(),
+                kPictures, kPhoto.width(), kPhoto.height());
+    std::fflush(stdout);
+    QStringList paths;
+    for (int i = 0; i < kPictures; ++i)
+        paths << pictureDir + QStringLiteral("item%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+    QtConcurrent::blockingMap(paths, [&paths](const QString& path) {
+        writeJpeg(path, photo(quint32(paths.indexOf(path) + 1)));
+    });
+
+    // The item table on the test server, in a database of its own.
+    const QString database =
+        QStringLiteral("bench_listing_%1").arg(QCoreApplication::applicationPid());
+    {
+        QSqlDatabase admin =
+            QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), QStringLiteral("admin"));
+        admin.setHostName(env("VESK_TEST_MYSQL_HOST"));
+        admin.setPort(env("VESK_TEST_MYSQL_PORT").toInt());
+        admin.setUserName(env("VESK_TEST_MYSQL_USER"));
+        admin.setPassword(env("VESK_TEST_MYSQL_PASSWORD"));
+        if (!admin.open())
+            fail(QStringLiteral("cannot reach the test server: %1").arg(admin.lastError().text()));
+        run(admin, QStringLiteral("CREATE DATABASE %1").arg(database));
+        run(admin, QStringLiteral("USE %1").arg(database));
+        runScript(admin, sqlFile(QStringLiteral("mysql"), QStringLiteral("item")));
+        for (int first = 1; first <= items; first += 500) {
+            QStringList values;
+            for (int id = first; id < first + 500 && id <= items; ++id)
+                values << QStringLiteral("(%1,'B-%1','ring %1',%2,%3,'S1')")
+                              .arg(id)
+                              .arg(id * 3.5)
+                              .arg(id % 3 == 0 ? 0 : 1700000000 + (id % 2 ? 1 : -1) * id);
+            run(admin, QStringLiteral("INSERT INTO item (CV_itemid, SKU, Description, Retail, "
+                                      "auction_until_unix, storeid) VALUES ") +
+                           values.join(QLatin1Char(',')));
+        }
+    }
+    const auto dropDatabase = qScopeGuard([&] {
+        {
+            QSqlDatabase admin = QSqlDatabase::database(QStringLiteral("admin"));
+            QSqlQuery(admin).exec(QStringLiteral("DROP DATABASE %1").arg(database));
+            admin.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+    });
+    {
+        QSqlDatabase suite =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("suite"));
+        suite.setDatabaseName(dir.filePath(QStringLiteral("suite.sqlite")));
+        if (!suite.open())
+            fail(QStringLiteral("cannot create the suite database"));
+        runScript(suite, sqlFile(QStringLiteral("sqlite"), QStringLiteral("suite")));
+        run(suite, QStringLiteral("BEGIN"));
+        for (int id = 1; id <= items; ++id)
+            run(suite, QStringLiteral("INSERT INTO item (internalitemnumber, Item_PictureName) "
+                                      "VALUES (%1, 'item%2')")
+                           .arg(id)
+                           .arg((id - 1) % kPictures, 4, 10, QLatin1Char('0')));
+        run(suite, QStringLiteral("COMMIT"));
+        suite.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("suite"));
+    {
+        QFile ini(dir.filePath(QStringLiteral("cv_veskauction.ini")));
+        if (!ini.open(QIODevice::WriteOnly))
+            fail(QStringLiteral("cannot write cv_veskauction.ini"));
+        ini.write(QStringLiteral("[itemdb]\r\nserver=%1\r\nport=%2\r\ndatabase=%3\r\nuser=%4\r\n"
+                                 "password=%5\r\n\r\n[suite]\r\nsqlite=suite.sqlite\r\n")
+                      .arg(env("VESK_TEST_MYSQL_HOST"), env("VESK_TEST_MYSQL_PORT"), database,
+                           env("VESK_TEST_MYSQL_USER"), env("VESK_TEST_MYSQL_PASSWORD"))
+                      .toUtf8());
+    }
+
+    frmadoHelper helper{Installation(dir.path())};
+    helper.PictureServer = pictureDir;
+    frmVESKauction window(helper);
+    ItemListing& listing = ItemListing::of(window);
+    window.show();
+    while (listing.completedRuns() < 1)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    window.Option1->setChecked(true);
+    window.chkLimit->setChecked(true);
+    ThumbnailPipeline& pipeline = helper.pictures().pipeline();
+    const auto list = [&window] { window.Command2_Click(); };
+
+    std::vector<double> floor, cold, warm, naive;
+    for (int r = 0; r < repetitions; ++r)
+        floor.push_back(timeMs([&] { decodeFloor(paths); }));
+    for (int r = 0; r < repetitions; ++r) {
+        pipeline.clearCache();
+        cold.push_back(timeMs(list));
+    }
+    int pictured = 0;
+    for (int row = 0; row < window.Flex->rowCount(); ++row)
+        pictured += window.Flex->item(row, 0)->data(Qt::DecorationRole).isNull() ? 0 : 1;
+    for (int r = 0; r < repetitions; ++r)
+        warm.push_back(timeMs(list));
+
+    const QImage before = window.Flex->item(0, 0)->data(Qt::DecorationRole).value<QImage>();
+    const int firstItem = window.Flex->item(0, 0)->text().toInt();
+    const QString changedFile =
+        pictureDir +
+        QStringLiteral("item%1.jpg").arg((firstItem - 1) % kPictures, 4, 10, QLatin1Char('0'));
+    writeJpeg(changedFile, photo(999));
+    const double changedMs = timeMs(list);
+    const bool pickedUp =
+        window.Flex->item(0, 0)->data(Qt::DecorationRole).value<QImage>() != before;
+    for (int r = 0; r < std::min(repetitions, 3); ++r)
+        naive.push_back(timeMs([&] { decodeNaive(paths); }));
+
+    // The long listing, with nothing of it cached.
+    pipeline.clearCache();
+    window.chkLimit->setChecked(false);
+    QCoreApplication::processEvents();
+    const bool peakReset = resetPeakMemory();
+    StallMeter stalls;
+    QElapsedTimer clock;
+    stalls.start();
+    clock.start();
+    list();
+    const double filledMs = clock.nsecsElapsed() / 1e6;
+    const int rows = window.Flex->rowCount();
+    bool answered = false;
+    QTimer::singleShot(0, [&answered] { answered = true; });
+    while (!answered)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double responsiveMs = clock.nsecsElapsed() / 1e6;
+    while (listing.picturesPending() > 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const double picturesMs = clock.nsecsElapsed() / 1e6;
+    const double longestStall = stalls.stop();
+    const qint64 peakKb = statusKb("VmHWM:");
+
+    const double floorMs = median(floor);
+    const double coldMs = median(cold);
+    std::printf("\n50-row listing (%d with pictures), medians of %d:\n", pictured, repetitions);
+    std::printf("  decoding floor (1/8 scale, all cores)   %8.1f ms\n", floorMs);
+    std::printf("  cold listing                            %8.1f ms   %.2f x floor (target <= "
+                "1.25)\n",
+                coldMs, coldMs / floorMs);
+    std::printf("  warm relist                             %8.1f ms   (target <= 50)\n",
+                median(warm));
+    std::printf("  relist after a picture file changed     %8.1f ms   picked up: %s\n", changedMs,
+                pickedUp ? "yes" : "NO");
+    std::printf("  naive decoding (full, twice per file)   %8.1f ms   %.1f x cold listing\n",
+                median(naive), median(naive) / coldMs);
+    std::printf("\n%d items, limit off (%d rows):\n", items, rows);
+    std::printf("  grid complete                           %8.1f ms\n", filledMs);
+    std::printf("  event loop answering                    %8.1f ms   (target <= 2000)\n",
+                responsiveMs);
+    std::printf("  every picture in place                  %8.1f ms\n", picturesMs);
+    std::printf("  longest event-loop stall                %8.1f ms\n", longestStall);
+    std::printf("  peak memory, VmHWM of %-17s %8.1f MB   (target <= 300)\n",
+                peakReset ? "this part" : "the whole run", peakKb / 1024.0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int repetitions = args.size() > 1 ? qMax(1, args.at(1).toInt()) : 5;
+    const int items = args.size() > 2 ? qMax(kPictures, args.at(2).toInt()) : 10000;
+    try {
+        return benchmark(repetitions, items);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_listing: %s\n", error.what());
+        return 1;
+    }
+}
