@@ -29,7 +29,11 @@ rm -f "$shot"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$1" --install-dir "$2" &
     app=$!
-    sleep "${VESK_SCREENSHOT_DELAY:-8}"
+    # Xvfb has no window manager to activate the window as a desktop would;
+    # give it the focus so its activation lists the items.
+    wid=$(timeout 60 xdotool search --sync --onlyvisible --class cv_veskauction | head -n 1)
+    [ -n "$wid" ] && xdotool windowfocus --sync "$wid" 2>/dev/null || true
+    sleep "${VESK_SCREENSHOT_DELAY:-6}"
     import -window root "$3"
     kill "$app" 2>/dev/null || true
     wait "$app" 2>/dev/null || true

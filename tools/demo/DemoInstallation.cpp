@@ -39,7 +39,15 @@ void writeLines(const QString& path, const QStringList& lines)
         file.write(line.toLatin1() + "\r\n");
 }
 
-enum class PictureRule { ByName, ByNameWithoutExtension, ByPartNumber, BySupplierNumber, None, Corrupt };
+enum class PictureRule
+{
+    ByName,
+    ByNameWithoutExtension,
+    ByPartNumber,
+    BySupplierNumber,
+    None,
+    Corrupt
+};
 
 struct DemoItem
 {
@@ -63,12 +71,13 @@ struct PictureJob
 
 QVector<DemoItem> makeItems(const DemoInstallation::Options& options)
 {
-    static const char* const kinds[][2] = {{"RG", "ring"},     {"NK", "necklace"}, {"BR", "bracelet"},
-                                            {"ER", "earrings"}, {"PD", "pendant"},  {"WT", "watch"}};
+    static const char* const kinds[][2] = {{"RG", "ring"},     {"NK", "necklace"},
+                                           {"BR", "bracelet"}, {"ER", "earrings"},
+                                           {"PD", "pendant"},  {"WT", "watch"}};
     static const char* const metals[] = {"14K yellow gold", "18K white gold", "sterling silver",
                                          "platinum", "10K rose gold"};
-    static const char* const stones[] = {"diamond", "sapphire", "ruby", "emerald", "pearl",
-                                         "amethyst", "topaz"};
+    static const char* const stones[] = {"diamond", "sapphire", "ruby", "emerald",
+                                         "pearl",   "amethyst", "topaz"};
     std::mt19937 rng(options.seed);
     auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
 
@@ -89,23 +98,39 @@ QVector<DemoItem> makeItems(const DemoInstallation::Options& options)
                                .arg(carat, 0, 'f', 2)
                                .arg(QLatin1String(stones[pick(7)]));
         item.retail = 49 + pick(1250) * 10 + 0.99 * pick(2);
-        switch (i % 20) {
-        case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 7:
+        switch (i % 5) {
+        case 0:
+        case 3:
             item.stamp = now + 3600 * (2 + pick(24 * 30)); // running
             break;
-        case 8: case 9: case 10: case 11: case 12:
+        case 1:
             item.stamp = now - 3600 * (1 + pick(24 * 90)); // past
             break;
         default:
             item.stamp = 0; // free
         }
         switch (i % 10) {
-        case 0: case 1: case 2: case 3: case 4: item.rule = PictureRule::ByName; break;
-        case 5: item.rule = PictureRule::ByNameWithoutExtension; break;
-        case 6: item.rule = PictureRule::ByPartNumber; break;
-        case 7: item.rule = PictureRule::BySupplierNumber; break;
-        case 8: item.rule = PictureRule::None; break;
-        default: item.rule = PictureRule::ByName;
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+            item.rule = PictureRule::ByName;
+            break;
+        case 5:
+            item.rule = PictureRule::ByNameWithoutExtension;
+            break;
+        case 6:
+            item.rule = PictureRule::ByPartNumber;
+            break;
+        case 7:
+            item.rule = PictureRule::BySupplierNumber;
+            break;
+        case 8:
+            item.rule = PictureRule::None;
+            break;
+        default:
+            item.rule = PictureRule::ByName;
         }
         if (i == 13)
             item.rule = PictureRule::Corrupt;
@@ -218,8 +243,7 @@ void runSqlFile(QSqlDatabase& db, const QString& path)
 class SqliteFile
 {
 public:
-    explicit SqliteFile(const QString& path)
-        : m_name(QUuid::createUuid().toString())
+    explicit SqliteFile(const QString& path) : m_name(QUuid::createUuid().toString())
     {
         QFile::remove(path);
         auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
@@ -292,33 +316,63 @@ void DemoInstallation::writeSettingsFiles()
     QStringList setup;
     for (int item = 1; item <= 147; ++item) {
         switch (item) {
-        case 11: setup << QStringLiteral("\"Bijouterie Müller, Fine Jewellery\""); break;
-        case 12: setup << QStringLiteral("1200 Rue Sainte-Catherine Ouest"); break;
-        case 13: setup << QStringLiteral("Montreal"); break;
-        case 14: setup << QStringLiteral("QC"); break;
-        case 15: setup << QStringLiteral("H3B 1K9"); break;
-        case 16: setup << QStringLiteral("(514) 555-0142"); break;
-        case 17: setup << QStringLiteral("(514) 555-0143"); break;
-        case 19: setup << d + QStringLiteral("pictures/"); break;
-        case 20: setup << d + QStringLiteral("logo.png"); break;
-        case 27: setup << QStringLiteral("Printer3"); break;
-        case 52: setup << QStringLiteral("VISA"); break;
-        case 53: setup << QStringLiteral("MASTERCARD"); break;
-        case 64: setup << d + QStringLiteral("appraisal.rtf"); break;
-        case 147: setup << d + QStringLiteral("repairs/"); break;
-        default: setup << QStringLiteral("setting %1").arg(item);
+        case 11:
+            setup << QStringLiteral("\"Bijouterie Müller, Fine Jewellery\"");
+            break;
+        case 12:
+            setup << QStringLiteral("1200 Rue Sainte-Catherine Ouest");
+            break;
+        case 13:
+            setup << QStringLiteral("Montreal");
+            break;
+        case 14:
+            setup << QStringLiteral("QC");
+            break;
+        case 15:
+            setup << QStringLiteral("H3B 1K9");
+            break;
+        case 16:
+            setup << QStringLiteral("(514) 555-0142");
+            break;
+        case 17:
+            setup << QStringLiteral("(514) 555-0143");
+            break;
+        case 19:
+            setup << d + QStringLiteral("pictures/");
+            break;
+        case 20:
+            setup << d + QStringLiteral("logo.png");
+            break;
+        case 27:
+            setup << QStringLiteral("Printer3");
+            break;
+        case 52:
+            setup << QStringLiteral("VISA");
+            break;
+        case 53:
+            setup << QStringLiteral("MASTERCARD");
+            break;
+        case 64:
+            setup << d + QStringLiteral("appraisal.rtf");
+            break;
+        case 147:
+            setup << d + QStringLiteral("repairs/");
+            break;
+        default:
+            setup << QStringLiteral("setting %1").arg(item);
         }
     }
     writeLines(d + QStringLiteral("setup.dic"), setup);
 
-    writeLines(d + QStringLiteral("cv_veskauction.ini"),
-               {QStringLiteral("; Deployment configuration of this computer (demo installation)."),
-                QStringLiteral("; The store's item database: an embedded SQLite file here; a store"),
-                QStringLiteral("; with a MySQL server sets server, port, database, user, password."),
-                QStringLiteral("[itemdb]"), QStringLiteral("sqlite=items.sqlite"), QString(),
-                QStringLiteral("; The suite's database (ODBC data source ODBCCORVANDEL)."),
-                QStringLiteral("[suite]"), QStringLiteral("sqlite=suite.sqlite"), QString(),
-                QStringLiteral("[textfields]"), QStringLiteral("txtPortNumber=3306")});
+    writeLines(
+        d + QStringLiteral("cv_veskauction.ini"),
+        {QStringLiteral("; Deployment configuration of this computer (demo installation)."),
+         QStringLiteral("; The store's item database: an embedded SQLite file here; a store"),
+         QStringLiteral("; with a MySQL server sets server, port, database, user, password."),
+         QStringLiteral("[itemdb]"), QStringLiteral("sqlite=items.sqlite"), QString(),
+         QStringLiteral("; The suite's database (ODBC data source ODBCCORVANDEL)."),
+         QStringLiteral("[suite]"), QStringLiteral("sqlite=suite.sqlite"), QString(),
+         QStringLiteral("[textfields]"), QStringLiteral("txtPortNumber=3306")});
 
     QImage logo(480, 160, QImage::Format_RGB32);
     logo.fill(QColor(250, 248, 240));
@@ -397,8 +451,8 @@ void DemoInstallation::writeDatabases()
         const QVariantList rows[] = {
             {2, 0.05, QStringLiteral("GST"), 0.09975, QStringLiteral("QST"), 15, 5000, 800,
              QStringLiteral("514-555-0199")},
-            {1, 0.05, QStringLiteral("GST"), 0.09975, QStringLiteral("QST"), QVariant(), 2500,
-             500, QStringLiteral("514-555-0100")}};
+            {1, 0.05, QStringLiteral("GST"), 0.09975, QStringLiteral("QST"), QVariant(), 2500, 500,
+             QStringLiteral("514-555-0100")}};
         for (const QVariantList& row : rows) {
             for (const QVariant& v : row)
                 q.addBindValue(v);
@@ -429,7 +483,8 @@ void DemoInstallation::writePictures()
         if (job.corrupt) {
             // A JPEG cut short after its header: exists, but is no readable picture.
             if (file.open(QIODevice::WriteOnly))
-                file.write(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11) + QByteArray(64, 'x'));
+                file.write(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11) +
+                           QByteArray(64, 'x'));
             return;
         }
         drawPicture(job.width, job.height, job.seed).save(job.path, "JPG", 88);

@@ -11,9 +11,9 @@ public:
     struct Options
     {
         QString dir;
-        QString sqlDir;     // the repository's sql/ folder (schemas)
-        int items = 300;    // items in the store's database
-        int bigEvery = 15;  // every n-th picture is a 12 MP one, the rest about 2 MP
+        QString sqlDir;    // the repository's sql/ folder (schemas)
+        int items = 300;   // items in the store's database
+        int bigEvery = 15; // every n-th picture is a 12 MP one, the rest about 2 MP
         unsigned seed = 20261206;
     };
 
