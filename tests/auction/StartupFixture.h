@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared by the start-up window's tests: a fresh installation folder, a helper
-// on it, and the messages the window would have shown.
+// A fresh installation folder, a window on it, a chosen screen width and the
+// messages the window would have shown.
 
 #include "auction/frmVESKauction.h"
 #include "data/Installation.h"
@@ -10,28 +10,10 @@
 #include "windows/Platform.h"
 
 #include <QFile>
-#include <QList>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
-
-class MessageRecorder
-{
-public:
-    MessageRecorder()
-    {
-        MessageBox::setTestHandler([this](const MessageBox::Call& call) {
-            calls.append(call);
-            return QMessageBox::Ok;
-        });
-    }
-    ~MessageRecorder() { MessageBox::setTestHandler({}); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
-
-    QList<MessageBox::Call> calls;
-};
 
 class StartupFixture
 {
@@ -39,33 +21,29 @@ public:
     explicit StartupFixture(int screenWidth = 1024)
     {
         Platform::setScreenWidthForTesting(screenWidth);
+        MessageBox::setTestHandler([this](const MessageBox::Call& call) {
+            messages << call;
+            return QMessageBox::Ok;
+        });
     }
-    ~StartupFixture() { Platform::setScreenWidthForTesting(0); }
-    StartupFixture(const StartupFixture&) = delete;
-    StartupFixture& operator=(const StartupFixture&) = delete;
-
-    QString path(const QString& fileName) const { return installation.filePath(fileName); }
-
-    void writeFile(const QString& fileName, const QByteArray& content) const
+    ~StartupFixture()
     {
-        QFile file(path(fileName));
-        QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(fileName));
-        file.write(content);
+        m_window.reset();
+        MessageBox::setTestHandler({});
+        Platform::setScreenWidthForTesting(0);
     }
-
-    // The file's bytes; a null array when it does not exist.
-    QByteArray readFile(const QString& fileName) const
+    void writeFile(const QString& name, const QByteArray& content) const
     {
-        QFile file(path(fileName));
-        if (!file.open(QIODevice::ReadOnly))
-            return QByteArray();
-        QByteArray bytes = file.readAll();
-        if (bytes.isNull())
-            bytes = QByteArray("");
-        return bytes;
+        QFile file(installation.filePath(name));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
+            qFatal("cannot write %s", qPrintable(name));
+    }
+    QByteArray readFile(const QString& name) const
+    {
+        QFile file(installation.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    // A window on this installation; the store identifier file is left to the test.
     frmVESKauction& window()
     {
         if (!m_window) {
@@ -74,19 +52,21 @@ public:
         }
         return *m_window;
     }
-
-    // A window that has loaded with a store identifier.
+    // A window that has loaded with store S042.
     frmVESKauction& loadedWindow()
     {
         writeFile(QStringLiteral("userid.ini"), "S042\r\n");
-        frmVESKauction& w = window();
-        const bool loaded = w.Form_Load();
-        if (!loaded)
+        if (!window().Form_Load())
             qWarning("Form_Load ended the program");
-        return w;
+        return *m_window;
+    }
+    bool showLoaded()
+    {
+        loadedWindow().show();
+        return QTest::qWaitForWindowExposed(m_window.get());
     }
 
-    MessageRecorder messages;
+    QList<MessageBox::Call> messages;
     QTemporaryDir dir;
     Installation installation{dir.path()};
 

@@ -7,13 +7,9 @@ class EndToEndSqliteTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-
     void pickedEndIsSavedAndListedAgain_data() { endtoend::pickedEndCases(); }
     void pickedEndIsSavedAndListedAgain() { endtoend::runPickedEndCase(Engine::Sqlite); }
-    void listingLeavesTheEditorOnTheLastRow() { endtoend::runListingWhileOpenCase(Engine::Sqlite); }
-    void concurrentChangeIsKeptAndReported() { endtoend::runConcurrentChangeCase(Engine::Sqlite); }
-    void otherStoresItemIsReportedNotSaved() { endtoend::runOtherStoreCase(Engine::Sqlite); }
-    void untouchedListingWritesNothing() { endtoend::runUntouchedCase(Engine::Sqlite); }
+    void unsavableEndsAreKeptAndReportedOnce() { endtoend::runUnsavableCase(Engine::Sqlite); }
 };
 
 QTEST_MAIN(EndToEndSqliteTest)
