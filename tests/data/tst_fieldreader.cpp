@@ -1,134 +1,59 @@
 #include "data/FieldReader.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include "TestSupport.h"
+
 #include <QtTest>
 
 class FieldReaderTest : public QObject
 {
     Q_OBJECT
 
-private:
-    static QStringList readAll(const QByteArray& content)
-    {
-        FieldReader reader(content);
-        QStringList fields;
-        while (auto field = reader.next())
-            fields << *field;
-        return fields;
-    }
-    static void writeBytes(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
-
 private slots:
-    void splitsFieldsByTheSuiteRules_data()
+    void splitsFieldsBySequentialInputRules_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("fields");
-        const auto L = [](std::initializer_list<const char*> items) {
-            QStringList out;
-            for (const char* i : items)
-                out << QString::fromLatin1(i);
-            return out;
+        const auto row = [](const char* name, const QByteArray& content,
+                            const QStringList& fields) {
+            QTest::newRow(name) << content << fields;
         };
-        QTest::newRow("comma and CR LF") << QByteArray("a,b\r\nc") << L({"a", "b", "c"});
-        QTest::newRow("one per line") << QByteArray("a\r\nb\r\nc\r\n") << L({"a", "b", "c"});
-        QTest::newRow("lone LF") << QByteArray("a\nb") << L({"a", "b"});
-        QTest::newRow("lone CR") << QByteArray("a\rb") << L({"a", "b"});
-        QTest::newRow("leading spaces") << QByteArray("   a,  b") << L({"a", "b"});
-        QTest::newRow("leading tab") << QByteArray("\ta") << L({"a"});
-        QTest::newRow("trailing blanks dropped")
-            << QByteArray("a  \t,b  \r\nc ") << L({"a", "b", "c"});
-        QTest::newRow("inner blanks kept") << QByteArray("Main  Street 5") << L({"Main  Street 5"});
-        QTest::newRow("quoted with commas")
-            << QByteArray("\"Smith, Jones and Co\",next") << L({"Smith, Jones and Co", "next"});
-        QTest::newRow("quoted keeps its blanks")
-            << QByteArray("\"  padded  \"") << L({"  padded  "});
-        QTest::newRow("quoted after blanks") << QByteArray("  \"q,r\"") << L({"q,r"});
-        QTest::newRow("text after closing quote dropped")
-            << QByteArray("\"a\"junk,b") << L({"a", "b"});
-        QTest::newRow("text after closing quote up to comma")
-            << QByteArray("\"a\" junk, more\r\nb") << L({"a", "more", "b"});
-        QTest::newRow("quote inside unquoted field kept")
-            << QByteArray("12\" chain") << L({"12\" chain"});
-        QTest::newRow("empty quoted field") << QByteArray("a,\"\",b") << L({"a", "", "b"});
-        QTest::newRow("unterminated quote stops at line end")
-            << QByteArray("\"open, still\r\nb") << L({"open, still", "b"});
-        QTest::newRow("empty line is one field") << QByteArray("a\r\n\r\nb") << L({"a", "", "b"});
-        QTest::newRow("blank line is one field")
-            << QByteArray("a\r\n   \r\nb") << L({"a", "", "b"});
-        QTest::newRow("two empty lines") << QByteArray("a\r\n\r\n\r\nb") << L({"a", "", "", "b"});
-        QTest::newRow("only a line end") << QByteArray("\r\n") << L({""});
-        QTest::newRow("two lone CRs") << QByteArray("\r\r") << L({"", ""});
-        QTest::newRow("LF then CR is two line ends") << QByteArray("a\n\rb") << L({"a", "", "b"});
-        QTest::newRow("empty input") << QByteArray() << QStringList();
-        QTest::newRow("double comma") << QByteArray("a,,b") << L({"a", "", "b"});
-        QTest::newRow("leading comma") << QByteArray(",b") << L({"", "b"});
-        QTest::newRow("comma ends line") << QByteArray("a,\r\nb") << L({"a", "b"});
-        QTest::newRow("comma and blanks end line") << QByteArray("a,  \r\nb") << L({"a", "b"});
-        QTest::newRow("comma ends input") << QByteArray("a,") << L({"a"});
-        QTest::newRow("comma line then empty line")
-            << QByteArray("a,\r\n\r\nb") << L({"a", "", "b"});
-        QTest::newRow("quoted then comma at line end")
-            << QByteArray("\"a,b\",\r\nc") << L({"a,b", "c"});
+        row("comma and CR LF", "a,b\r\nc", {"a", "b", "c"});
+        row("lone LF, lone CR", "a\nb\rc", {"a", "b", "c"});
+        row("LF then CR is two line ends", "a\n\rb", {"a", "", "b"});
+        row("leading blanks skipped", "   a,\t b", {"a", "b"});
+        row("trailing blanks dropped", "a  \t,b  \r\nc ", {"a", "b", "c"});
+        row("inner blanks kept", "Main  Street 5", {"Main  Street 5"});
+        row("quoted with commas", "\"Smith, Jones and Co\",next", {"Smith, Jones and Co", "next"});
+        row("quoted keeps its blanks", "  \"  padded  \"", {"  padded  "});
+        row("text after closing quote dropped", "\"a\" junk, more\r\nb", {"a", "more", "b"});
+        row("quote inside unquoted field kept", "12\" chain", {"12\" chain"});
+        row("empty quoted field", "a,\"\",b", {"a", "", "b"});
+        row("unterminated quote stops at line end", "\"open, still\r\nb", {"open, still", "b"});
+        row("empty and blank lines are one field each", "a\r\n\r\n  \r\nb", {"a", "", "", "b"});
+        row("only a line end", "\r\n", {""});
+        row("empty input", "", {});
+        row("double and leading comma", ",a,,b", {"", "a", "", "b"});
+        row("comma and blanks end a line", "a,  \r\nb", {"a", "b"});
+        row("comma ends input", "a,", {"a"});
+        row("comma line then empty line", "a,\r\n\r\nb", {"a", "", "b"});
+        row("Windows-1252", "M\xFCller,\x80 5 \x96 6", {QString::fromUtf8("Müller"), "€ 5 – 6"});
     }
-    void splitsFieldsByTheSuiteRules()
+    void splitsFieldsBySequentialInputRules()
     {
         QFETCH(QByteArray, content);
         QFETCH(QStringList, fields);
-        QCOMPARE(readAll(content), fields);
-    }
-
-    void decodesWindows1252_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("first");
-        QTest::newRow("German store")
-            << QByteArray("Bijouterie M\xFCller,x") << QString::fromUtf8("Bijouterie Müller");
-        QTest::newRow("Danish store quoted") << QByteArray("\"Sm\xF8rrebr\xF8"
-                                                           "d, K\xF8"
-                                                           "benhavn\"")
-                                             << QString::fromUtf8("Smørrebrød, København");
-        QTest::newRow("euro and dash")
-            << QByteArray("\x80 5 \x96 6") << QString::fromUtf8("€ 5 – 6");
-    }
-    void decodesWindows1252()
-    {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, first);
         FieldReader reader(content);
-        QCOMPARE(reader.next(), std::optional<QString>(first));
-    }
-
-    void atEndAgreesWithNext_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("count");
-        QTest::newRow("trailing line end") << QByteArray("a\r\nb\r\n") << 2;
-        QTest::newRow("no trailing line end") << QByteArray("a\r\nb") << 2;
-        QTest::newRow("trailing comma") << QByteArray("a,b,") << 2;
-        QTest::newRow("empty") << QByteArray() << 0;
-        QTest::newRow("empty line") << QByteArray("\n") << 1;
-    }
-    void atEndAgreesWithNext()
-    {
-        QFETCH(QByteArray, content);
-        QFETCH(int, count);
-        FieldReader reader(content);
-        for (int i = 0; i < count; ++i) {
-            QVERIFY(!reader.atEnd());
-            QVERIFY(reader.next().has_value());
+        QStringList read;
+        while (!reader.atEnd()) {
+            const auto field = reader.next();
+            QVERIFY(field.has_value());
+            read << *field;
         }
-        QVERIFY(reader.atEnd());
-        QVERIFY(!reader.next().has_value());
+        QCOMPARE(read, fields);
         QVERIFY(!reader.next().has_value());
     }
 
+    // "<none>" stands for no file, "<folder>" for a folder in its place.
     void readsFirstFieldOfAFile_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -147,23 +72,14 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(bool, found);
         QFETCH(QString, first);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("userid.ini");
+        vesktest::TestInstallation inst;
         if (content == "<folder>")
-            QVERIFY(QDir(dir.path()).mkdir("userid.ini"));
+            QVERIFY(QDir(inst.dir()).mkdir("userid.ini"));
         else if (content != "<none>")
-            writeBytes(path, content);
-        const auto field = readFirstField(path);
-        QCOMPARE(field.has_value(), found);
-        if (found)
-            QCOMPARE(*field, first);
-    }
-
-    void openFailsOnMissingFile()
-    {
-        QTemporaryDir dir;
-        QVERIFY(!FieldReader::open(dir.filePath("setup.dic")).has_value());
-        QVERIFY(!FieldReader::open(QString()).has_value());
+            inst.writeFile("userid.ini", content);
+        QCOMPARE(readFirstField(inst.path("userid.ini")),
+                 found ? std::optional<QString>(first) : std::nullopt);
+        QVERIFY(!readFirstField(QString()).has_value());
     }
 };
 

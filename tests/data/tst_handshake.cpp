@@ -1,113 +1,68 @@
 #include "data/FileRoutines.h"
 #include "data/HandShakeSettings.h"
-#include "data/Installation.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include "TestSupport.h"
+
 #include <QtTest>
 
 class HandShakeTest : public QObject
 {
     Q_OBJECT
 
-private:
-    static void writeBytes(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
-    static QByteArray readBytes(const QString& path)
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return "<missing>";
-        return file.readAll();
-    }
-
 private slots:
+    // "<none>" stands for no file, "<folder>" for a folder in its place;
+    // "previous" is the picture folder kept from before.
     void storesTheFourthField_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("pictureServer");
-        QTest::newRow("one line") << QByteArray("srv,db,user,\\\\pics\\items\\\r\n")
-                                  << "\\\\pics\\items\\";
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("one line, more ignored")
+            << QByteArray("srv,db,user,\\\\pics\\items\\,more\r\n") << "\\\\pics\\items\\" << false;
         QTest::newRow("four lines")
-            << QByteArray("srv\r\ndb\r\nuser\r\nP:\\pictures\\\r\n") << "P:\\pictures\\";
-        QTest::newRow("quoted fourth with commas")
-            << QByteArray("a,b,c,\"P:\\Smith, Jones\\pics\\\"\r\n") << "P:\\Smith, Jones\\pics\\";
-        QTest::newRow("more than four fields") << QByteArray("1,2,3,four,five,six") << "four";
-        QTest::newRow("quoted first field with commas") << QByteArray("\"1,1\",2,3,four") << "four";
-        QTest::newRow("empty fourth line") << QByteArray("1\r\n2\r\n3\r\n\r\n5\r\n") << "";
-        QTest::newRow("Windows-1252 folder") << QByteArray("1,2,3,P:\\Bilder M\xFCller\\")
-                                             << QString::fromUtf8("P:\\Bilder Müller\\");
+            << QByteArray("srv\r\ndb\r\nuser\r\nP:\\pictures\\\r\n") << "P:\\pictures\\" << false;
+        QTest::newRow("quoted fields with commas")
+            << QByteArray("\"1,1\",b,c,\"P:\\Smith, Jones\\\"\r\n") << "P:\\Smith, Jones\\"
+            << false;
+        QTest::newRow("empty fourth line") << QByteArray("1\r\n2\r\n3\r\n\r\n5\r\n") << "" << false;
+        QTest::newRow("missing file") << QByteArray("<none>") << "previous" << false;
+        QTest::newRow("folder in its place") << QByteArray("<folder>") << "previous" << false;
+        QTest::newRow("empty file") << QByteArray() << "previous" << true;
+        QTest::newRow("three lines") << QByteArray("1\r\n2\r\n3\r\n") << "previous" << true;
+        QTest::newRow("trailing comma is no fourth field")
+            << QByteArray("1,2,3,") << "previous" << true;
     }
     void storesTheFourthField()
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, pictureServer);
-        QTemporaryDir dir;
-        const Installation installation(dir.path());
-        writeBytes(installation.handshakeSettingsFile(), content);
-        QString field = QStringLiteral("previous");
-        GetHandShakeSettings(installation, field);
-        QCOMPARE(field, pictureServer);
-        QCOMPARE(readBytes(installation.progressMarkerFile()), QByteArray("handshakesettings\r\n"));
-    }
-
-    void tooFewFieldsFailsAndKeepsPictureServer_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("empty file") << QByteArray();
-        QTest::newRow("three fields") << QByteArray("1,2,3\r\n");
-        QTest::newRow("three lines") << QByteArray("1\r\n2\r\n3\r\n");
-        QTest::newRow("trailing comma is no fourth field") << QByteArray("1,2,3,");
-    }
-    void tooFewFieldsFailsAndKeepsPictureServer()
-    {
-        QFETCH(QByteArray, content);
-        QTemporaryDir dir;
-        const Installation installation(dir.path());
-        writeBytes(installation.handshakeSettingsFile(), content);
+        QFETCH(bool, fails);
+        vesktest::TestInstallation inst;
+        inst.writeFile("vesk_error.ini", "userid\r\n");
+        if (content == "<folder>")
+            QVERIFY(QDir(inst.dir()).mkdir("handshakesettings.ini"));
+        else if (content != "<none>")
+            inst.writeFile("handshakesettings.ini", content);
         QString field = QStringLiteral("previous");
         try {
-            GetHandShakeSettings(installation, field);
-            QFAIL("no FileError");
+            GetHandShakeSettings(inst.installation(), field);
+            QVERIFY(!fails);
         } catch (const FileError& e) {
-            QVERIFY2(e.message().contains(QStringLiteral("handshakesettings.ini")),
-                     qPrintable(e.message()));
+            QVERIFY2(fails, qPrintable(e.message()));
+            QVERIFY2(e.message().contains("handshakesettings.ini"), qPrintable(e.message()));
         }
-        QCOMPARE(field, QStringLiteral("previous"));
-        QCOMPARE(readBytes(installation.progressMarkerFile()), QByteArray("handshakesettings\r\n"));
-    }
-
-    void missingFileKeepsPictureServerButMarksProgress()
-    {
-        QTemporaryDir dir;
-        const Installation installation(dir.path());
-        writeBytes(installation.progressMarkerFile(), "userid\r\n");
-        QString field = QStringLiteral("previous");
-        GetHandShakeSettings(installation, field);
-        QCOMPARE(field, QStringLiteral("previous"));
-        QCOMPARE(readBytes(installation.progressMarkerFile()), QByteArray("handshakesettings\r\n"));
-    }
-
-    void settingsFolderInsteadOfFileKeepsPictureServer()
-    {
-        QTemporaryDir dir;
-        const Installation installation(dir.path());
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("handshakesettings.ini")));
-        QString field = QStringLiteral("previous");
-        GetHandShakeSettings(installation, field);
-        QCOMPARE(field, QStringLiteral("previous"));
+        QCOMPARE(field, pictureServer);
+        QFile marker(inst.path("vesk_error.ini"));
+        QVERIFY(marker.open(QIODevice::ReadOnly));
+        QCOMPARE(marker.readAll(), QByteArray("handshakesettings\r\n"));
     }
 
     void missingInstallationFolderFailsBeforeReading()
     {
-        QTemporaryDir dir;
-        const Installation installation(dir.filePath(QStringLiteral("corvandel")));
+        vesktest::TestInstallation inst;
         QString field = QStringLiteral("previous");
-        QVERIFY_THROWS_EXCEPTION(FileError, GetHandShakeSettings(installation, field));
+        QVERIFY_THROWS_EXCEPTION(FileError,
+                                 GetHandShakeSettings(Installation(inst.path("corvandel")), field));
         QCOMPARE(field, QStringLiteral("previous"));
     }
 };
