@@ -42,6 +42,10 @@ class Fixture
 public:
     explicit Fixture(Engine engine)
     {
+        MessageBox::setTestHandler([this](const MessageBox::Call& call) {
+            messages << call;
+            return QMessageBox::Ok;
+        });
         QDir(install.dir()).mkdir("pictures");
         m_suite = std::make_unique<vesktest::TestSqliteDb>(install.path("suite.sqlite"),
                                                            QStringList{"suite"});
@@ -52,19 +56,14 @@ public:
                                                                 QStringList{"item"});
             install.useSqlite("itemdb", "items.sqlite");
             m_error += m_sqlite->error();
-            return;
+        } else if (vesktest::MariaDbServer server;
+                   vesktest::MariaDbServer::fromEnvironment(&server, &m_error)) {
+            m_maria = std::make_unique<vesktest::TestMariaDb>(server);
+            install.useMariaDb("itemdb", *m_maria);
+            m_error += m_maria->error() + m_maria->loadSchema("item");
+        } else {
+            m_error = "MariaDB test environment missing: " + m_error;
         }
-        vesktest::MariaDbServer server;
-        QString missing;
-        if (!vesktest::MariaDbServer::fromEnvironment(&server, &missing)) {
-            m_error = "MariaDB test environment missing: " + missing;
-            return;
-        }
-        m_maria = std::make_unique<vesktest::TestMariaDb>(server);
-        m_error += m_maria->error();
-        if (m_error.isEmpty())
-            m_error = m_maria->loadSchema("item");
-        install.useMariaDb("itemdb", *m_maria);
     }
     ~Fixture()
     {
@@ -101,10 +100,6 @@ public:
         frmVESKauction& w = *m_window;
         w.setClock(&m_clock);
         w.txtStoreID->setText("S1");
-        MessageBox::setTestHandler([this](const MessageBox::Call& call) {
-            messages << call;
-            return QMessageBox::Ok;
-        });
         w.show();
         if (!QTest::qWaitFor([&] { return w.listingRuns > 0; }))
             return "the window was not listed";
