@@ -53,33 +53,18 @@ private slots:
         QVERIFY(!reader.next().has_value());
     }
 
-    // "<none>" stands for no file, "<folder>" for a folder in its place.
-    void readsFirstFieldOfAFile_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("found");
-        QTest::addColumn<QString>("first");
-        QTest::newRow("store id") << QByteArray("JW0042\r\n") << true << "JW0042";
-        QTest::newRow("quoted with comma")
-            << QByteArray("\"Store 7, Main St\",x\r\n") << true << "Store 7, Main St";
-        QTest::newRow("empty file") << QByteArray() << false << "";
-        QTest::newRow("empty first line") << QByteArray("\r\nsecond") << true << "";
-        QTest::newRow("missing file") << QByteArray("<none>") << false << "";
-        QTest::newRow("folder") << QByteArray("<folder>") << false << "";
-    }
     void readsFirstFieldOfAFile()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(bool, found);
-        QFETCH(QString, first);
         vesktest::TestInstallation inst;
-        if (content == "<folder>")
-            QVERIFY(QDir(inst.dir()).mkdir("userid.ini"));
-        else if (content != "<none>")
-            inst.writeFile("userid.ini", content);
-        QCOMPARE(readFirstField(inst.path("userid.ini")),
-                 found ? std::optional<QString>(first) : std::nullopt);
-        QVERIFY(!readFirstField(QString()).has_value());
+        inst.writeFile("userid.ini", "\"Store 7, Main St\",x\r\n");
+        inst.writeFile("emptyline.ini", "\r\nsecond");
+        inst.writeFile("empty.ini", "");
+        QVERIFY(QDir(inst.dir()).mkdir("folder.ini"));
+        QCOMPARE(readFirstField(inst.path("userid.ini")), QStringLiteral("Store 7, Main St"));
+        QCOMPARE(readFirstField(inst.path("emptyline.ini")), QString());
+        for (const QString& path :
+             {inst.path("empty.ini"), inst.path("folder.ini"), inst.path("missing.ini"), QString()})
+            QVERIFY2(!readFirstField(path).has_value(), qPrintable(path));
     }
 };
 

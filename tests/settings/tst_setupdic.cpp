@@ -68,6 +68,7 @@ private slots:
         m_logoCalls.clear();
         presetFields();
     }
+
     void cleanup()
     {
         m_helper.reset();

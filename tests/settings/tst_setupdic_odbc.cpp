@@ -76,6 +76,7 @@ private slots:
         m_helper->SMSReturnValue = 3;
         m_helper->SMSDayEndPhone = m_helper->SMSReturnValuePhone = QStringLiteral("old");
     }
+
     void cleanup()
     {
         m_helper.reset();
