@@ -2,6 +2,8 @@
 
 using listingcases::Engine;
 
+// The cases whose outcome rests on the item database: the statements it
+// accepts, its LIKE escaping and its value types.
 class ListingMariaDbTest : public QObject
 {
     Q_OBJECT
@@ -20,31 +22,11 @@ private slots:
         LISTING_FIXTURE(fx, Engine::MariaDb);
         listingcases::runRowCase(fx);
     }
-    void listsTenRecords()
-    {
-        LISTING_FIXTURE(fx, Engine::MariaDb);
-        listingcases::runTenRecordsCase(fx, 1.0f, {80, 133, 367, 67, 80, 80, 80});
-    }
     void typedTextListsTheRightRows_data() { listingcases::hostileCases(); }
     void typedTextListsTheRightRows()
     {
         LISTING_FIXTURE(fx, Engine::MariaDb);
         listingcases::runHostileCase(fx);
-    }
-    void showsFoundPicturesAndBlankForUnreadable()
-    {
-        LISTING_FIXTURE(fx, Engine::MariaDb);
-        listingcases::runPictureCase(fx);
-    }
-    void longListingGetsPicturesVisibleRowsFirst()
-    {
-        LISTING_FIXTURE(fx, Engine::MariaDb);
-        listingcases::runLargeCase(fx);
-    }
-    void refreshDuringListingRunsOnceAfterIt()
-    {
-        LISTING_FIXTURE(fx, Engine::MariaDb);
-        listingcases::runCoalesceCase(fx);
     }
 };
 
