@@ -11,6 +11,7 @@
 // Needs the MariaDB of scripts/test-services.sh (source DIR/env.sh first).
 //   bench_listing [repetitions=5] [items=10000]
 
+#include "BenchPictures.h"
 #include "auction/ItemListing.h"
 #include "auction/frmVESKauction.h"
 #include "data/Installation.h"
@@ -24,8 +25,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QPainter>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -44,7 +43,7 @@
 namespace {
 
 constexpr int kPictures = 50;
-const QSize kPhoto(4000, 3000);
+constexpr int kShapes = 100;
 
 [[noreturn]] void fail(const QString& what)
 {
@@ -88,49 +87,6 @@ void runScript(QSqlDatabase db, const QString& script)
         if (!statement.trimmed().isEmpty())
             run(db, statement);
     }
-}
-
-// A photo-like picture: soft light, shapes, sensor noise (about 3 MB as JPEG).
-QImage photo(quint32 seed)
-{
-    QImage image(kPhoto, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QRadialGradient light(kPhoto.width() * 0.4, kPhoto.height() * 0.35, kPhoto.width() * 0.8);
-    light.setColorAt(0, QColor::fromHsv(int(seed * 37 % 360), 60, 235));
-    light.setColorAt(1, QColor::fromHsv(int(seed * 53 % 360), 120, 60));
-    painter.fillRect(image.rect(), light);
-    quint32 state = seed * 2654435761u + 1;
-    const auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    };
-    painter.setPen(Qt::NoPen);
-    for (int i = 0; i < 100; ++i) {
-        painter.setBrush(QColor(next() % 256, next() % 256, next() % 256, 160));
-        painter.drawEllipse(QPointF(next() % kPhoto.width(), next() % kPhoto.height()),
-                            40 + next() % 500, 40 + next() % 400);
-    }
-    painter.end();
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int noise = int(next() % 17) - 8;
-            const QRgb c = line[x];
-            line[x] = qRgb(qBound(0, qRed(c) + noise, 255), qBound(0, qGreen(c) + noise, 255),
-                           qBound(0, qBlue(c) + noise, 255));
-        }
-    }
-    return image;
-}
-
-void writeJpeg(const QString& path, const QImage& image)
-{
-    QImageWriter writer(path, "jpeg");
-    writer.setQuality(90);
-    if (!writer.write(image))
-        fail(QStringLiteral("cannot write %1: %2").arg(path, writer.errorString()));
 }
 
 double median(std::vector<double> values)
@@ -228,14 +184,14 @@ int benchmark(int repetitions, int items)
     const QString pictureDir = dir.filePath(QStringLiteral("pictures")) + QLatin1Char('/');
 
     std::printf("cores: %d; generating %d pictures of %dx%d ...\n", QThread::idealThreadCount(),
-                kPictures, kPhoto.width(), kPhoto.height());
+                kPictures, benchpictures::kPhotoSize.width(), benchpictures::kPhotoSize.height());
     std::fflush(stdout);
     QStringList paths;
     for (int i = 0; i < kPictures; ++i)
-        paths << pictureDir + QStringLiteral("item%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
-    QtConcurrent::blockingMap(paths, [&paths](const QString& path) {
-        writeJpeg(path, photo(quint32(paths.indexOf(path) + 1)));
-    });
+        paths << pictureDir + benchpictures::photoName(i);
+    const QStringList failures = benchpictures::generatePhotos(paths, kShapes, false);
+    if (!failures.isEmpty())
+        fail(failures.join(QLatin1Char('\n')));
 
     // The item table on the test server, in a database of its own.
     const QString database =
@@ -327,10 +283,11 @@ int benchmark(int repetitions, int items)
 
     const QImage before = window.Flex->item(0, 0)->data(Qt::DecorationRole).value<QImage>();
     const int firstItem = window.Flex->item(0, 0)->text().toInt();
-    const QString changedFile =
-        pictureDir +
-        QStringLiteral("item%1.jpg").arg((firstItem - 1) % kPictures, 4, 10, QLatin1Char('0'));
-    writeJpeg(changedFile, photo(999));
+    const QString changedFile = pictureDir + benchpictures::photoName((firstItem - 1) % kPictures);
+    const QString rewrite = benchpictures::writeJpeg(
+        changedFile, benchpictures::makePhoto(benchpictures::kPhotoSize, 999, kShapes));
+    if (!rewrite.isEmpty())
+        fail(rewrite);
     const double changedMs = timeMs(list);
     const bool pickedUp =
         window.Flex->item(0, 0)->data(Qt::DecorationRole).value<QImage>() != before;

@@ -6,6 +6,7 @@
 // Without a folder the pictures go to a temporary one; a given folder keeps them
 // for the next run (existing item*.jpg files are used as they are).
 
+#include "BenchPictures.h"
 #include "data/PictureScaling.h"
 #include "data/ThumbnailPipeline.h"
 
@@ -17,8 +18,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtConcurrent>
@@ -31,49 +30,7 @@
 namespace {
 
 constexpr qint32 kPicSize = 1300;
-const QSize kPhoto(4000, 3000);
-
-// A photo-like picture: soft light, a few shapes, sensor noise; about 3 MB as JPEG.
-QImage makePhoto(QSize size, quint32 seed)
-{
-    QImage image(size, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QRadialGradient light(size.width() * 0.4, size.height() * 0.35, size.width() * 0.8);
-    light.setColorAt(0, QColor::fromHsv(int(seed * 37 % 360), 60, 235));
-    light.setColorAt(1, QColor::fromHsv(int(seed * 53 % 360), 120, 60));
-    painter.fillRect(image.rect(), light);
-    quint32 state = seed * 2654435761u + 1;
-    auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    };
-    painter.setPen(Qt::NoPen);
-    for (int i = 0; i < 120; ++i) {
-        painter.setBrush(QColor(next() % 256, next() % 256, next() % 256, 160));
-        painter.drawEllipse(QPointF(next() % size.width(), next() % size.height()),
-                            40 + next() % 500, 40 + next() % 400);
-    }
-    painter.end();
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const int noise = int(next() % 17) - 8;
-            const QRgb c = line[x];
-            line[x] = qRgb(qBound(0, qRed(c) + noise, 255), qBound(0, qGreen(c) + noise, 255),
-                           qBound(0, qBlue(c) + noise, 255));
-        }
-    }
-    return image;
-}
-
-bool writeJpeg(const QString& path, const QImage& image)
-{
-    QImageWriter writer(path, "jpeg");
-    writer.setQuality(90);
-    return writer.write(image);
-}
+constexpr int kShapes = 120;
 
 double median(std::vector<double> values)
 {
@@ -150,17 +107,14 @@ int main(int argc, char** argv)
     }
     QStringList paths;
     for (int i = 0; i < files; ++i)
-        paths << dir.filePath(QStringLiteral("item%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+        paths << dir.filePath(benchpictures::photoName(i));
 
     std::printf("cores: %d; generating %d pictures of %dx%d ...\n", QThread::idealThreadCount(),
-                files, kPhoto.width(), kPhoto.height());
+                files, benchpictures::kPhotoSize.width(), benchpictures::kPhotoSize.height());
     std::fflush(stdout);
     const double generation = timeMs([&] {
-        QtConcurrent::blockingMap(paths, [&](const QString& path) {
-            if (!QFileInfo::exists(path) &&
-                !writeJpeg(path, makePhoto(kPhoto, quint32(paths.indexOf(path) + 1))))
-                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        });
+        for (const QString& failure : benchpictures::generatePhotos(paths, kShapes, true))
+            std::fprintf(stderr, "%s\n", qPrintable(failure));
     });
     qint64 bytes = 0;
     for (const QString& path : paths)
@@ -182,7 +136,11 @@ int main(int argc, char** argv)
     // A changed file must be read anew, not served from the cache.
     const QSize before = pipeline.thumbnail(paths.first(), kPicSize).image.size();
     const QDateTime stamp = QFileInfo(paths.first()).lastModified();
-    writeJpeg(paths.first(), makePhoto(QImageReader(paths.first()).size().transposed(), 999));
+    const QImage turned =
+        benchpictures::makePhoto(QImageReader(paths.first()).size().transposed(), 999, kShapes);
+    const QString rewrite = benchpictures::writeJpeg(paths.first(), turned);
+    if (!rewrite.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(rewrite));
     {
         QFile file(paths.first());
         if (file.open(QIODevice::ReadWrite))
