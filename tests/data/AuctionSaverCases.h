@@ -1,18 +1,16 @@
 #pragma once
 
-// The save cases every item database must pass. Each engine's test file opens a
-// fresh database holding the item table and runs the table through runSaveCase().
+// The save cases every item database must pass; each engine's test runs them on
+// a fresh, empty item table through runSaveCase().
 //
-// Rows are written as text, fields separated by '|':
-//   seed and expected database rows: "CV_itemid|storeid|auction_until_unix"
-//   grid rows: "id text|stamp text|listed stamp" (listed NULL: the database held NULL)
-// The word NULL stands for a NULL value.
+// Database rows are written "CV_itemid|storeid|auction_until_unix", grid rows
+// "id text|stamp text|listed stamp"; NULL stands for a NULL value. The outcome
+// is "saved/failed/changed elsewhere".
 
 #include "TestSupport.h"
 #include "data/AuctionSaver.h"
 #include "data/DataControl.h"
 
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
@@ -26,24 +24,21 @@ inline QVariant field(const QString& text)
 
 inline QString seed(QSqlDatabase db, const QStringList& rows)
 {
-    // One commit for all rows: a commit per row makes the tests crawl on a slow disk.
-    db.transaction();
+    db.transaction(); // one commit for all rows: a commit per row crawls on a slow disk
     for (const QString& row : rows) {
-        const QStringList f = row.split(QLatin1Char('|'));
+        const QStringList f = row.split(u'|');
         const QString error = vesktest::exec(
             db,
-            QStringLiteral("INSERT INTO item (CV_itemid, SKU, Description, Retail, "
-                           "auction_until_unix, storeid) VALUES (?, 'SKU', 'ring', 10, ?, ?)"),
+            "INSERT INTO item (CV_itemid, SKU, Description, Retail, auction_until_unix, storeid) "
+            "VALUES (?, 'SKU', 'ring', 10, ?, ?)",
             {field(f[0]), field(f[2]), field(f[1])});
-        if (!error.isEmpty()) {
-            db.rollback();
+        if (!error.isEmpty())
             return error;
-        }
     }
     return db.commit() ? QString() : db.lastError().text();
 }
 
-// Every row of the item table in the seed form, in the order of insertion.
+// The item table in the seed form, in the order of insertion.
 inline QStringList contents(QSqlDatabase db)
 {
     QStringList out;
@@ -55,7 +50,7 @@ inline QStringList contents(QSqlDatabase db)
         QStringList f;
         for (int i = 0; i < 3; ++i)
             f << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
-        out << f.join(QLatin1Char('|'));
+        out << f.join(u'|');
     }
     return out;
 }
@@ -64,10 +59,8 @@ inline QVector<AuctionRow> gridRows(const QStringList& rows)
 {
     QVector<AuctionRow> out;
     for (const QString& row : rows) {
-        const QStringList f = row.split(QLatin1Char('|'));
-        AuctionRow r;
-        r.idText = f.value(0);
-        r.stampText = f.value(1);
+        const QStringList f = row.split(u'|');
+        AuctionRow r{f.value(0), f.value(1), std::nullopt};
         if (f.value(2) != QLatin1String("NULL"))
             r.listedStamp = f.value(2).toLongLong();
         out << r;
@@ -75,130 +68,81 @@ inline QVector<AuctionRow> gridRows(const QStringList& rows)
     return out;
 }
 
+inline QString outcome(const AuctionSaveReport& report)
+{
+    return QStringLiteral("%1/%2/%3")
+        .arg(report.saved)
+        .arg(report.failed.size())
+        .arg(report.changedElsewhere.size());
+}
+
 inline void addSaveCases()
 {
     QTest::addColumn<QStringList>("seedRows");
-    QTest::addColumn<QString>("store");
     QTest::addColumn<QStringList>("grid");
     QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<int>("saved");
-    QTest::addColumn<int>("failed");
-    QTest::addColumn<int>("changedElsewhere");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("store");
+    const auto row = [](const char* tag, const QStringList& seedRows, const QStringList& grid,
+                        const QStringList& expected, const char* outcome,
+                        const QString& store = QStringLiteral("S1")) {
+        QTest::newRow(tag) << seedRows << grid << expected << QString(outcome) << store;
+    };
+    const QStringList one = {"1|S1|1"}, newer = {"1|S1|5"}, written = {"1|S1|9"};
 
-    const QString s = QStringLiteral("S1");
-    const QStringList one = {QStringLiteral("1|S1|1700000000")};
+    row("empty grid writes nothing", one, {}, one, "0/0/0");
+    row("changed row is written", one, {"1|9|1"}, written, "1/0/0");
+    row("rows without item number or stamp are skipped", one,
+        {"|9|1", "0|9|1", "abc|9|1", "1||1", "1|0|1", "1|soon|1"}, one, "0/0/0");
+    row("never writes a stamp rounding to 0", one, {"1|0.4|1"}, one, "0/0/0");
+    row("numbers read with blanks and trailing text", {"12|S1|1"}, {" 1 2x|9 00 sec|1"},
+        {"12|S1|900"}, "1/0/0");
+    row("negative stamp is written", one, {"1|-100|1"}, {"1|S1|-100"}, "1/0/0");
+    row("item not in this store", {"1|S2|1"}, {"1|9|1"}, {"1|S2|1"}, "0/1/0");
+    row("numbers beyond 32 bits fail, later rows still saved", one,
+        {"99999999999|9|1", "1|5000000000|1", "1|9|1"}, written, "1/2/0");
+    // Nobody else's newer end is lost.
+    row("unchanged row keeps a newer value", newer, {"1|1|1"}, newer, "0/0/0");
+    row("changed row not written over a newer value", newer, {"1|9|1"}, newer, "0/0/1");
+    row("value already held counts as saved", written, {"1|9|1"}, written, "1/0/0");
+    row("NULL read, NULL still held", {"1|S1|NULL"}, {"1|9|NULL"}, written, "1/0/0");
+    row("NULL read, value now held", newer, {"1|9|NULL"}, newer, "0/0/1");
+    row("repeated item written in grid order", one, {"1|8|1", "1|9|1"}, written, "2/0/0");
+    row("repeated item: an untouched later row does not undo the edit", one, {"1|9|1", "1|1|1"},
+        written, "1/0/0");
+    row("several items, each its own row", {"1|S1|1", "2|S1|1", "3|S1|1"}, {"3|7|1", "1|9|1"},
+        {"1|S1|9", "2|S1|1", "3|S1|7"}, "2/0/0");
 
-    QTest::newRow("empty grid writes nothing") << one << s << QStringList() << one << 0 << 0 << 0;
-    QTest::newRow("changed row is written") << one << s << QStringList{"1|1800000000|1700000000"}
-                                            << QStringList{"1|S1|1800000000"} << 1 << 0 << 0;
-    QTest::newRow("skips empty id")
-        << one << s << QStringList{"|1800000000|1700000000"} << one << 0 << 0 << 0;
-    QTest::newRow("skips id 0") << one << s << QStringList{"0|1800000000|1700000000"} << one << 0
-                                << 0 << 0;
-    QTest::newRow("skips non-numeric id")
-        << one << s << QStringList{"abc|1800000000|1700000000"} << one << 0 << 0 << 0;
-    QTest::newRow("skips empty stamp")
-        << one << s << QStringList{"1||1700000000"} << one << 0 << 0 << 0;
-    QTest::newRow("never writes stamp 0")
-        << one << s << QStringList{"1|0|1700000000"} << one << 0 << 0 << 0;
-    QTest::newRow("never writes a stamp rounding to 0")
-        << one << s << QStringList{"1|0.4|1700000000"} << one << 0 << 0 << 0;
-    QTest::newRow("skips non-numeric stamp")
-        << one << s << QStringList{"1|soon|1700000000"} << one << 0 << 0 << 0;
-    QTest::newRow("blanks inside numbers are skipped")
-        << QStringList{"12|S1|1700000000"} << s << QStringList{" 1 2|1 800 000 000|1700000000"}
-        << QStringList{"12|S1|1800000000"} << 1 << 0 << 0;
-    QTest::newRow("leading number before other text")
-        << QStringList{"12|S1|1700000000"} << s << QStringList{"12abc|1800000000 sec|1700000000"}
-        << QStringList{"12|S1|1800000000"} << 1 << 0 << 0;
-    QTest::newRow("item number rounds half to even")
-        << QStringList{"2|S1|1700000000", "3|S1|1700000000", "4|S1|1700000000"} << s
-        << QStringList{"2.5|1800000000|1700000000", "3.5|1900000000|1700000000"}
-        << QStringList{"2|S1|1800000000", "3|S1|1700000000", "4|S1|1900000000"} << 2 << 0 << 0;
-    QTest::newRow("negative stamp is written")
-        << one << s << QStringList{"1|-100|1700000000"} << QStringList{"1|S1|-100"} << 1 << 0 << 0;
-    QTest::newRow("item of the grid not in this store")
-        << QStringList{"1|S2|1700000000"} << s << QStringList{"1|1800000000|1700000000"}
-        << QStringList{"1|S2|1700000000"} << 0 << 1 << 0;
-    QTest::newRow("item number beyond 32 bits fails, later rows still saved")
-        << one << s << QStringList{"99999999999|1800000000|1700000000", "1|1800000000|1700000000"}
-        << QStringList{"1|S1|1800000000"} << 1 << 1 << 0;
-    QTest::newRow("stamp beyond 32 bits fails")
-        << one << s << QStringList{"1|5000000000|1700000000"} << one << 0 << 1 << 0;
-    QTest::newRow("unchanged row keeps a newer value of someone else")
-        << QStringList{"1|S1|1750000000"} << s << QStringList{"1|1700000000|1700000000"}
-        << QStringList{"1|S1|1750000000"} << 0 << 0 << 0;
-    QTest::newRow("changed row not written over a newer value")
-        << QStringList{"1|S1|1750000000"} << s << QStringList{"1|1800000000|1700000000"}
-        << QStringList{"1|S1|1750000000"} << 0 << 0 << 1;
-    QTest::newRow("value already in the database counts as saved")
-        << QStringList{"1|S1|1800000000"} << s << QStringList{"1|1800000000|1700000000"}
-        << QStringList{"1|S1|1800000000"} << 1 << 0 << 0;
-    QTest::newRow("NULL read, NULL still held")
-        << QStringList{"1|S1|NULL"} << s << QStringList{"1|1800000000|NULL"}
-        << QStringList{"1|S1|1800000000"} << 1 << 0 << 0;
-    QTest::newRow("NULL read, value now held")
-        << QStringList{"1|S1|1750000000"} << s << QStringList{"1|1800000000|NULL"}
-        << QStringList{"1|S1|1750000000"} << 0 << 0 << 1;
-    QTest::newRow("repeated item written in grid order, later last")
-        << one << s << QStringList{"1|1800000000|1700000000", "1|1900000000|1700000000"}
-        << QStringList{"1|S1|1900000000"} << 2 << 0 << 0;
-    QTest::newRow("repeated item: an untouched later row does not undo the edit")
-        << one << s << QStringList{"1|1800000000|1700000000", "1|1700000000|1700000000"}
-        << QStringList{"1|S1|1800000000"} << 1 << 0 << 0;
-    QTest::newRow("several items, each its own row")
-        << QStringList{"1|S1|1700000000", "2|S1|1700000000", "3|S1|1700000000"} << s
-        << QStringList{"3|1800000003|1700000000", "1|1800000001|1700000000",
-                       "2|1700000000|1700000000"}
-        << QStringList{"1|S1|1800000001", "2|S1|1700000000", "3|S1|1800000003"} << 2 << 0 << 0;
-
-    // The store identifier is matched exactly: no pattern, no case folding,
-    // no trailing blanks ignored, and nothing in it reaches the statement text.
-    const QStringList stores = {"10%",    "100",    "1_4", "104", "O'Brien", "back\\slash",
-                                "Müller", "Muller", "abc", "ABC", "abc ",    "x' OR '1'='1"};
+    // The store identifier is matched exactly: no pattern, no case folding, no
+    // trailing blanks ignored, nothing in it reaches the statement text. Each
+    // store follows the stores a server's collation finds alike.
+    const QStringList stores = {"10%",    "100",    "1_4", "104",  "O'Brien", "back\\slash",
+                                "Müller", "Muller", "ABC", "abc ", "abc",     "x' OR '1'='1"};
     QStringList seedAll;
     for (const QString& store : stores)
-        seedAll << QStringLiteral("7|%1|1700000000").arg(store);
-    const auto onlyStore = [&](const QString& store) {
-        QStringList out;
-        for (const QString& other : stores)
-            out << QStringLiteral("7|%1|%2").arg(other,
-                                                 other == store ? "1800000000" : "1700000000");
-        return out;
-    };
-    for (const QString& store : stores)
-        QTest::addRow("store \"%s\" changes only its own item", qPrintable(store))
-            << seedAll << store << QStringList{"7|1800000000|1700000000"} << onlyStore(store) << 1
-            << 0 << 0;
-    for (const QString& store :
-         {QStringLiteral("10"), QStringLiteral("%"), QStringLiteral("_bc"), QStringLiteral("Abc"),
-          QStringLiteral("' OR '1'='1"), QStringLiteral("abc\\"), QStringLiteral("müller")})
-        QTest::addRow("store \"%s\" matches no item", qPrintable(store))
-            << seedAll << store << QStringList{"7|1800000000|1700000000"} << seedAll << 0 << 1 << 0;
+        seedAll << "7|" + store + "|1";
+    for (const QString& store : stores) {
+        QStringList expected = seedAll;
+        expected[stores.indexOf(store)] = "7|" + store + "|9";
+        row(qPrintable("store \"" + store + "\" changes only its own item"), seedAll, {"7|9|1"},
+            expected, "1/0/0", store);
+    }
+    for (const QString store : {"10", "%", "_bc", "Abc", "' OR '1'='1", "abc\\", "müller"})
+        row(qPrintable("store \"" + store + "\" matches no item"), seedAll, {"7|9|1"}, seedAll,
+            "0/1/0", store);
 }
 
-// Runs the current row of addSaveCases() against a database whose item table
-// is empty; db is the test's own connection to it.
+// Runs the current row of addSaveCases(); db is the test's own connection.
 inline void runSaveCase(DataControl& control, QSqlDatabase db)
 {
     QFETCH(QStringList, seedRows);
     QFETCH(QString, store);
     QFETCH(QStringList, grid);
-    QFETCH(QStringList, expected);
-    QFETCH(int, saved);
-    QFETCH(int, failed);
-    QFETCH(int, changedElsewhere);
-
     VESK_VERIFY_OK(seed(db, seedRows));
-    AuctionSaver saver(control, store);
-    const AuctionSaveReport report = saver.save(gridRows(grid));
-
-    QCOMPARE(contents(db), expected);
-    QCOMPARE(report.saved, saved);
-    QCOMPARE(report.failed.size(), failed);
-    QCOMPARE(report.changedElsewhere.size(), changedElsewhere);
+    const AuctionSaveReport report = AuctionSaver(control, store).save(gridRows(grid));
+    QTEST(contents(db), "expected");
+    QTEST(outcome(report), "outcome");
     QVERIFY(!report.connectionLost);
-    QCOMPARE(report.hasProblems(), failed + changedElsewhere > 0);
     QCOMPARE(report.message().isEmpty(), !report.hasProblems());
 }
 

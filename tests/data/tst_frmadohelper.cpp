@@ -1,15 +1,10 @@
 #include "TestSupport.h"
-#include "data/DataError.h"
 #include "data/frmadoHelper.h"
 
 #include <QtTest>
+#include <list>
 
 namespace {
-const QString kTemplate = QStringLiteral(
-    "Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\"DRIVER={MySQL ODBC 3.51 "
-    "Driver};DESC=;DATABASE=databasename;SERVER=servername;UID=username;PASSWORD=passwordname;"
-    "PORT=portnumber;Option=16387;Promt=complete;STMT=;\"");
-
 QString filled(const QString& db, const QString& server, const QString& user, const QString& pw,
                const QString& port)
 {
@@ -24,182 +19,96 @@ class FrmAdoHelperTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<vesktest::TestInstallation> m_inst;
-    std::unique_ptr<frmadoHelper> m_helper;
+    std::list<vesktest::TestInstallation> m_installations;
 
-    void configure()
+    // itemdb on db1.example, catalogue on db2, directory on db3, and the given text fields.
+    std::unique_ptr<frmadoHelper> helper(const QMap<QString, QString>& textFields = {})
     {
-        m_inst = std::make_unique<vesktest::TestInstallation>();
-        const auto group = [&](const QString& name, const QString& n) {
-            m_inst->setGroup(name,
-                             {{QStringLiteral("server"), QStringLiteral("db%1.example").arg(n)},
-                              {QStringLiteral("database"), QStringLiteral("base%1").arg(n)},
-                              {QStringLiteral("user"), QStringLiteral("user%1").arg(n)},
-                              {QStringLiteral("password"), QStringLiteral("pw%1").arg(n)}});
-        };
-        group(QStringLiteral("itemdb"), QStringLiteral("1"));
-        group(QStringLiteral("catalogue"), QStringLiteral("2"));
-        group(QStringLiteral("directory"), QStringLiteral("3"));
+        vesktest::TestInstallation& inst = m_installations.emplace_back();
+        const QStringList groups = {"itemdb", "catalogue", "directory"};
+        for (int n = 1; n <= 3; ++n)
+            inst.setGroup(groups[n - 1], {{"server", QStringLiteral("db%1.example").arg(n)},
+                                          {"database", QStringLiteral("base%1").arg(n)},
+                                          {"user", QStringLiteral("user%1").arg(n)},
+                                          {"password", QStringLiteral("pw%1").arg(n)}});
+        if (!textFields.isEmpty())
+            inst.setGroup("textfields", textFields);
+        inst.writeConnections();
+        return std::make_unique<frmadoHelper>(inst.installation());
     }
 
 private slots:
-    void init()
-    {
-        configure();
-        m_inst->writeConnections();
-        m_helper = std::make_unique<frmadoHelper>(m_inst->installation());
-    }
-    void cleanup()
-    {
-        m_helper.reset();
-        m_inst.reset();
-    }
+    void cleanup() { m_installations.clear(); }
 
-    void controlsComeInDeclaredOrderWithDesignSettings_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("connection"); // DSN text, a config group, or "template"
-        QTest::addColumn<int>("commandType");
-        QTest::addColumn<QString>("recordSource");
-        const QString upper = QStringLiteral("DSN=ODBCCORVANDEL");
-        const QString mixed = QStringLiteral("DSN=ODBCCorvandel");
-        const struct
-        {
-            const char* name;
-            QString connection;
-            int type;
-            const char* source;
-        } rows[] = {
-            {"ado", upper, 1, ""},
-            {"ado2", upper, 1, ""},
-            {"ado5", upper, 1, ""},
-            {"ado3", upper, 1, ""},
-            {"adoOrvisto", QStringLiteral("directory"), 2, ""},
-            {"adoOrvisto1", QStringLiteral("directory"), 2, ""},
-            {"adoGetPic", upper, 1, ""},
-            {"adoRemote", mixed, 1, ""},
-            {"adoRemote2", mixed, 1, ""},
-            {"Adodc1", mixed, 1, ""},
-            {"adoRemoteDetail", mixed, 1, ""},
-            {"adoTool", upper, 1, ""},
-            {"adoKB", QStringLiteral("catalogue"), 2, "item"},
-            {"adoKBvesk", QStringLiteral("itemdb"), 2, "item"},
-            {"adoKBvesk1", QStringLiteral("itemdb"), 2, "item"},
-            {"adoKBvesk2", QStringLiteral("itemdb"), 2, "item"},
-            {"adoMarrowin", QStringLiteral("template"), 2, ""},
-        };
-        int index = 0;
-        for (const auto& r : rows)
-            QTest::addRow("%d %s", index++, r.name) << QString::fromLatin1(r.name) << r.connection
-                                                    << r.type << QString::fromLatin1(r.source);
-    }
+    // "name connection CommandType RecordSource": connection U and M are the two
+    // spellings of the suite's data source, T the template, others a group.
     void controlsComeInDeclaredOrderWithDesignSettings()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, connection);
-        QFETCH(int, commandType);
-        QFETCH(QString, recordSource);
-        const QList<DataControl*> controls = m_helper->dataControls();
-        QCOMPARE(controls.size(), 17);
-        const int index = QString::fromLatin1(QTest::currentDataTag()).section(u' ', 0, 0).toInt();
-        DataControl* c = controls[index];
-        QCOMPARE(c->name(), name);
-        QString expected = connection;
-        if (connection == QLatin1String("template"))
-            expected = kTemplate;
-        else if (!connection.startsWith(QLatin1String("DSN=")))
-            expected = m_helper->config().remoteConnectionString(connection);
-        QCOMPARE(c->ConnectionString, expected);
-        QCOMPARE(c->CommandType, commandType);
-        QCOMPARE(c->RecordSource, recordSource);
-    }
-
-    void remoteControlsReachTheirConfiguredDatabases_data()
-    {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("database");
-        QTest::newRow("adoKBvesk") << "adoKBvesk"
-                                   << "base1 on server db1.example:3306";
-        QTest::newRow("adoKBvesk2") << "adoKBvesk2"
-                                    << "base1 on server db1.example:3306";
-        QTest::newRow("adoKB") << "adoKB"
-                               << "base2 on server db2.example:3306";
-        QTest::newRow("adoOrvisto") << "adoOrvisto"
-                                    << "base3 on server db3.example:3306";
-    }
-    void remoteControlsReachTheirConfiguredDatabases()
-    {
-        QFETCH(QString, control);
-        QFETCH(QString, database);
-        for (DataControl* c : m_helper->dataControls()) {
-            if (c->name() != control)
+        const QStringList rows =
+            QStringLiteral("ado U 1,ado2 U 1,ado5 U 1,ado3 U 1,adoOrvisto directory 2,"
+                           "adoOrvisto1 directory 2,adoGetPic U 1,adoRemote M 1,adoRemote2 M 1,"
+                           "Adodc1 M 1,adoRemoteDetail M 1,adoTool U 1,adoKB catalogue 2 item,"
+                           "adoKBvesk itemdb 2 item,adoKBvesk1 itemdb 2 item,"
+                           "adoKBvesk2 itemdb 2 item,adoMarrowin T 2")
+                .split(u',');
+        const auto h = helper();
+        const QMap<QString, QString> fixed = {
+            {"U", "DSN=ODBCCORVANDEL"},
+            {"M", "DSN=ODBCCorvandel"},
+            {"T", filled("databasename", "servername", "username", "passwordname", "portnumber")}};
+        const QList<DataControl*> controls = h->dataControls();
+        QCOMPARE(controls.size(), rows.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            const QStringList f = rows[i].split(u' ');
+            const DataControl* c = controls[i];
+            QCOMPARE(c->name(), f[0]);
+            QCOMPARE(c->CommandType, f[2].toInt());
+            QCOMPARE(c->RecordSource, f.value(3));
+            if (fixed.contains(f[1])) {
+                QCOMPARE(c->ConnectionString, fixed[f[1]]);
                 continue;
-            QCOMPARE(c->engine(), DataControl::Engine::MySql);
-            QVERIFY2(c->describe().endsWith(database), qPrintable(c->describe()));
-            return;
-        }
-        QFAIL("control not found");
-    }
-
-    void textFieldsTakeConfiguredDefaults()
-    {
-        configure();
-        const QStringList fields = {
-            "txtserverNAME",      "txtdatabaseNAME",  "txtuserNAME",
-            "txtpasswordNAME",    "txtPortNumber",    "txtMarrowinFTPserver",
-            "txtMarrowinFTPuser", "txtMarrowinFTPpw", "txtMarrowinFTPfolder"};
-        for (const QString& f : fields)
-            m_inst->setTextField(f, QStringLiteral("value of ") + f);
-        m_inst->writeConnections();
-        frmadoHelper h(m_inst->installation());
-        const QStringList got = {h.txtserverNAME,      h.txtdatabaseNAME,  h.txtuserNAME,
-                                 h.txtpasswordNAME,    h.txtPortNumber,    h.txtMarrowinFTPserver,
-                                 h.txtMarrowinFTPuser, h.txtMarrowinFTPpw, h.txtMarrowinFTPfolder};
-        for (int i = 0; i < fields.size(); ++i)
-            QCOMPARE(got[i], QStringLiteral("value of ") + fields[i]);
-    }
-
-    void portFieldDefaultsTo3306OnlyWhenAbsent()
-    {
-        QCOMPARE(m_helper->txtPortNumber, QStringLiteral("3306"));
-        QVERIFY(m_helper->txtserverNAME.isEmpty());
-        configure();
-        m_inst->setTextField(QStringLiteral("txtPortNumber"), QString());
-        m_inst->writeConnections();
-        frmadoHelper h(m_inst->installation());
-        QCOMPARE(h.txtPortNumber, QString());
-    }
-
-    void marrowinTemplateIsNotConnectable()
-    {
-        m_helper->adoMarrowin.RecordSource = QStringLiteral("item");
-        try {
-            m_helper->adoMarrowin.Refresh();
-            QFAIL("the template must not connect");
-        } catch (const DataError& e) {
-            QVERIFY2(e.message().contains(QStringLiteral("not configured")),
-                     qPrintable(e.message()));
-            QVERIFY2(e.message().contains(QStringLiteral("adoMarrowin")), qPrintable(e.message()));
+            }
+            QCOMPARE(c->ConnectionString, h->config().remoteConnectionString(f[1]));
+            const int n = QStringList{"itemdb", "catalogue", "directory"}.indexOf(f[1]) + 1;
+            const QString where = QStringLiteral("base%1 on server db%1.example:3306").arg(n);
+            QVERIFY2(c->describe().endsWith(where), qPrintable(c->describe()));
         }
     }
 
-    void setMarrowinFillsTheTemplate_data()
+    void textFieldsTakeConfiguredDefaultsAndPortDefaultsTo3306()
+    {
+        const QStringList names =
+            QStringLiteral("txtserverNAME txtdatabaseNAME txtuserNAME txtpasswordNAME "
+                           "txtPortNumber txtMarrowinFTPserver txtMarrowinFTPuser "
+                           "txtMarrowinFTPpw txtMarrowinFTPfolder")
+                .split(u' ');
+        QMap<QString, QString> configured;
+        for (const QString& name : names)
+            configured[name] = "value of " + name;
+        auto h = helper(configured);
+        const QStringList got = {
+            h->txtserverNAME,      h->txtdatabaseNAME,  h->txtuserNAME,
+            h->txtpasswordNAME,    h->txtPortNumber,    h->txtMarrowinFTPserver,
+            h->txtMarrowinFTPuser, h->txtMarrowinFTPpw, h->txtMarrowinFTPfolder};
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(got[i], "value of " + names[i]);
+        QCOMPARE(helper()->txtPortNumber, "3306");
+        QVERIFY(helper()->txtserverNAME.isEmpty());
+        // Configured empty stays empty.
+        QCOMPARE(helper({{"txtPortNumber", ""}})->txtPortNumber, QString());
+    }
+
+    void setMarrowinFillsTheTemplateOnce_data()
     {
         QTest::addColumn<QStringList>("texts"); // server, database, user, password, port
         QTest::addColumn<QString>("expected");
         QTest::newRow("all filled") << QStringList{"mw.example", "mwdb", "mwuser", "pw", "3306"}
                                     << filled("mwdb", "mw.example", "mwuser", "pw", "3306");
         QTest::newRow("empty port removes the word")
-            << QStringList{"mw.example", "mwdb", "mwuser", "pw", ""}
-            << filled("mwdb", "mw.example", "mwuser", "pw", "");
-        QTest::newRow("everything empty")
-            << QStringList{"", "", "", "", ""} << filled("", "", "", "", "");
+            << QStringList{"h", "d", "u", "p", ""} << filled("d", "h", "u", "p", "");
         QTest::newRow("server holds a later word")
-            << QStringList{"username.example", "mwdb", "clerk", "pw", "3306"}
-            << filled("mwdb", "clerk.example", "clerk", "pw", "3306");
-        QTest::newRow("password holds the port word")
-            << QStringList{"h", "d", "u", "portnumber!", "3307"}
-            << filled("d", "h", "u", "3307!", "3307");
+            << QStringList{"username.example", "d", "clerk", "p", "1"}
+            << filled("d", "clerk.example", "clerk", "p", "1");
         QTest::newRow("database holds an earlier word")
             << QStringList{"h", "servername", "u", "p", "1"}
             << filled("servername", "h", "u", "p", "1");
@@ -208,41 +117,33 @@ private slots:
         QTest::newRow("inserted as is")
             << QStringList{"h", "d", "u", "a;b\"c", "1"} << filled("d", "h", "u", "a;b\"c", "1");
     }
-    void setMarrowinFillsTheTemplate()
+    void setMarrowinFillsTheTemplateOnce()
     {
         QFETCH(QStringList, texts);
-        QFETCH(QString, expected);
-        m_helper->txtserverNAME = texts[0];
-        m_helper->txtdatabaseNAME = texts[1];
-        m_helper->txtuserNAME = texts[2];
-        m_helper->txtpasswordNAME = texts[3];
-        m_helper->txtPortNumber = texts[4];
-        QStringList others;
-        for (DataControl* c : m_helper->dataControls())
-            if (c != &m_helper->adoMarrowin)
-                others << c->ConnectionString;
-        m_helper->SET_marrowin_ADO();
-        QCOMPARE(m_helper->adoMarrowin.ConnectionString, expected);
-        QStringList after;
-        for (DataControl* c : m_helper->dataControls())
-            if (c != &m_helper->adoMarrowin)
-                after << c->ConnectionString;
-        QCOMPARE(after, others);
-    }
-
-    void secondSetMarrowinChangesNothing()
-    {
-        m_helper->txtserverNAME = QStringLiteral("mw.example");
-        m_helper->txtdatabaseNAME = QStringLiteral("mwdb");
-        m_helper->txtuserNAME = QStringLiteral("mwuser");
-        m_helper->txtpasswordNAME = QStringLiteral("pw");
-        m_helper->SET_marrowin_ADO();
-        const QString first = m_helper->adoMarrowin.ConnectionString;
-        QCOMPARE(m_helper->adoMarrowin.engine(), DataControl::Engine::MySql);
-        m_helper->txtserverNAME = QStringLiteral("other.example");
-        m_helper->txtPortNumber = QStringLiteral("9999");
-        m_helper->SET_marrowin_ADO();
-        QCOMPARE(m_helper->adoMarrowin.ConnectionString, first);
+        const auto h = helper();
+        const auto others = [&] {
+            QStringList out;
+            for (DataControl* c : h->dataControls())
+                if (c != &h->adoMarrowin)
+                    out << c->ConnectionString;
+            return out;
+        };
+        const QStringList before = others();
+        QString* fields[] = {&h->txtserverNAME, &h->txtdatabaseNAME, &h->txtuserNAME,
+                             &h->txtpasswordNAME, &h->txtPortNumber};
+        for (int i = 0; i < 5; ++i)
+            *fields[i] = texts[i];
+        h->SET_marrowin_ADO();
+        QTEST(h->adoMarrowin.ConnectionString, "expected");
+        QCOMPARE(others(), before);
+        // The words are gone (unless a text brought one back): a second call changes nothing.
+        if (h->adoMarrowin.ConnectionString.contains(
+                QRegularExpression("servername|databasename|username|passwordname|portnumber")))
+            return;
+        for (QString* f : fields)
+            *f = "other";
+        h->SET_marrowin_ADO();
+        QTEST(h->adoMarrowin.ConnectionString, "expected");
     }
 };
 

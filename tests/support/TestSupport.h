@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <exception>
 #include <memory>
 
 namespace vesktest {
@@ -74,6 +75,26 @@ bool odbcEnvironmentPresent(QString* missing);
         const QString vesk_error_ = (errorText);                                                   \
         QVERIFY2(vesk_error_.isEmpty(), qPrintable(vesk_error_));                                  \
     } while (false)
+
+// Fails the test unless the text contains every part; shows the whole text.
+#define VESK_VERIFY_CONTAINS(text, ...)                                                            \
+    do {                                                                                           \
+        const QString vesk_text_ = (text);                                                         \
+        for (const QString& vesk_part_ : QStringList{__VA_ARGS__})                                 \
+            QVERIFY2(vesk_text_.contains(vesk_part_),                                              \
+                     qPrintable(vesk_part_ + " not in: " + vesk_text_));                           \
+    } while (false)
+
+// The message of the exception that f throws; empty when it throws none.
+template <class F> QString errorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
 
 // A uniquely named database on the test server, dropped again on destruction.
 class TestMariaDb
