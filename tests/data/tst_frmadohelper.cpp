@@ -98,24 +98,23 @@ private slots:
         QCOMPARE(helper({{"txtPortNumber", ""}})->txtPortNumber, QString());
     }
 
+    // Texts of server, database, user, password, port; the string expected with
+    // DATABASE, SERVER, UID, PASSWORD, PORT.
     void setMarrowinFillsTheTemplateOnce_data()
     {
-        QTest::addColumn<QStringList>("texts"); // server, database, user, password, port
+        QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("all filled") << QStringList{"mw.example", "mwdb", "mwuser", "pw", "3306"}
-                                    << filled("mwdb", "mw.example", "mwuser", "pw", "3306");
-        QTest::newRow("empty port removes the word")
-            << QStringList{"h", "d", "u", "p", ""} << filled("d", "h", "u", "p", "");
-        QTest::newRow("server holds a later word")
-            << QStringList{"username.example", "d", "clerk", "p", "1"}
-            << filled("d", "clerk.example", "clerk", "p", "1");
-        QTest::newRow("database holds an earlier word")
-            << QStringList{"h", "servername", "u", "p", "1"}
-            << filled("servername", "h", "u", "p", "1");
-        QTest::newRow("case-sensitive") << QStringList{"USERNAME", "d", "u", "p", "1"}
-                                        << filled("d", "USERNAME", "u", "p", "1");
-        QTest::newRow("inserted as is")
-            << QStringList{"h", "d", "u", "a;b\"c", "1"} << filled("d", "h", "u", "a;b\"c", "1");
+        const auto row = [](const char* tag, const QString& texts, const QString& expected) {
+            const QStringList e = expected.split(u'|');
+            QTest::newRow(tag) << texts.split(u'|') << filled(e[0], e[1], e[2], e[3], e[4]);
+        };
+        row("all filled", "mw.example|mwdb|mwuser|pw|3306", "mwdb|mw.example|mwuser|pw|3306");
+        row("empty port removes the word", "h|d|u|p|", "d|h|u|p|");
+        row("server holds a later word", "username.example|d|clerk|p|1",
+            "d|clerk.example|clerk|p|1");
+        row("database holds an earlier word", "h|servername|u|p|1", "servername|h|u|p|1");
+        row("case-sensitive", "USERNAME|d|u|p|1", "d|USERNAME|u|p|1");
+        row("inserted as is", "h|d|u|a;b\"c|1", "d|h|u|a;b\"c|1");
     }
     void setMarrowinFillsTheTemplateOnce()
     {
