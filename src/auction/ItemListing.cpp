@@ -172,13 +172,9 @@ bool ItemListing::queryItems(const ListingFilters& filters, qint32 now)
         if (!missing.isEmpty())
             throw DataError(QStringLiteral("The item table has no column %1.")
                                 .arg(missing.join(QStringLiteral(", "))));
-    } catch (const DataError& error) {
-        showFailure(tr("The items could not be listed from %1.\n\n%2")
-                        .arg(control.describe(), error.message()));
-        return false;
     } catch (const std::exception& error) {
         showFailure(tr("The items could not be listed from %1.\n\n%2")
-                        .arg(control.describe(), QString::fromLocal8Bit(error.what())));
+                        .arg(control.describe(), errorText(error)));
         return false;
     }
     return true;

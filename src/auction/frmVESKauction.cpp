@@ -3,6 +3,7 @@
 #include "auction/AuctionEditor.h"
 #include "auction/GetLeft.h"
 #include "auction/ItemListing.h"
+#include "data/DataError.h"
 #include "data/FieldReader.h"
 #include "data/FileRoutines.h"
 #include "data/frmadoHelper.h"
@@ -528,8 +529,9 @@ void frmVESKauction::readInstallationSettings()
     } catch (const FileError& error) {
         reportProgressFailure(error.message());
     } catch (const std::exception& error) {
-        MessageBox::warning(messageParent(), tr("The installation settings could not be read.\n%1")
-                                                 .arg(QString::fromLocal8Bit(error.what())));
+        MessageBox::warning(
+            messageParent(),
+            tr("The installation settings could not be read.\n%1").arg(errorText(error)));
     }
 }
 
@@ -657,7 +659,7 @@ void frmVESKauction::chkDayLight_Click()
             messageParent(),
             tr("The daylight-saving setting could not be saved, so the next start will not "
                "remember it.\n%1")
-                .arg(QString::fromLocal8Bit(error.what())));
+                .arg(errorText(error)));
     }
 }
 

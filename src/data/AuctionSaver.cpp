@@ -202,10 +202,8 @@ AuctionSaver::Outcome AuctionSaver::write(const Plan& plan, std::optional<qint64
     } catch (const UpdateConflict&) {
         *reason = QStringLiteral("changed by someone else while it was being saved");
         return Outcome::ChangedElsewhere;
-    } catch (const DataError& error) {
-        return failure(error.message());
     } catch (const std::exception& error) {
-        return failure(QString::fromLocal8Bit(error.what()));
+        return failure(errorText(error));
     }
 }
 

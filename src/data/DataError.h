@@ -3,6 +3,13 @@
 #include <QString>
 #include <stdexcept>
 
+// The text of any error of this program: they all carry UTF-8 (QString::toStdString),
+// so reading them as the local 8-bit code page would garble non-ASCII names.
+inline QString errorText(const std::exception& error)
+{
+    return QString::fromUtf8(error.what());
+}
+
 // A database failure: no connection, a rejected statement, a time-out.
 // The message names the data control and carries the server's own text,
 // never a password.

@@ -9,7 +9,7 @@ class FileError : public std::runtime_error
 {
 public:
     explicit FileError(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
+    QString message() const { return QString::fromUtf8(what()); }
 };
 
 // True for an existing file (not a folder); false on any failure. Never throws.
