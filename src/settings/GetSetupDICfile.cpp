@@ -174,12 +174,12 @@ void GetSetupDICfile(frmadoHelper& helper,
         {"SMSRetailValuePhone", &helper.SMSRetailValuePhone},
         {"SMSReturnValuePhone", &helper.SMSReturnValuePhone},
     };
-    for (const auto& [name, field] : texts) {
-        *field = QString();
+    for (const auto& text : texts) {
+        *text.second = QString();
         if (smsRowRead) {
             runStep([&] {
-                if (const auto v = column(ado5, QString::fromLatin1(name)))
-                    *field = v->toString();
+                if (const auto v = column(ado5, QString::fromLatin1(text.first)))
+                    *text.second = v->toString();
             });
         }
     }
