@@ -29,7 +29,7 @@ std::optional<FieldReader> FieldReader::open(const QString& path)
 
 bool FieldReader::atEnd() const
 {
-    return m_pos >= m_data.size();
+    return m_pos >= m_data.size() && !m_afterComma;
 }
 
 bool FieldReader::atLineEnd() const
@@ -49,6 +49,7 @@ std::optional<QString> FieldReader::next()
 {
     if (atEnd())
         return std::nullopt;
+    m_afterComma = false;
     const qsizetype size = m_data.size();
     while (m_pos < size && isBlank(m_data.at(m_pos)))
         ++m_pos;
@@ -56,11 +57,9 @@ std::optional<QString> FieldReader::next()
     QByteArray value;
     if (m_pos < size && m_data.at(m_pos) == '"') {
         const qsizetype start = ++m_pos;
-        while (m_pos < size && m_data.at(m_pos) != '"' && !atLineEnd())
-            ++m_pos;
-        value = m_data.mid(start, m_pos - start);
-        if (m_pos < size && m_data.at(m_pos) == '"')
-            ++m_pos;
+        const qsizetype close = m_data.indexOf('"', start);
+        m_pos = close < 0 ? size : close + 1;
+        value = m_data.mid(start, (close < 0 ? size : close) - start);
         while (m_pos < size && m_data.at(m_pos) != ',' && !atLineEnd())
             ++m_pos;
     } else {
@@ -75,14 +74,10 @@ std::optional<QString> FieldReader::next()
 
     if (m_pos < size && m_data.at(m_pos) == ',') {
         ++m_pos;
-        // A comma that ends its line opens no further field on it.
-        qsizetype ahead = m_pos;
-        while (ahead < size && isBlank(m_data.at(ahead)))
-            ++ahead;
-        if (ahead == size || m_data.at(ahead) == '\r' || m_data.at(ahead) == '\n')
-            m_pos = ahead;
+        m_afterComma = true;
+    } else {
+        skipLineEnd();
     }
-    skipLineEnd();
     return decodeCp1252(value);
 }
 

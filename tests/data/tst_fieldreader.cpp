@@ -17,7 +17,7 @@ private slots:
                             const QStringList& fields) {
             QTest::newRow(name) << content << fields;
         };
-        row("comma and CR LF", "a,b\r\nc", {"a", "b", "c"});
+        row("comma and CR LF, last line end opens nothing", "a,b\r\nc\r\n", {"a", "b", "c"});
         row("lone LF, lone CR", "a\nb\rc", {"a", "b", "c"});
         row("LF then CR is two line ends", "a\n\rb", {"a", "", "b"});
         row("leading blanks skipped", "   a,\t b", {"a", "b"});
@@ -28,14 +28,16 @@ private slots:
         row("text after closing quote dropped", "\"a\" junk, more\r\nb", {"a", "more", "b"});
         row("quote inside unquoted field kept", "12\" chain", {"12\" chain"});
         row("empty quoted field", "a,\"\",b", {"a", "", "b"});
-        row("unterminated quote stops at line end", "\"open, still\r\nb", {"open, still", "b"});
+        row("quoted over line ends keeps them", "\"12 Main St\r\nUnit 3\",\"a\nb\"\r\nc",
+            {"12 Main St\r\nUnit 3", "a\nb", "c"});
+        row("unclosed quote runs to the end", "\"open, still\r\nb\r\n", {"open, still\r\nb\r\n"});
         row("empty and blank lines are one field each", "a\r\n\r\n  \r\nb", {"a", "", "", "b"});
         row("only a line end", "\r\n", {""});
         row("empty input", "", {});
         row("double and leading comma", ",a,,b", {"", "a", "", "b"});
-        row("comma and blanks end a line", "a,  \r\nb", {"a", "b"});
-        row("comma ends input", "a,", {"a"});
-        row("comma line then empty line", "a,\r\n\r\nb", {"a", "", "b"});
+        row("comma before a line end: one empty field", "a,  \r\nb", {"a", "", "b"});
+        row("comma ends input", "a,", {"a", ""});
+        row("comma line then empty line", "a,\r\n\r\nb", {"a", "", "", "b"});
         row("Windows-1252", "M\xFCller,\x80 5 \x96 6", {QString::fromUtf8("Müller"), "€ 5 – 6"});
     }
     void splitsFieldsBySequentialInputRules()

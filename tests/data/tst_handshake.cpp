@@ -29,8 +29,8 @@ private slots:
         QTest::newRow("folder in its place") << QByteArray("<folder>") << "previous" << false;
         QTest::newRow("empty file") << QByteArray() << "previous" << true;
         QTest::newRow("three lines") << QByteArray("1\r\n2\r\n3\r\n") << "previous" << true;
-        QTest::newRow("trailing comma is no fourth field")
-            << QByteArray("1,2,3,") << "previous" << true;
+        QTest::newRow("trailing comma opens an empty fourth field")
+            << QByteArray("1,2,3,\r\n") << "" << false;
     }
     void storesTheFourthField()
     {

@@ -10,6 +10,8 @@
 namespace {
 // Expected texts by setup.dic item; item 27 stands for PrinterCom.
 using Items = QMap<int, QString>;
+// Replaced setup.dic lines by line number.
+using Lines = QMap<int, QByteArray>;
 
 // The text fields the reader fills from setup.dic, with their item positions.
 const struct
@@ -25,8 +27,7 @@ const struct
                   {&SettingsRecord::AppraisalTemp, 64}, {&SettingsRecord::RepairPicServer, 147}};
 
 // A setup.dic of `count` lines, line n holding "item<n>", with lines replaced.
-QByteArray setupDic(int count, const QMap<int, QByteArray>& replaced = {},
-                    const QByteArray& lineEnd = "\r\n")
+QByteArray setupDic(int count, const Lines& replaced = {}, const QByteArray& lineEnd = "\r\n")
 {
     QByteArray out;
     for (int n = 1; n <= count; ++n)
@@ -115,39 +116,53 @@ private slots:
     // PrinterCom was 7 before.
     void readsItemsByTheFieldRules_data()
     {
-        QTest::addColumn<int>("line");
-        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<Lines>("lines");
         QTest::addColumn<Items>("expected");
-        const auto row = [](const char* name, int line, const char* content, const Items& items) {
-            QTest::newRow(name) << line << QByteArray(content) << items;
+        const auto row = [](const char* name, const Lines& lines, const Items& items) {
+            QTest::newRow(name) << lines << items;
         };
-        row("unquoted comma in company name splits it", 11, "Smith, Jones and Co",
+        row("unquoted comma in company name splits it", {{11, "Smith, Jones and Co"}},
             {{11, "Smith"},
              {12, "Jones and Co"},
              {17, "item16"},
              {19, "item18"},
              {147, "item146"}});
-        row("quoted company name is read whole", 11, "\"Smith, Jones and Co\"",
+        row("quoted company name is read whole", {{11, "\"Smith, Jones and Co\""}},
             {{11, "Smith, Jones and Co"}, {12, "item12"}, {147, "item147"}});
-        row("empty line as item 12", 12, "", {{12, ""}, {13, "item13"}, {147, "item147"}});
-        row("blanks around a value", 13, "   Springfield  ", {{13, "Springfield"}});
-        row("PRINTER 3", 27, "PRINTER 3", {{27, "3"}});
-        row("printer12", 27, "printer12", {{27, "12"}});
-        row("half rounds down to even", 27, "2.5", {{27, "2"}});
-        row("half rounds up to even", 27, "Printer 3.5", {{27, "4"}});
-        row("smallest port", 27, "-32768", {{27, "-32768"}});
-        row("COM1 unchanged", 27, "COM1", {{27, "7"}});
-        row("only the word unchanged", 27, "Printer", {{27, "7"}});
-        row("rounds out of range unchanged", 27, "32767.5", {{27, "7"}});
-        row("infinity unchanged", 27, "inf", {{27, "7"}});
-        row("number then text unchanged", 27, "3 LPT", {{27, "7"}});
+        // The two-line street is one item; the comma after the phone opens an
+        // empty item 17, so every later item moves down by one.
+        row("quoted two-line street, line ending in a comma",
+            {{12, "\"12 Main Street\r\nUnit 3\""}, {16, "555-0100,"}},
+            {{11, "item11"},
+             {12, "12 Main Street\r\nUnit 3"},
+             {13, "item13"},
+             {16, "555-0100"},
+             {17, ""},
+             {19, "item18"},
+             {20, "item19"},
+             {27, "7"},
+             {52, "item51"},
+             {53, "item52"},
+             {64, "item63"},
+             {147, "item146"}});
+        row("empty line as item 12", {{12, ""}}, {{12, ""}, {13, "item13"}, {147, "item147"}});
+        row("blanks around a value", {{13, "   Springfield  "}}, {{13, "Springfield"}});
+        row("PRINTER 3", {{27, "PRINTER 3"}}, {{27, "3"}});
+        row("printer12", {{27, "printer12"}}, {{27, "12"}});
+        row("half rounds down to even", {{27, "2.5"}}, {{27, "2"}});
+        row("half rounds up to even", {{27, "Printer 3.5"}}, {{27, "4"}});
+        row("smallest port", {{27, "-32768"}}, {{27, "-32768"}});
+        row("COM1 unchanged", {{27, "COM1"}}, {{27, "7"}});
+        row("only the word unchanged", {{27, "Printer"}}, {{27, "7"}});
+        row("rounds out of range unchanged", {{27, "32767.5"}}, {{27, "7"}});
+        row("infinity unchanged", {{27, "inf"}}, {{27, "7"}});
+        row("number then text unchanged", {{27, "3 LPT"}}, {{27, "7"}});
     }
     void readsItemsByTheFieldRules()
     {
-        QFETCH(int, line);
-        QFETCH(QByteArray, content);
+        QFETCH(Lines, lines);
         QFETCH(Items, expected);
-        m_inst->writeFile("setup.dic", setupDic(147, {{line, content}}));
+        m_inst->writeFile("setup.dic", setupDic(147, lines));
         run();
         for (const auto& text : kTextItems) {
             if (expected.contains(text.item))
