@@ -525,9 +525,8 @@ void frmVESKauction::readInstallationSettings()
         m_logo->loadLogoPicture(path);
     };
     try {
-        GetSetupDICfile(m_helper, loadLogo);
-    } catch (const FileError& error) {
-        reportProgressFailure(error.message());
+        for (const QString& failure : GetSetupDICfile(m_helper, loadLogo))
+            reportProgressFailure(failure);
     } catch (const std::exception& error) {
         MessageBox::warning(
             messageParent(),

@@ -48,3 +48,13 @@ void writeProgressWord(const Installation& installation, const QString& word)
 {
     writeTextLine(installation.progressMarkerFile(), word);
 }
+
+std::optional<QString> markProgress(const Installation& installation, const QString& word)
+{
+    try {
+        writeProgressWord(installation, word);
+        return std::nullopt;
+    } catch (const FileError& error) {
+        return error.message();
+    }
+}

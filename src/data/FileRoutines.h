@@ -3,6 +3,7 @@
 #include "data/Installation.h"
 
 #include <QString>
+#include <optional>
 #include <stdexcept>
 
 class FileError : public std::runtime_error
@@ -22,3 +23,7 @@ void WriteFile(const QString& path, const QString& Text);
 void writeTextLine(const QString& path, const QString& text);
 // Overwrites vesk_error.ini with one word and CR LF. Throws FileError.
 void writeProgressWord(const Installation& installation, const QString& word);
+// The same for a writer that goes on with the step the word marks whatever
+// happens: the marker only names that step after a crash. Returns the failure's
+// message, nothing when the word was written.
+std::optional<QString> markProgress(const Installation& installation, const QString& word);

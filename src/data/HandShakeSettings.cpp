@@ -5,12 +5,13 @@
 
 #include <QDir>
 
-void GetHandShakeSettings(const Installation& installation, QString& pictureServer)
+std::optional<QString> GetHandShakeSettings(const Installation& installation,
+                                            QString& pictureServer)
 {
-    writeProgressWord(installation, QStringLiteral("handshakesettings"));
+    auto markerFailure = markProgress(installation, QStringLiteral("handshakesettings"));
     const QString path = installation.handshakeSettingsFile();
     if (!FileExists(path))
-        return;
+        return markerFailure;
     const QString shown = QDir::toNativeSeparators(path);
     auto reader = FieldReader::open(path);
     if (!reader)
@@ -24,4 +25,5 @@ void GetHandShakeSettings(const Installation& installation, QString& pictureServ
         }
     }
     pictureServer = *field;
+    return markerFailure;
 }

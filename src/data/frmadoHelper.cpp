@@ -159,7 +159,7 @@ QString frmadoHelper::DecryptPassword(const QString& Password) const
     return ::DecryptPassword(Password);
 }
 
-void frmadoHelper::GetHandShakeSettings()
+std::optional<QString> frmadoHelper::GetHandShakeSettings()
 {
-    ::GetHandShakeSettings(m_installation, PictureServer);
+    return ::GetHandShakeSettings(m_installation, PictureServer);
 }

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <optional>
 
 // The program's data access helper: the data controls, the settings record,
 // and the shared routines for files, strings and item pictures. One instance
@@ -80,7 +81,8 @@ public:
     QString CleanStringForExport(const QString& InString) const;
     QString EncryptPassword(const QString& Password) const;
     QString DecryptPassword(const QString& Password) const;
-    void GetHandShakeSettings();
+    // Throws FileError for an unreadable file; returns a failed marker write's message.
+    std::optional<QString> GetHandShakeSettings();
 
 private:
     ItemPictures m_pictures;

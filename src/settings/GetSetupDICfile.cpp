@@ -81,12 +81,16 @@ std::optional<qint16> printerPortFromItem(const QString& item)
 }
 } // namespace
 
-void GetSetupDICfile(frmadoHelper& helper,
-                     const std::function<void(const QString& logoPath)>& loadLogo)
+QStringList GetSetupDICfile(frmadoHelper& helper,
+                            const std::function<void(const QString& logoPath)>& loadLogo)
 {
     const Installation& installation = helper.installation();
-    // Not covered by the step rule: a marker that cannot be written goes to the caller.
-    writeProgressWord(installation, QStringLiteral("setup"));
+    QStringList markerFailures;
+    const auto mark = [&](const QString& word) {
+        if (auto failure = markProgress(installation, word))
+            markerFailures << *failure;
+    };
+    mark(QStringLiteral("setup"));
 
     const auto items = readSetupItems(installation.setupDicFile());
     helper.CompName = items[11];
@@ -133,7 +137,7 @@ void GetSetupDICfile(frmadoHelper& helper,
         });
     }
 
-    runStep([&] { writeProgressWord(installation, QStringLiteral("camerachoice")); });
+    mark(QStringLiteral("camerachoice"));
     const auto camera = readFirstField(installation.cameraChoiceFile());
     helper.CameraChoice = QStringLiteral("10");
     if (camera == QStringLiteral("XP"))
@@ -183,4 +187,5 @@ void GetSetupDICfile(frmadoHelper& helper,
             });
         }
     }
+    return markerFailures;
 }

@@ -52,9 +52,9 @@ private:
         m_helper->PrinterCom = 7;
         m_helper->CameraChoice = QStringLiteral("XP");
     }
-    void run()
+    QStringList run()
     {
-        GetSetupDICfile(*m_helper, [this](const QString& path) { m_logoCalls << path; });
+        return GetSetupDICfile(*m_helper, [this](const QString& path) { m_logoCalls << path; });
     }
 
 private slots:
@@ -99,7 +99,7 @@ private slots:
             QVERIFY(QDir(m_inst->dir()).mkdir("setup.dic"));
         else if (lines >= 0)
             m_inst->writeFile("setup.dic", setupDic(lines, {{27, "Printer3"}}, lineEnd));
-        run();
+        QCOMPARE(run(), QStringList());
         for (const auto& text : kTextItems)
             QCOMPARE(m_helper.get()->*text.member,
                      text.item <= lines ? QStringLiteral("item%1").arg(text.item) : QString());
@@ -191,14 +191,21 @@ private slots:
         QCOMPARE(m_helper->CameraChoice, camera);
     }
 
-    void missingInstallationFolderFailsBeforeAnyField()
+    // A folder named like the marker file: neither word can be written, and
+    // every step still runs.
+    void markerFailureStillFillsEverySetting()
     {
-        m_helper = std::make_unique<frmadoHelper>(Installation(m_inst->path("corvandel")));
-        presetFields();
-        QVERIFY_THROWS_EXCEPTION(FileError, run());
-        QCOMPARE(m_helper->CompName, QStringLiteral("old"));
-        QCOMPARE(m_helper->CameraChoice, QStringLiteral("XP"));
-        QVERIFY(m_logoCalls.isEmpty());
+        QVERIFY(QDir(m_inst->dir()).mkdir("vesk_error.ini"));
+        m_inst->writeFile("setup.dic", setupDic(147, {{27, "Printer3"}}));
+        const QStringList failures = run();
+        QCOMPARE(failures.size(), 2);
+        QVERIFY2(failures[0].contains("vesk_error.ini"), qPrintable(failures[0]));
+        for (const auto& text : kTextItems)
+            QCOMPARE(m_helper.get()->*text.member, QStringLiteral("item%1").arg(text.item));
+        QCOMPARE(m_helper->PrinterCom, qint16(3));
+        QCOMPARE(m_logoCalls, QStringList{"item20"});
+        QCOMPARE(m_helper->CameraChoice, QStringLiteral("10"));
+        QCOMPARE(m_helper->SMSDiscount, 100.0);
     }
 
     // The suite database is absent and the logo cannot be loaded.
