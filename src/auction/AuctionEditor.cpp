@@ -21,7 +21,8 @@ constexpr int kTimeColumn = 7;
 const QString kDateFormat = QStringLiteral("MMM-d-yyyy");
 const QString kTimeFormat = QStringLiteral("HH:mm:00");
 
-// The time picker holds a time of day on day 0 of the day count.
+// The time picker holds a time of day on day 0 of the day count, in UTC so that
+// it is the wall time as picked.
 const QDate kDayZero(1899, 12, 30);
 
 void setCellText(QTableWidget* grid, int row, int column, const QString& text)
@@ -159,8 +160,8 @@ void AuctionEditor::open()
     const QDateTime now = w.clock().now();
     w.dtDate->setDate(now.date().addDays(7));
     const QTime timeOfDay = now.time();
-    w.dtTime->setDateTime(
-        QDateTime(kDayZero, QTime(timeOfDay.hour(), timeOfDay.minute(), timeOfDay.second())));
+    w.dtTime->setDateTime(QDateTime(
+        kDayZero, QTime(timeOfDay.hour(), timeOfDay.minute(), timeOfDay.second()), Qt::UTC));
 
     // The cells hold this program's own texts; anything else leaves the default.
     const QLocale locale;
@@ -176,7 +177,7 @@ void AuctionEditor::open()
     if (!timeText.isEmpty()) {
         const QTime time = locale.toTime(timeText, kTimeFormat);
         if (time.isValid())
-            w.dtTime->setDateTime(QDateTime(kDayZero, time));
+            w.dtTime->setDateTime(QDateTime(kDayZero, time, Qt::UTC));
     }
 }
 
@@ -191,8 +192,9 @@ void AuctionEditor::apply()
     }
     const QDate date = w.dtDate->date();
     const QTime time = w.dtTime->time();
-    const double local =
-        toDayCount(QDateTime(date, QTime(0, 0))) + toDayCount(QDateTime(kDayZero, time));
+    // Day number plus fraction of the day: the store's clock is a fixed offset
+    // from UTC, so no time zone of this machine takes part.
+    const double local = double(kDayZero.daysTo(date)) + time.msecsSinceStartOfDay() / 86400000.0;
     const bool daylightSaving = w.daylightSaving();
     const QLocale locale;
     // Such an end would be stored as a stamp of a few hours after 1970.

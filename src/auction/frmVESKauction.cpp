@@ -277,8 +277,12 @@ void frmVESKauction::createControls()
     place(cmdSave, "cmdSave", 1200, 960, 1335, 255);
 
     dtTime = new QDateTimeEdit(this);
+    // The store's wall time, in UTC so that no time zone of this machine moves
+    // it; the switch to UTC shifted the day's bounds by the machine's offset.
+    dtTime->setTimeSpec(Qt::UTC);
     dtTime->setDisplayFormat(QStringLiteral("HH:mm"));
-    dtTime->setDateTime(QDateTime(QDate(1899, 12, 30), QTime(15, 0)));
+    dtTime->setTimeRange(QTime(0, 0), QTime(23, 59, 59, 999));
+    dtTime->setDateTime(QDateTime(QDate(1899, 12, 30), QTime(15, 0), Qt::UTC));
     dtTime->hide();
     place(dtTime, "dtTime", 360, 480, 2175, 345);
 

@@ -4,6 +4,8 @@
 
 #include <QScrollBar>
 
+#include <ctime>
+
 using endtoend::Engine;
 using endtoend::Item;
 
@@ -40,6 +42,30 @@ bool editorHidden(const frmVESKauction& w)
 {
     return !w.dtDate->isVisible() && !w.dtTime->isVisible() && !w.cmdSave->isVisible();
 }
+
+// The machine's time zone for one test: Qt's local time follows TZ after tzset().
+class MachineTimeZone
+{
+public:
+    explicit MachineTimeZone(const QByteArray& zone)
+        : m_wasSet(qEnvironmentVariableIsSet("TZ")), m_previous(qgetenv("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~MachineTimeZone()
+    {
+        if (m_wasSet)
+            qputenv("TZ", m_previous);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_wasSet;
+    QByteArray m_previous;
+};
 } // namespace
 
 Q_DECLARE_METATYPE(Move)
@@ -233,6 +259,41 @@ private slots:
         // The listing's colours stay; only the texts change.
         for (int column : {5, 6, 7})
             QCOMPARE(w.Flex->item(row, column)->background(), colours[column - 5]);
+    }
+
+    // The store's clock is the daylight box's fixed offset: the machine's zone,
+    // with its daylight-saving gaps, changes no stored stamp.
+    void storesTheSameStampInEveryTimeZone_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QDateTime>("picked"); // invalid: the pickers as opened
+        QTest::addColumn<QString>("cells");
+        for (const char* zone : {"UTC", "America/New_York", "America/Santiago", "Asia/Kolkata"}) {
+            // Midnight of Sep-3-2023 does not exist in Santiago.
+            QTest::addRow("%s, picked", zone)
+                << QByteArray(zone) << QDateTime(QDate(2023, 9, 3), QTime(0, 30))
+                << "1693719000 Sep-3-2023 00:30:00";
+            QTest::addRow("%s, defaults", zone)
+                << QByteArray(zone) << QDateTime() << "1700579737 Nov-21-2023 10:15:00";
+        }
+    }
+    void storesTheSameStampInEveryTimeZone()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QDateTime, picked);
+        QFETCH(QString, cells);
+        const MachineTimeZone machineZone(zone);
+        SHOWN_WINDOW(fx, Engine::Sqlite, items());
+        fx.clickCell(2, 5);
+        if (picked.isValid()) {
+            w.dtDate->setDate(picked.date());
+            w.dtTime->setTime(picked.time());
+        }
+        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+        QCOMPARE(fx.cells(2), cells);
+
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(fx.stampInDatabase(13), cells.section(' ', 0, 0).toLongLong());
     }
 };
 
