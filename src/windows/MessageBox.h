@@ -26,7 +26,8 @@ public:
     };
     using Handler = std::function<QMessageBox::StandardButton(const Call&)>;
 
-    // All three show the text with an OK button only.
+    // All three show the text with an OK button only; an empty title shows an
+    // empty title bar.
     static QMessageBox::StandardButton information(QWidget* parent, const QString& text,
                                                    const QString& title = QString());
     static QMessageBox::StandardButton warning(QWidget* parent, const QString& text,
@@ -39,5 +40,5 @@ public:
     static void setTestHandler(Handler handler);
 
 private:
-    static QMessageBox::StandardButton show(QWidget* parent, const Call& call);
+    static QMessageBox::StandardButton show(QWidget* parent, Call call);
 };

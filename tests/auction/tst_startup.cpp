@@ -50,7 +50,8 @@ private slots:
                                            "start this program from the computer you do the "
                                            "kestrabin upload from!"));
         QCOMPARE(call.icon, QMessageBox::Information);
-        QCOMPARE(call.title, QString());
+        // Blank, not empty: an empty title would show the program's name.
+        QCOMPARE(call.title, QStringLiteral(" "));
         QCOMPARE(call.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     }
 
