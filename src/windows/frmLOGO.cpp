@@ -7,7 +7,6 @@
 
 frmLOGO::frmLOGO(QWidget* parent) : QWidget(parent, Qt::Window)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Form1"));
 
     const Twips twips = Twips::of(this);

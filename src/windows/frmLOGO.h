@@ -8,7 +8,8 @@
 
 // A small window showing one picture, normally the company logo. A change of
 // txtLogo loads the file it names, fits it into 8000 x 5000 twips and sizes the
-// window around it; a click on the window's background closes (and deletes) it.
+// window around it; a click on the window's background closes (hides) it. Its
+// creator owns it.
 class frmLOGO : public QWidget
 {
     Q_OBJECT
