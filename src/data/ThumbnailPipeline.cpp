@@ -144,12 +144,17 @@ Thumbnail renderThumbnail(const QString& path, qint32 picSize, const ThumbnailSe
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    reader.setAutoTransform(false);
+    // Photographs stand upright as the camera recorded it (EXIF orientation).
+    reader.setAutoTransform(true);
     reader.setAllocationLimit(kAllocationLimitMb);
 
     const double tx = settings.twipsX;
     const double ty = settings.twipsY;
-    const QSize declared = reader.size();
+    // The decoder reduces the picture as stored and turns it afterwards; a
+    // quarter turn swaps the sides of the picture as shown.
+    const QSize stored = reader.size();
+    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    const QSize declared = turned ? stored.transposed() : stored;
     if (declared.isValid()) {
         if (declared.isEmpty() ||
             qint64(declared.width()) * qint64(declared.height()) > kMaxPicturePixels)
@@ -158,7 +163,7 @@ Thumbnail renderThumbnail(const QString& path, qint32 picSize, const ThumbnailSe
             planPaint(picSize, picSize, declared.width() * tx, declared.height() * ty, tx, ty);
         const QSize painted = paintedPixels(plan, tx, ty);
         if (!painted.isEmpty() && reader.supportsOption(QImageIOHandler::ScaledSize))
-            reader.setScaledSize(decodeSize(declared, painted));
+            reader.setScaledSize(decodeSize(stored, turned ? painted.transposed() : painted));
     }
     const QImage decoded = reader.read();
     if (decoded.isNull())

@@ -103,6 +103,32 @@ private slots:
         QCOMPARE(copy.size(), QSize(108, 81));
     }
 
+    // A portrait photograph stored on its side with EXIF orientation 6 (turn a
+    // quarter clockwise): the stored left half, blue, ends up on top.
+    void showsJpegUprightByItsOrientation()
+    {
+        QImage stored = filled(QSize(400, 300), Qt::red);
+        QPainter(&stored).fillRect(QRect(0, 0, 200, 300), Qt::blue);
+        const QByteArray exif = QByteArray::fromHex("FFE10022"
+                                                    "457869660000"
+                                                    "4D4D002A00000008"
+                                                    "0001"
+                                                    "011200030000000100060000"
+                                                    "00000000");
+        write("AB2.jpg", encoded(stored).insert(2, exif));
+        ItemPictures& pictures = m_helper->pictures();
+
+        bool found = false;
+        m_helper->GetPicture(m_helper->PictureServer, QStringLiteral("AB2"), 1300, found);
+        QVERIFY(found);
+        QCOMPARE(pictures.pictureSize(), QSize(300, 400));
+        QCOMPARE(pictures.image3Size(), QSizeF(975, 1300));
+        const QImage& copy = pictures.Picture2;
+        QCOMPARE(copy.size(), QSize(65, 87));
+        QVERIFY(distance(copy.pixelColor(32, 5), Qt::blue) < 40);
+        QVERIFY(distance(copy.pixelColor(32, 80), Qt::red) < 40);
+    }
+
     void unreadableFileIsFoundButBlank_data()
     {
         QTest::addColumn<QByteArray>("content");
