@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cmath>
 #include <exception>
 
 namespace {
@@ -79,6 +80,12 @@ AuctionSaver::Plan AuctionSaver::plan(const AuctionRow& row) const
     const double stampValue = leadingNumber(row.stampText);
     if (stampValue == 0)
         return p;
+    // A row the clerk left alone is skipped before anything else is asked of it:
+    // a value the listing read is no failure, whatever its size.
+    if (row.listedStamp && std::nearbyint(stampValue) == double(*row.listedStamp)) {
+        p.kind = Plan::Kind::Unchanged;
+        return p;
+    }
     const std::optional<qint32> stamp = toInt32HalfEven(stampValue);
     if (!stamp) {
         p.kind = Plan::Kind::Fail;
@@ -89,10 +96,6 @@ AuctionSaver::Plan AuctionSaver::plan(const AuctionRow& row) const
     // A stamp of 0 would take the item out of its auction: this button never does that.
     if (*stamp == 0)
         return p;
-    if (row.listedStamp && *row.listedStamp == *stamp) {
-        p.kind = Plan::Kind::Unchanged;
-        return p;
-    }
     const std::optional<qint32> itemId = toInt32HalfEven(id);
     if (!itemId) {
         p.kind = Plan::Kind::Fail;

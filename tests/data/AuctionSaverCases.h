@@ -101,6 +101,8 @@ inline void addSaveCases()
     row("item not in this store", {"1|S2|1"}, {"1|9|1"}, {"1|S2|1"}, "0/1/0");
     row("numbers beyond 32 bits fail, later rows still saved", one,
         {"99999999999|9|1", "1|5000000000|1", "1|9|1"}, written, "1/2/0");
+    row("untouched stamp beyond 32 bits is no failure", one, {"1|4102444800|4102444800"}, one,
+        "0/0/0");
     // Nobody else's newer end is lost.
     row("unchanged row keeps a newer value", newer, {"1|1|1"}, newer, "0/0/0");
     row("changed row not written over a newer value", newer, {"1|9|1"}, newer, "0/0/1");
