@@ -209,7 +209,9 @@ AuctionSaver::Outcome AuctionSaver::write(const Plan& plan, const AuctionRow& ro
             return Outcome::Failed;
         }
         if (stores.isEmpty()) {
-            *reason = QStringLiteral("store \"%1\" has no item %2").arg(m_storeId).arg(plan.itemId);
+            // One arg() call: a "%1" in the store id stays as it is.
+            *reason = QStringLiteral("store \"%1\" has no item %2")
+                          .arg(m_storeId, QString::number(plan.itemId));
             return Outcome::Failed;
         }
         if (stores.size() > 1) {

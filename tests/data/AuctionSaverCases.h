@@ -131,6 +131,8 @@ inline void addSaveCases()
         {"7|Store7|9", "7|S_7 |1", "7|SX7|1"}, "1/0/0", "store7");
     row("S_7 matches neither S_7 with a blank nor SX7", sevens, {"7|9|1"}, sevens, "0/1/0", "S_7",
         "store \"S_7\" has no item 7");
+    row("store id named in the report as it is", one, {"1|9|1"}, one, "0/1/0", "%1",
+        "store \"%1\" has no item 1");
     row("store ids differing in case: none written", {"7|Store7|1", "7|STORE7|1"}, {"7|9|1"},
         {"7|Store7|1", "7|STORE7|1"}, "0/1/0", "store7", "2 rows");
     // The listing shows every store's items: another store's row with the same
