@@ -148,7 +148,7 @@ inline void addSaveCases()
     // Each store follows the stores it would match as a pattern or were its
     // text cut or folded; case folding beyond ASCII differs between engines.
     const QStringList stores = {"10%",  "100", "1_4",          "104", "O'Brien", "back\\slash",
-                                "abc ", "abc", "x' OR '1'='1", "a!b", "a!%b"};
+                                "abc ", "abc", "x' OR '1'='1", "a!b", "a!%b",    "Müller"};
     QStringList seedAll;
     for (const QString& store : stores)
         seedAll << "7|" + store + "|1";
