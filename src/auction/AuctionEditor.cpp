@@ -46,7 +46,13 @@ QVector<AuctionRow> auctionRows(const QTableWidget& grid)
     rows.reserve(grid.rowCount());
     for (int r = 0; r < grid.rowCount(); ++r) {
         AuctionRow row;
-        row.idText = cellText(&grid, r, 0);
+        if (const QTableWidgetItem* item = grid.item(r, 0)) {
+            row.idText = item->text();
+            const QVariant store = item->data(Qt::UserRole);
+            row.storeListed = store.isValid();
+            if (!store.isNull())
+                row.listedStore = store.toString();
+        }
         if (const QTableWidgetItem* stamp = grid.item(r, kStampColumn)) {
             row.stampText = stamp->text();
             const QVariant listed = stamp->data(Qt::UserRole);

@@ -8,8 +8,8 @@
 class QTableWidget;
 class frmVESKauction;
 
-// The grid rows as the save reads them: item number, stamp text and the stamp
-// the listing read.
+// The grid rows as the save reads them: item number, stamp text, and the stamp
+// and store id the listing read.
 QVector<AuctionRow> auctionRows(const QTableWidget& grid);
 
 // The in-place editor of an auction end over the grid's stamp column: the

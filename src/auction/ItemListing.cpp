@@ -40,6 +40,7 @@ const QString kSkuField = QStringLiteral("SKU");
 const QString kDescriptionField = QStringLiteral("Description");
 const QString kRetailField = QStringLiteral("Retail");
 const QString kStampField = QStringLiteral("auction_until_unix");
+const QString kStoreField = QStringLiteral("storeid");
 
 // Restores a flag when the scope ends, however it ends.
 class FlagGuard
@@ -227,6 +228,12 @@ void ItemListing::fillGrid(qint32 now, bool daylightSaving)
         auto* item = textItem(cells.itemId);
         item->setTextAlignment(itemAlignment);
         item->setFont(itemFont);
+        // Whose row it is, for the save; a NULL store id stays a null value.
+        if (records.hasField(kStoreField)) {
+            const QVariant store = records.Fields(kStoreField);
+            item->setData(Qt::UserRole, store.isNull() ? QVariant(QMetaType::fromType<QString>())
+                                                       : QVariant(store.toString()));
+        }
         grid->setItem(row, 0, item);
         anyItemId = anyItemId || !itemId.isNull();
         m_lookUp[row] = cells.pictureItem;

@@ -10,6 +10,7 @@
 #include "settings/GetSetupDICfile.h"
 #include "timeconv/Clock.h"
 #include "timeconv/DaylightSetting.h"
+#include "windows/InputGuard.h"
 #include "windows/MessageBox.h"
 #include "windows/Platform.h"
 #include "windows/frmLOGO.h"
@@ -296,6 +297,9 @@ void frmVESKauction::createControls()
 
     txtSearch = new QLineEdit(this);
     place(txtSearch, "txtSearch", 6120, 1200, 2175, 315);
+    // No more characters than the item table's storeid and SKU columns hold.
+    InputGuard::install(txtStoreID, QStringLiteral("StoreID"), 64);
+    InputGuard::install(txtSearch, QStringLiteral("SKU# search"), 255);
 
     Flex = new QTableWidget(0, 8, this);
     Flex->horizontalHeader()->hide();

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cmath>
 #include <exception>
 
 namespace {
@@ -33,6 +34,24 @@ void appendEntries(QStringList& lines, const QVector<AuctionSaveReport::Entry>& 
 QString stampText(std::optional<qint64> stamp)
 {
     return stamp ? QString::number(*stamp) : QStringLiteral("nothing (NULL)");
+}
+
+// Not a character of a pattern: it never needs escaping in a string literal,
+// neither on MySQL (where a backslash would) nor on SQLite.
+constexpr char kLikeEscape = '!';
+
+// The text as a LIKE pattern that matches that text only: no character of it
+// acts as a wildcard.
+QString likeLiteral(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() * 2);
+    for (const QChar c : text) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char(kLikeEscape))
+            out += QLatin1Char(kLikeEscape);
+        out += c;
+    }
+    return out;
 }
 } // namespace
 
@@ -79,6 +98,12 @@ AuctionSaver::Plan AuctionSaver::plan(const AuctionRow& row) const
     const double stampValue = leadingNumber(row.stampText);
     if (stampValue == 0)
         return p;
+    // A row the clerk left alone is skipped before anything else is asked of it:
+    // a value the listing read is no failure, whatever its size.
+    if (row.listedStamp && std::nearbyint(stampValue) == double(*row.listedStamp)) {
+        p.kind = Plan::Kind::Unchanged;
+        return p;
+    }
     const std::optional<qint32> stamp = toInt32HalfEven(stampValue);
     if (!stamp) {
         p.kind = Plan::Kind::Fail;
@@ -89,10 +114,6 @@ AuctionSaver::Plan AuctionSaver::plan(const AuctionRow& row) const
     // A stamp of 0 would take the item out of its auction: this button never does that.
     if (*stamp == 0)
         return p;
-    if (row.listedStamp && *row.listedStamp == *stamp) {
-        p.kind = Plan::Kind::Unchanged;
-        return p;
-    }
     const std::optional<qint32> itemId = toInt32HalfEven(id);
     if (!itemId) {
         p.kind = Plan::Kind::Fail;
@@ -134,7 +155,7 @@ AuctionSaveReport AuctionSaver::save(const QVector<AuctionRow>& rows)
         const std::optional<qint64> expected =
             previous != written.constEnd() ? std::optional<qint64>(*previous) : row.listedStamp;
         QString reason;
-        switch (write(p, expected, &reason)) {
+        switch (write(p, row, expected, &reason)) {
         case Outcome::Saved:
             ++report.saved;
             written.insert(p.itemId, p.stamp);
@@ -155,8 +176,8 @@ AuctionSaveReport AuctionSaver::save(const QVector<AuctionRow>& rows)
     return report;
 }
 
-AuctionSaver::Outcome AuctionSaver::write(const Plan& plan, std::optional<qint64> expected,
-                                          QString* reason)
+AuctionSaver::Outcome AuctionSaver::write(const Plan& plan, const AuctionRow& row,
+                                          std::optional<qint64> expected, QString* reason)
 {
     const auto failure = [&](const QString& message) {
         *reason = message;
@@ -166,26 +187,42 @@ AuctionSaver::Outcome AuctionSaver::write(const Plan& plan, std::optional<qint64
     try {
         m_control.CommandType = 1;
         m_control.RecordSource =
-            QStringLiteral("SELECT * FROM item WHERE storeid = ? AND CV_itemid=") +
+            QStringLiteral("SELECT * FROM item WHERE storeid LIKE ? ESCAPE '%1' AND CV_itemid=")
+                .arg(kLikeEscape) +
             QString::number(plan.itemId);
-        m_control.Parameters = {m_storeId};
+        m_control.Parameters = {likeLiteral(m_storeId)};
         m_control.Refresh();
 
-        // The server may compare without case or trailing blanks: only this store's row counts.
         RecordSet& rs = m_control.Recordset();
-        bool found = false;
-        for (rs.MoveFirst(); !rs.atEnd(); rs.MoveNext()) {
-            const QVariant store = rs.Fields(QStringLiteral("storeid"));
-            if (!store.isNull() && store.toString() == m_storeId) {
-                found = true;
-                break;
-            }
+        QStringList stores;
+        for (rs.MoveFirst(); !rs.atEnd(); rs.MoveNext())
+            stores << rs.Fields(QStringLiteral("storeid")).toString();
+        // The row the clerk changed is one of this store's only if the server
+        // found the very store id the listing read.
+        if (row.storeListed && (!row.listedStore || !stores.contains(*row.listedStore))) {
+            *reason = row.listedStore
+                          ? QStringLiteral("it belongs to store \"%1\", not to store \"%2\"")
+                                .arg(*row.listedStore, m_storeId)
+                          : QStringLiteral("it belongs to no store (its storeid is NULL), not to "
+                                           "store \"%1\"")
+                                .arg(m_storeId);
+            return Outcome::Failed;
         }
-        if (!found) {
-            *reason = QStringLiteral("store \"%1\" has no item %2").arg(m_storeId).arg(plan.itemId);
+        if (stores.isEmpty()) {
+            // One arg() call: a "%1" in the store id stays as it is.
+            *reason = QStringLiteral("store \"%1\" has no item %2")
+                          .arg(m_storeId, QString::number(plan.itemId));
+            return Outcome::Failed;
+        }
+        if (stores.size() > 1) {
+            *reason = QStringLiteral("%1 rows of the item table match store \"%2\" for this item "
+                                     "(store ids \"%3\"), so none of them was written")
+                          .arg(stores.size())
+                          .arg(m_storeId, stores.join(QStringLiteral("\", \"")));
             return Outcome::Failed;
         }
 
+        rs.MoveFirst();
         const QVariant held = rs.Fields(QStringLiteral("auction_until_unix"));
         const std::optional<qint64> current =
             held.isNull() ? std::nullopt : std::optional<qint64>(held.toLongLong());

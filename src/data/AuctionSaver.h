@@ -16,6 +16,11 @@ struct AuctionRow
     QString stampText; // column 5: the auction end stamp
     // The stamp the listing read from the database; nullopt when it held NULL.
     std::optional<qint64> listedStamp;
+    // Whether the listing read the row's store id (storeid), and what it read:
+    // nullopt for NULL. The listing shows every store's items, so an item number
+    // alone does not say whose row it is.
+    bool storeListed = false;
+    std::optional<QString> listedStore;
 };
 
 // What a save did, row by row, for the one message the window shows.
@@ -48,6 +53,10 @@ struct AuctionSaveReport
 // Writes the auction ends of the grid rows to the item table of one store.
 // A row is written only when its stamp differs from what the listing read and
 // the database still holds that value, so nobody else's newer end is lost.
+// The store is matched as the server's LIKE compares a text without wildcards:
+// the column's collation decides case, trailing blanks count. An item that
+// matches more than one row of the store, or a row the listing read for
+// another store, is not written.
 // Never throws for database failures: they end up in the report.
 class AuctionSaver
 {
@@ -83,7 +92,8 @@ private:
     };
 
     Plan plan(const AuctionRow& row) const;
-    Outcome write(const Plan& plan, std::optional<qint64> expected, QString* reason);
+    Outcome write(const Plan& plan, const AuctionRow& row, std::optional<qint64> expected,
+                  QString* reason);
     bool serverAnswers();
 
     DataControl& m_control;

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 
 namespace {
 const QString kSuiteDataSource = QStringLiteral("ODBCCORVANDEL");
@@ -84,6 +86,29 @@ QHash<QString, QString> parsePairs(const QString& text, bool quotes)
     return out;
 }
 
+// The file holds database passwords: other users of this computer should not
+// read it. Said once per file; Windows decides this by access lists instead.
+void warnIfReadableByOthers(const QFile& file)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(file);
+#else
+    if (!(file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther)))
+        return;
+    static QMutex mutex;
+    static QSet<QString> warned;
+    {
+        QMutexLocker lock(&mutex);
+        if (warned.contains(file.fileName()))
+            return;
+        warned.insert(file.fileName());
+    }
+    qWarning("cv_veskauction: %s holds database passwords and other users of this computer can "
+             "read it; make it readable by its owner only (chmod 600).",
+             qUtf8Printable(file.fileName()));
+#endif
+}
+
 ConnectionConfig::Target invalid(const QString& why)
 {
     ConnectionConfig::Target t;
@@ -107,6 +132,7 @@ ConnectionConfig ConnectionConfig::load(const QString& iniPath)
         return c;
     }
     c.m_fileFound = true;
+    warnIfReadableByOthers(file);
     const QString text = QString::fromUtf8(file.readAll());
     QString group;
     int lineNo = 0;
@@ -348,11 +374,12 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
         bool ok = true;
         t.port = port.isEmpty() ? 3306 : port.toInt(&ok);
         if (!ok || t.port <= 0 || t.port > 65535)
-            return invalid(QStringLiteral("PORT '%1' is not a port number").arg(port));
+            return invalid(
+                QStringLiteral("the PORT of the connection string is not a port number"));
         const QString option = odbc.value(QStringLiteral("OPTION"));
         t.options = option.isEmpty() ? 0 : option.toInt(&ok);
         if (!ok)
-            return invalid(QStringLiteral("Option '%1' is not a number").arg(option));
+            return invalid(QStringLiteral("the Option of the connection string is not a number"));
         t.kind = Target::Kind::MySql;
         t.host = server;
         t.database = database;

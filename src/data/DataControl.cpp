@@ -287,7 +287,9 @@ bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
         break;
     case ConnectionConfig::Target::Kind::Odbc:
         driver = QStringLiteral("QODBC");
-        options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15");
+        // Qt's ODBC driver reaches no statement handle before it runs a query:
+        // the connection's request time-out stands for the 30 s command time-out.
+        options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30");
         break;
     case ConnectionConfig::Target::Kind::Invalid:
         throw failure(target.error, target.password);

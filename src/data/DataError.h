@@ -34,11 +34,11 @@ public:
     using DataError::DataError;
 };
 
-// Removes a secret from a text that is about to leave the data layer (server
-// messages may echo connection parameters).
-inline QString scrubSecret(QString text, const QString& secret)
-{
-    if (!secret.isEmpty())
-        text.replace(secret, QStringLiteral("****"));
-    return text;
-}
+// Masks every value that stands as a password in a text about to leave the data
+// layer (a driver may echo its connection string): PASSWORD= and PWD= values,
+// plain, {braced} or quoted, and the password of a URL's user info (user:pass@).
+// Nothing else of the text changes, so a password that is also a word of the
+// message ("on", "item") leaves the message intact. The known secret, when
+// given, is masked whole where it stands as such a value, even if it holds a
+// character that would otherwise end the value.
+QString scrubSecret(const QString& text, const QString& secret = QString());

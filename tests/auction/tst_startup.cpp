@@ -1,8 +1,10 @@
 #include "StartupFixture.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDateTime>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -53,6 +55,57 @@ private slots:
         // Blank, not empty: an empty title would show the program's name.
         QCOMPARE(call.title, QStringLiteral(" "));
         QCOMPARE(call.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    // Typed or pasted, control characters and text over the limit are refused
+    // with a message and the box keeps what it held.
+    void boxesRefuseControlCharactersAndOverlongText_data()
+    {
+        QTest::addColumn<bool>("storeBox"); // else the search box
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<bool>("pasted"); // else typed
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("refusal"); // empty: taken
+        const QString control = "box does not take control characters";
+        QTest::newRow("NUL typed in the search")
+            << false << "AB" << false << QString(QChar(0)) << "SKU# search " + control;
+        QTest::newRow("control typed in the store")
+            << true << "S1" << false << QString(QChar(1)) << "StoreID " + control;
+        QTest::newRow("tab pasted in the search") << false << "AB" << true << "C\tD" << control;
+        QTest::newRow("line end pasted in the store") << true << "S1" << true << "2\r\n" << control;
+        QTest::newRow("search pasted over 255")
+            << false << "AB" << true << QString(254, 'x')
+            << "SKU# search box takes at most 255 characters; this text has 256.";
+        QTest::newRow("store typed over 64")
+            << true << QString(64, 's') << false << "t"
+            << "StoreID box takes at most 64 characters; this text has 65.";
+        QTest::newRow("search pasted up to 255")
+            << false << "AB" << true << QString(253, 'x') << "";
+    }
+    void boxesRefuseControlCharactersAndOverlongText()
+    {
+        QFETCH(bool, storeBox);
+        QFETCH(QString, before);
+        QFETCH(bool, pasted);
+        QFETCH(QString, input);
+        QFETCH(QString, refusal);
+        StartupFixture fx;
+        frmVESKauction& w = fx.window();
+        QLineEdit* box = storeBox ? w.txtStoreID : w.txtSearch;
+        box->setText(before);
+
+        if (pasted) {
+            QGuiApplication::clipboard()->setText(input);
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            for (const QChar c : input)
+                QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), {});
+        }
+
+        QCOMPARE(box->text(), refusal.isEmpty() ? before + input : before);
+        QCOMPARE(fx.messages.size(), refusal.isEmpty() ? 0 : 1);
+        if (!refusal.isEmpty())
+            QVERIFY2(fx.messages[0].text.contains(refusal), qPrintable(fx.messages[0].text));
     }
 
     // Only "true" ticks the box; a click writes the file the next start reads.

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-// The shared cases on a server whose collation finds "abc", "ABC" and "abc " alike.
+// The shared cases on a server whose collation compares store ids without case.
 class AuctionSaverMariaDbTest : public QObject
 {
     Q_OBJECT

@@ -60,6 +60,16 @@ private slots:
         }
     }
 
+    // Qt's ODBC driver only warns about a connect option it or the driver refuses,
+    // and opens the connection without it: the time-outs would be lost unseen.
+    void connectOptionsAreTaken()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QODBCDriver")));
+        DataControl control("ado", "DSN=ODBCCORVANDEL", 1, "SELECT 1", nullptr);
+        control.Refresh();
+        QCOMPARE(control.Recordset().RecordCount(), 1);
+    }
+
     void unknownDataSourceFailsClearly()
     {
         DataControl control("ado", "DSN=NOSUCHSOURCE", 1, "SELECT 1", nullptr);

@@ -302,6 +302,9 @@ void TestInstallation::writeFile(const QString& fileName, const QByteArray& cont
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write %s", qPrintable(f.fileName()));
     f.write(content);
+    // As an installation keeps its credentials: readable by the owner only.
+    if (fileName == QLatin1String("cv_veskauction.ini"))
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 void TestInstallation::setGroup(const QString& group, const QMap<QString, QString>& keys)

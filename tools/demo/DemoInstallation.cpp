@@ -29,11 +29,16 @@ const QString kStoreId = QStringLiteral("1042");
     throw std::runtime_error(message.toStdString());
 }
 
-// The suite's files are 8-bit text with CR LF line ends.
-void writeLines(const QString& path, const QStringList& lines)
+// The suite's files are 8-bit text with CR LF line ends. A file holding
+// credentials is made readable by its owner only before anything goes in.
+void writeLines(const QString& path, const QStringList& lines, bool ownerOnly = false)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (ownerOnly && file.exists() && !file.setPermissions(owner))
+        fail(QStringLiteral("Cannot restrict %1: %2").arg(path, file.errorString()));
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate;
+    if (!(ownerOnly ? file.open(mode, owner) : file.open(mode)))
         fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     for (const QString& line : lines)
         file.write(line.toLatin1() + "\r\n");
@@ -372,7 +377,8 @@ void DemoInstallation::writeSettingsFiles()
          QStringLiteral("[itemdb]"), QStringLiteral("sqlite=items.sqlite"), QString(),
          QStringLiteral("; The suite's database (ODBC data source ODBCCORVANDEL)."),
          QStringLiteral("[suite]"), QStringLiteral("sqlite=suite.sqlite"), QString(),
-         QStringLiteral("[textfields]"), QStringLiteral("txtPortNumber=3306")});
+         QStringLiteral("[textfields]"), QStringLiteral("txtPortNumber=3306")},
+        true);
 
     QImage logo(480, 160, QImage::Format_RGB32);
     logo.fill(QColor(250, 248, 240));
