@@ -11,6 +11,7 @@
 // Needs the MariaDB of scripts/test-services.sh (source DIR/env.sh first).
 //   bench_listing [repetitions=5] [items=10000]
 
+#include "BenchDatabase.h"
 #include "BenchPictures.h"
 #include "auction/ItemListing.h"
 #include "auction/frmVESKauction.h"
@@ -41,68 +42,10 @@
 #include <vector>
 
 namespace {
+using namespace benchdb;
 
 constexpr int kPictures = 50;
 constexpr int kShapes = 100;
-
-[[noreturn]] void fail(const QString& what)
-{
-    throw std::runtime_error(what.toStdString());
-}
-
-QString env(const char* name)
-{
-    const QString value = qEnvironmentVariable(name);
-    if (value.isEmpty())
-        fail(QStringLiteral("%1 is not set: run scripts/test-services.sh start DIR and source "
-                            "DIR/env.sh")
-                 .arg(QLatin1String(name)));
-    return value;
-}
-
-QString sqlFile(const QString& engine, const QString& name)
-{
-    const QDir repo = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral(".."));
-    QFile file(repo.filePath(QStringLiteral("sql/%1/%2.sql").arg(engine, name)));
-    if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("cannot read %1").arg(file.fileName()));
-    return QString::fromUtf8(file.readAll());
-}
-
-void run(QSqlDatabase db, const QString& sql)
-{
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        fail(QStringLiteral("%1: %2").arg(sql.left(80), q.lastError().text()));
-}
-
-void runScript(QSqlDatabase db, const QString& script)
-{
-    QString text;
-    for (const QString& line : script.split(QLatin1Char('\n'))) {
-        if (!line.trimmed().startsWith(QLatin1String("--")))
-            text += line + QLatin1Char('\n');
-    }
-    for (const QString& statement : text.split(QLatin1Char(';'))) {
-        if (!statement.trimmed().isEmpty())
-            run(db, statement);
-    }
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double timeMs(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
 
 qint64 statusKb(const char* field)
 {
@@ -145,36 +88,6 @@ void decodeNaive(const QStringList& paths)
     }
 }
 
-// Records the longest time the event loop did not turn.
-class StallMeter : public QObject
-{
-public:
-    StallMeter()
-    {
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            m_longest = std::max(m_longest, m_since.nsecsElapsed() / 1e6);
-            m_since.restart();
-        });
-    }
-    void start()
-    {
-        m_longest = 0;
-        m_since.start();
-        m_timer.start();
-    }
-    double stop()
-    {
-        m_timer.stop();
-        return std::max(m_longest, m_since.nsecsElapsed() / 1e6);
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    double m_longest = 0;
-};
-
 int benchmark(int repetitions, int items)
 {
     QTemporaryDir dir;
@@ -194,39 +107,12 @@ int benchmark(int repetitions, int items)
         fail(failures.join(QLatin1Char('\n')));
 
     // The item table on the test server, in a database of its own.
-    const QString database =
-        QStringLiteral("bench_listing_%1").arg(QCoreApplication::applicationPid());
-    {
-        QSqlDatabase admin =
-            QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), QStringLiteral("admin"));
-        admin.setHostName(env("VESK_TEST_MYSQL_HOST"));
-        admin.setPort(env("VESK_TEST_MYSQL_PORT").toInt());
-        admin.setUserName(env("VESK_TEST_MYSQL_USER"));
-        admin.setPassword(env("VESK_TEST_MYSQL_PASSWORD"));
-        if (!admin.open())
-            fail(QStringLiteral("cannot reach the test server: %1").arg(admin.lastError().text()));
-        run(admin, QStringLiteral("CREATE DATABASE %1").arg(database));
-        run(admin, QStringLiteral("USE %1").arg(database));
-        runScript(admin, sqlFile(QStringLiteral("mysql"), QStringLiteral("item")));
-        for (int first = 1; first <= items; first += 500) {
-            QStringList values;
-            for (int id = first; id < first + 500 && id <= items; ++id)
-                values << QStringLiteral("(%1,'B-%1','ring %1',%2,%3,'S1')")
-                              .arg(id)
-                              .arg(id * 3.5)
-                              .arg(id % 3 == 0 ? 0 : 1700000000 + (id % 2 ? 1 : -1) * id);
-            run(admin, QStringLiteral("INSERT INTO item (CV_itemid, SKU, Description, Retail, "
-                                      "auction_until_unix, storeid) VALUES ") +
-                           values.join(QLatin1Char(',')));
-        }
-    }
-    const auto dropDatabase = qScopeGuard([&] {
-        {
-            QSqlDatabase admin = QSqlDatabase::database(QStringLiteral("admin"));
-            QSqlQuery(admin).exec(QStringLiteral("DROP DATABASE %1").arg(database));
-            admin.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+    const benchdb::ItemDatabase database(QStringLiteral("bench_listing"));
+    database.addItems(items, [](int id) {
+        return QStringLiteral("'B-%1','ring %1',%2,%3")
+            .arg(id)
+            .arg(id * 3.5)
+            .arg(id % 3 == 0 ? 0 : 1700000000 + (id % 2 ? 1 : -1) * id);
     });
     {
         QSqlDatabase suite =
@@ -245,16 +131,7 @@ int benchmark(int repetitions, int items)
         suite.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("suite"));
-    {
-        QFile ini(dir.filePath(QStringLiteral("cv_veskauction.ini")));
-        if (!ini.open(QIODevice::WriteOnly))
-            fail(QStringLiteral("cannot write cv_veskauction.ini"));
-        ini.write(QStringLiteral("[itemdb]\r\nserver=%1\r\nport=%2\r\ndatabase=%3\r\nuser=%4\r\n"
-                                 "password=%5\r\n\r\n[suite]\r\nsqlite=suite.sqlite\r\n")
-                      .arg(env("VESK_TEST_MYSQL_HOST"), env("VESK_TEST_MYSQL_PORT"), database,
-                           env("VESK_TEST_MYSQL_USER"), env("VESK_TEST_MYSQL_PASSWORD"))
-                      .toUtf8());
-    }
+    database.writeIni(dir.path());
 
     frmadoHelper helper{Installation(dir.path())};
     helper.PictureServer = pictureDir;
@@ -266,7 +143,12 @@ int benchmark(int repetitions, int items)
     window.Option1->setChecked(true);
     window.chkLimit->setChecked(true);
     ThumbnailPipeline& pipeline = helper.pictures().pipeline();
-    const auto list = [&window] { window.Command2_Click(); };
+    // A listing from the click to the filled grid.
+    const auto list = [&window] {
+        window.Command2_Click();
+        while (window.isBusy())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    };
 
     std::vector<double> floor, cold, warm, naive;
     for (int r = 0; r < repetitions; ++r)

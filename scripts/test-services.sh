@@ -104,7 +104,7 @@ start_services() {
     # The control script starts and stops this same server; tests call it too.
     cat >"$dir/mysql-ctl.sh" <<EOF
 #!/usr/bin/env bash
-# start|stop the private MariaDB server of $dir
+# start|stop|kill|freeze|thaw the private MariaDB server of $dir
 set -euo pipefail
 pidfile='$dir/mysqld.pid'
 running() { [ -f "\$pidfile" ] && kill -0 "\$(cat "\$pidfile")" 2>/dev/null; }
@@ -137,8 +137,23 @@ stop)
 status)
     running
     ;;
+kill)
+    # A crash: the server vanishes without closing its connections.
+    if running; then kill -9 "\$(cat "\$pidfile")"; fi
+    for _ in \$(seq 1 100); do
+        if ! running; then rm -f "\$pidfile"; exit 0; fi
+        sleep 0.1
+    done
+    exit 1
+    ;;
+freeze)
+    running && kill -STOP "\$(cat "\$pidfile")"
+    ;;
+thaw)
+    running && kill -CONT "\$(cat "\$pidfile")"
+    ;;
 *)
-    echo "usage: \$0 start|stop|status" >&2
+    echo "usage: \$0 start|stop|status|kill|freeze|thaw" >&2
     exit 2
     ;;
 esac

@@ -64,6 +64,47 @@ QVector<AuctionRow> auctionRows(const QTableWidget& grid)
     return rows;
 }
 
+namespace {
+// The state colour a marked cell had, given back once the row is saved.
+constexpr int kColourBeforeMarkRole = Qt::UserRole + 1;
+const QColor kNotSavedColour(255, 165, 0);
+} // namespace
+
+void markRowNotSaved(QTableWidget& grid, int row)
+{
+    for (int column = kStampColumn; column <= kTimeColumn; ++column) {
+        QTableWidgetItem* item = grid.item(row, column);
+        if (!item) {
+            item = new QTableWidgetItem;
+            grid.setItem(row, column, item);
+        }
+        if (!item->data(kColourBeforeMarkRole).isValid())
+            item->setData(kColourBeforeMarkRole, item->background());
+        item->setBackground(kNotSavedColour);
+        item->setToolTip(QObject::tr("Not saved yet"));
+    }
+}
+
+bool isRowMarkedNotSaved(const QTableWidget& grid, int row)
+{
+    const QTableWidgetItem* item = grid.item(row, kStampColumn);
+    return item && item->data(kColourBeforeMarkRole).isValid();
+}
+
+void markRowSaved(QTableWidget& grid, int row, qint32 stamp)
+{
+    if (QTableWidgetItem* item = grid.item(row, kStampColumn))
+        item->setData(Qt::UserRole, qint64(stamp));
+    for (int column = kStampColumn; column <= kTimeColumn; ++column) {
+        QTableWidgetItem* item = grid.item(row, column);
+        if (!item || !item->data(kColourBeforeMarkRole).isValid())
+            continue;
+        item->setBackground(item->data(kColourBeforeMarkRole).value<QBrush>());
+        item->setData(kColourBeforeMarkRole, QVariant());
+        item->setToolTip(QString());
+    }
+}
+
 AuctionEditor::AuctionEditor(frmVESKauction& window)
     : QObject(&window), m_window(window), m_viewport(window.Flex->viewport())
 {

@@ -11,6 +11,11 @@ class frmVESKauction;
 // The grid rows as the save reads them: item number, stamp text, and the stamp
 // and store id the listing read.
 QVector<AuctionRow> auctionRows(const QTableWidget& grid);
+// A save wrote the row: its stamp is what the database now holds.
+void markRowSaved(QTableWidget& grid, int row, qint32 stamp);
+// A save ended before it wrote the row: the end stays in the grid, marked.
+void markRowNotSaved(QTableWidget& grid, int row);
+bool isRowMarkedNotSaved(const QTableWidget& grid, int row);
 
 // The in-place editor of an auction end over the grid's stamp column: the
 // pickers dtDate and dtTime with the apply button cmdSave of the window. It

@@ -4,6 +4,7 @@
 #include "auction/frmVESKauction.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
+#include "data/DatabaseWorker.h"
 #include "data/ListingQuery.h"
 #include "data/ThumbnailPipeline.h"
 #include "data/frmadoHelper.h"
@@ -42,19 +43,6 @@ const QString kRetailField = QStringLiteral("Retail");
 const QString kStampField = QStringLiteral("auction_until_unix");
 const QString kStoreField = QStringLiteral("storeid");
 
-// Restores a flag when the scope ends, however it ends.
-class FlagGuard
-{
-public:
-    explicit FlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~FlagGuard() { m_flag = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-
-private:
-    bool& m_flag;
-};
-
 QTableWidgetItem* textItem(const QString& text)
 {
     return new QTableWidgetItem(text);
@@ -69,8 +57,8 @@ ItemListing& ItemListing::of(frmVESKauction& window)
 }
 
 ItemListing::ItemListing(frmVESKauction& window)
-    : QObject(&window), m_window(window), m_pictures(window.helper().pictures()),
-      m_pipeline(m_pictures.pipeline())
+    : QObject(&window), m_window(window), m_worker(window.databaseWorker()),
+      m_pictures(window.helper().pictures()), m_pipeline(m_pictures.pipeline())
 {
     m_delegate = new ItemPictureDelegate(window.Flex);
     window.Flex->setItemDelegateForColumn(0, m_delegate);
@@ -90,18 +78,22 @@ ItemListing::~ItemListing()
     cancelPictures();
 }
 
+// What the worker thread hands back: the rows, or why there are none.
+struct ItemListing::QueryResult
+{
+    RecordSet records;
+    QString error;
+};
+
 void ItemListing::run()
 {
     if (m_running) {
         m_again = true;
         return;
     }
-    FlagGuard running(m_running);
-    do {
-        m_again = false;
-        runOnce();
-        ++m_completed;
-    } while (m_again);
+    m_running = true;
+    m_again = false;
+    startOnce();
 }
 
 QWidget* ItemListing::messageParent() const
@@ -117,35 +109,34 @@ void ItemListing::letEventsThrough(bool always)
     m_sinceEvents.restart();
 }
 
-void ItemListing::runOnce()
+void ItemListing::setWaiting(bool waiting)
 {
-    cancelPictures();
+    if (m_waitingForServer == waiting)
+        return;
+    m_waitingForServer = waiting;
+    emit waitingChanged(waiting);
+}
 
+// Assembles the statement in the record source piece by piece, translates it
+// and hands it to the worker; the grid is filled when the rows arrive.
+void ItemListing::startOnce()
+{
     // One "now" for the statement and the colours of this run.
-    const bool daylightSaving = m_window.daylightSaving();
+    m_daylightSaving = m_window.daylightSaving();
     QDateTime now = m_window.clock().now();
     now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
-    const qint32 stamp = veskTOunix(toDayCount(now), daylightSaving);
+    m_now = veskTOunix(toDayCount(now), m_daylightSaving);
 
+    m_barRange = {m_window.Bar->minimum(), m_window.Bar->maximum()};
+    m_barValue = m_window.Bar->value();
     m_window.shpWait->show();
-    letEventsThrough(true);
 
     ListingFilters filters;
     filters.past = m_window.optPast->isChecked();
     filters.current = m_window.optCurrent->isChecked();
     filters.free = m_window.optFree->isChecked();
     filters.limit = m_window.chkLimit->isChecked();
-    if (!queryItems(filters, stamp))
-        return;
 
-    fillGrid(stamp, daylightSaving);
-    finishRun();
-}
-
-// Assembles the statement in the record source piece by piece, translates it
-// and runs it. False after the failure was shown.
-bool ItemListing::queryItems(const ListingFilters& filters, qint32 now)
-{
     DataControl& control = m_window.helper().adoKBvesk2;
     // Escaped for the engine the control talks to, so that no typed text can
     // end the literal; % and _ stay wildcards.
@@ -154,31 +145,92 @@ bool ItemListing::queryItems(const ListingFilters& filters, qint32 now)
 
     control.CommandType = 1;
     control.RecordSource = listingBasePiece(body);
-    for (const QString& piece : listingFilterPieces(filters, now))
+    for (const QString& piece : listingFilterPieces(filters, m_now))
         control.RecordSource = control.RecordSource + piece;
     m_assembled = control.RecordSource;
     emit statementAssembled(m_assembled);
+    control.RecordSource =
+        convertSqlKeepingLiteral(control.RecordSource, listingStatementHead().size(), body.size());
 
-    try {
-        control.RecordSource = convertSqlKeepingLiteral(control.RecordSource,
-                                                        listingStatementHead().size(), body.size());
-        control.Refresh();
-        RecordSet& records = control.Recordset();
-        QStringList missing;
-        for (const QString& field :
-             {kItemIdField, kSkuField, kDescriptionField, kRetailField, kStampField}) {
-            if (!records.hasField(field))
-                missing << field;
-        }
-        if (!missing.isEmpty())
-            throw DataError(QStringLiteral("The item table has no column %1.")
-                                .arg(missing.join(QStringLiteral(", "))));
-    } catch (const std::exception& error) {
-        showFailure(tr("The items could not be listed from %1.\n\n%2")
-                        .arg(control.describe(), errorText(error)));
-        return false;
+    const DatabaseWorker::ControlSpec spec = DatabaseWorker::ControlSpec::of(control);
+    const QString statement = control.RecordSource;
+    auto result = std::make_shared<QueryResult>();
+    const bool started = m_worker.run(
+        [spec, statement, result](DatabaseWorker::Session& session) {
+            try {
+                DataControl& worker = session.control(spec);
+                worker.CommandType = 1;
+                worker.RecordSource = statement;
+                worker.Refresh();
+                RecordSet& records = worker.Recordset();
+                QStringList missing;
+                for (const QString& field :
+                     {kItemIdField, kSkuField, kDescriptionField, kRetailField, kStampField}) {
+                    if (!records.hasField(field))
+                        missing << field;
+                }
+                if (!missing.isEmpty())
+                    throw DataError(QStringLiteral("The item table has no column %1.")
+                                        .arg(missing.join(QStringLiteral(", "))));
+                result->records = records;
+            } catch (const std::exception& error) {
+                result->error = errorText(error);
+            }
+        },
+        [this, result] { queryDone(*result); });
+    if (!started) {
+        // Another database step runs (a save): it lists again when it ends.
+        m_window.shpWait->hide();
+        m_running = false;
+        m_again = false;
+        emit finished();
+        return;
     }
-    return true;
+    m_window.Bar->setRange(0, 0); // busy: the server has the statement
+    setWaiting(true);
+    m_sinceEvents.restart();
+}
+
+void ItemListing::queryDone(const QueryResult& result)
+{
+    setWaiting(false);
+    if (!result.error.isEmpty()) {
+        DataControl& control = m_window.helper().adoKBvesk2;
+        showFailure(tr("The items could not be listed from %1.\n\n%2\n\nThe table still shows "
+                       "what it showed before.")
+                        .arg(control.describe(), result.error));
+    } else {
+        m_window.helper().adoKBvesk2.takeRecordset(result.records);
+        cancelPictures();
+        fillGrid(m_now, m_daylightSaving);
+        finishRun();
+    }
+    endRun();
+}
+
+void ItemListing::stop()
+{
+    if (!m_waitingForServer)
+        return;
+    m_worker.abandon();
+    setWaiting(false);
+    m_window.Bar->setRange(m_barRange.first, m_barRange.second);
+    m_window.Bar->setValue(m_barValue);
+    m_window.shpWait->hide();
+    m_again = false;
+    endRun();
+}
+
+void ItemListing::endRun()
+{
+    ++m_completed;
+    if (m_again) {
+        m_again = false;
+        startOnce();
+        return;
+    }
+    m_running = false;
+    emit finished();
 }
 
 void ItemListing::fillGrid(qint32 now, bool daylightSaving)
@@ -325,15 +377,10 @@ void ItemListing::finishRun()
 
 void ItemListing::showFailure(const QString& text)
 {
-    QTableWidget* grid = m_window.Flex;
-    grid->clear();
-    grid->setColumnCount(kColumns);
-    grid->setRowCount(0);
-    grid->setUpdatesEnabled(true);
-    m_window.Bar->setRange(0, 1);
-    m_window.Bar->setValue(0);
+    // The grid keeps its rows: an end the clerk has not saved is still there.
+    m_window.Bar->setRange(m_barRange.first, m_barRange.second);
+    m_window.Bar->setValue(m_barValue);
     m_window.shpWait->hide();
-    letEventsThrough(true);
     MessageBox::warning(messageParent(), text);
 }
 

@@ -11,6 +11,7 @@
 
 #include <optional>
 
+class DatabaseWorker;
 class frmVESKauction;
 class ItemPictureDelegate;
 class ItemPictures;
@@ -35,11 +36,16 @@ public:
     explicit ItemListing(frmVESKauction& window);
     ~ItemListing() override;
 
-    // Lists the items. A listing requested while one runs (from one of its event
-    // passes) does not start inside it: however many come, they make one more
+    // Lists the items: the statement runs on the window's database worker and
+    // the grid is filled when the rows arrive. A listing requested while one
+    // runs does not start inside it: however many come, they make one more
     // listing after the running one.
     void run();
     bool isRunning() const { return m_running; }
+    // The statement is with the server.
+    bool isWaiting() const { return m_waitingForServer; }
+    // Gives up waiting for the server: the grid keeps what it shows.
+    void stop();
 
     // The statement of the last listing as assembled, before translation.
     QString assembledStatement() const { return m_assembled; }
@@ -58,10 +64,18 @@ signals:
     void listed();
     // Every picture of the current listing is in place.
     void picturesComplete();
+    // The listing (with any listings requested during it) is over: listed,
+    // failed or stopped.
+    void finished();
+    // The listing started or stopped waiting for the server.
+    void waitingChanged(bool waiting);
 
 private:
-    void runOnce();
-    bool queryItems(const ListingFilters& filters, qint32 now);
+    struct QueryResult;
+    void startOnce();
+    void queryDone(const QueryResult& result);
+    void endRun();
+    void setWaiting(bool waiting);
     void fillGrid(qint32 now, bool daylightSaving);
     void finishRun();
     void showFailure(const QString& text);
@@ -81,6 +95,7 @@ private:
     std::pair<int, int> visibleRows() const;
 
     frmVESKauction& m_window;
+    DatabaseWorker& m_worker;
     // The helper outlives the window, so these stay usable while it goes.
     ItemPictures& m_pictures;
     ThumbnailPipeline& m_pipeline;
@@ -90,6 +105,13 @@ private:
     QString m_assembled;
     bool m_running = false;
     bool m_again = false;
+    bool m_waitingForServer = false;
+    // The "now" and daylight state of the running listing.
+    qint32 m_now = 0;
+    bool m_daylightSaving = false;
+    // The progress bar before the listing, given back when it fails or stops.
+    std::pair<int, int> m_barRange{0, 100};
+    int m_barValue = 0;
     int m_completed = 0;
 
     // Pictures of the current listing, by grid row.

@@ -3,7 +3,9 @@
 #include "auction/AuctionEditor.h"
 #include "auction/GetLeft.h"
 #include "auction/ItemListing.h"
+#include "data/AuctionSaver.h"
 #include "data/DataError.h"
+#include "data/DatabaseWorker.h"
 #include "data/FieldReader.h"
 #include "data/FileRoutines.h"
 #include "data/frmadoHelper.h"
@@ -34,6 +36,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -184,7 +187,7 @@ const Clock& systemClock()
 frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      m_helper(helper), m_clock(&systemClock())
+      m_helper(helper), m_worker(std::make_unique<DatabaseWorker>()), m_clock(&systemClock())
 {
     const int dpiX = logicalDpiX();
     const int dpiY = logicalDpiY();
@@ -219,6 +222,12 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     connect(Flex->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &frmVESKauction::Flex_Scroll);
     connect(cmdSave, &QPushButton::clicked, this, &frmVESKauction::cmdSave_Click);
+    connect(cmdStop, &QPushButton::clicked, this, &frmVESKauction::cmdStop_Click);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &frmVESKauction::cmdStop_Click);
+    m_listing = &ItemListing::of(*this);
+    connect(m_listing, &ItemListing::waitingChanged, this, &frmVESKauction::updateBusyState);
+    connect(m_listing, &ItemListing::finished, this, &frmVESKauction::listingFinished);
     timerx->start();
 
     // Activation has to be judged against the program's other windows.
@@ -347,6 +356,11 @@ void frmVESKauction::createControls()
     lblBuild = new QLabel(QStringLiteral("......"), this);
     setTextColour(lblBuild, kBlueText);
     place(lblBuild, "lblBuild", 360, 10310, 3975, 255);
+
+    cmdStop = new QPushButton(QStringLiteral("Stop (Esc)"), this);
+    makeGraphicalButton(cmdStop);
+    cmdStop->hide();
+    place(cmdStop, "cmdStop", 6000, 10200, 2415, 375);
 
     // Lines 2 pixels wide, centred on their design position.
     const QColor grey(128, 128, 128);
@@ -593,6 +607,8 @@ QWidget* frmVESKauction::messageParent()
 
 void frmVESKauction::Form_Activate()
 {
+    if (m_saving)
+        return; // the save lists again when it ends
     optCurrent->setChecked(true);
     Timer1_Timer();
 }
@@ -605,20 +621,143 @@ void frmVESKauction::Form_DblClick()
 void frmVESKauction::Timer1_Timer()
 {
     Timer1->stop();
+    if (m_saving)
+        return; // the grid is being saved; the save lists again when it ends
     ++listingRuns;
     emit listingStarted();
-    ItemListing::of(*this).run();
+    m_listing->run();
+    updateBusyState();
 }
 
-// Saves the auction ends of the grid, tells of whatever was not saved, and
-// lists again so that the grid shows what the database holds.
+// Saves the auction ends of the grid on the database worker. The window stays
+// live but takes no input that would change the grid meanwhile; a save that
+// ends early keeps the ends it did not write, marked, for the next press.
 void frmVESKauction::Command1_Click()
 {
-    AuctionSaver saver(m_helper.adoKBvesk1, txtStoreID->text());
-    const AuctionSaveReport report = saver.save(auctionRows(*Flex));
-    if (report.hasProblems())
-        MessageBox::warning(messageParent(), report.message());
+    if (m_saving || m_listing->isRunning())
+        return;
+    const QVector<AuctionRow> rows = auctionRows(*Flex);
+    const DatabaseWorker::ControlSpec spec = DatabaseWorker::ControlSpec::of(m_helper.adoKBvesk1);
+    const QString store = txtStoreID->text();
+    const quint64 generation = ++m_saveGeneration;
+    const auto stop = std::make_shared<std::atomic<bool>>(false);
+    const auto report = std::make_shared<AuctionSaveReport>();
+    const bool started = m_worker->run(
+        [this, rows, spec, store, generation, stop, report,
+         before = beforeSaveRow](DatabaseWorker::Session& session) {
+            AuctionSaver saver(session.control(spec), store);
+            saver.beforeRow = before;
+            saver.stopRequested = [stop] { return stop->load(); };
+            saver.rowSaved = [this, generation](int row, qint32 stamp) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation, row, stamp] {
+                        if (!m_saving || generation != m_saveGeneration)
+                            return;
+                        m_savedSoFar.append({row, stamp});
+                        emit rowSaved(row);
+                    },
+                    Qt::QueuedConnection);
+            };
+            *report = saver.save(rows);
+        },
+        [this, report] { saveDone(*report); });
+    if (!started)
+        return;
+    m_saving = true;
+    m_stopSave = stop;
+    m_rowsToWrite = AuctionSaver::rowsToWrite(rows);
+    m_savedSoFar.clear();
+    m_barRangeBeforeSave = {Bar->minimum(), Bar->maximum()};
+    m_barValueBeforeSave = Bar->value();
+    Bar->setRange(0, 0);
+    updateBusyState();
+}
+
+void frmVESKauction::saveDone(const AuctionSaveReport& report)
+{
+    m_saving = false;
+    Bar->setRange(m_barRangeBeforeSave.first, m_barRangeBeforeSave.second);
+    Bar->setValue(m_barValueBeforeSave);
+    QVector<bool> saved(Flex->rowCount(), false);
+    for (const std::pair<int, qint32>& row : report.savedRows) {
+        if (row.first < Flex->rowCount()) {
+            markRowSaved(*Flex, row.first, row.second);
+            saved[row.first] = true;
+        }
+    }
+    // Ends that could still be written later stay in the grid rather than
+    // being replaced by a new listing.
+    if (report.worthKeeping()) {
+        for (int row : std::as_const(m_rowsToWrite)) {
+            if (row < Flex->rowCount() && !saved[row])
+                markRowNotSaved(*Flex, row);
+        }
+        updateBusyState();
+        MessageBox::warning(messageParent(), report.message(false));
+        emit saveEnded();
+        return;
+    }
+    updateBusyState();
+    m_reportAfterListing = report.hasProblems() ? report.message(true) : QString();
+    m_listingAfterSave = true;
     Timer1_Timer();
+}
+
+void frmVESKauction::listingFinished()
+{
+    updateBusyState();
+    if (!m_listingAfterSave)
+        return;
+    m_listingAfterSave = false;
+    const QString report = std::exchange(m_reportAfterListing, QString());
+    if (!report.isEmpty())
+        MessageBox::warning(messageParent(), report);
+    emit saveEnded();
+}
+
+// Gives up the wait for the database: a save keeps every row it has not
+// confirmed, a listing leaves the table as it was.
+void frmVESKauction::cmdStop_Click()
+{
+    if (m_saving) {
+        // Rows confirmed before the stop still count.
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        m_stopSave->store(true);
+        m_worker->abandon();
+        AuctionSaveReport report;
+        report.stopped = true;
+        report.savedRows = m_savedSoFar;
+        report.saved = m_savedSoFar.size();
+        report.notAttempted = std::max(0, int(m_rowsToWrite.size()) - report.saved);
+        saveDone(report);
+        return;
+    }
+    if (m_listing->isWaiting()) {
+        m_listing->stop();
+        MessageBox::information(messageParent(),
+                                tr("The listing was stopped before the item database answered.\n\n"
+                                   "The table still shows what it showed before."));
+    }
+}
+
+bool frmVESKauction::isBusy() const
+{
+    return m_saving || m_listing->isRunning();
+}
+
+void frmVESKauction::updateBusyState()
+{
+    const bool saving = m_saving;
+    for (QWidget* control : {static_cast<QWidget*>(Command2), static_cast<QWidget*>(Option1),
+                             static_cast<QWidget*>(optPast), static_cast<QWidget*>(optFree),
+                             static_cast<QWidget*>(optCurrent), static_cast<QWidget*>(chkLimit),
+                             static_cast<QWidget*>(txtSearch), static_cast<QWidget*>(txtStoreID),
+                             static_cast<QWidget*>(Flex), static_cast<QWidget*>(cmdSave),
+                             static_cast<QWidget*>(dtDate), static_cast<QWidget*>(dtTime)})
+        control->setEnabled(!saving);
+    Command1->setEnabled(!saving && !m_listing->isRunning());
+    cmdStop->setVisible(saving || m_listing->isWaiting());
 }
 
 void frmVESKauction::Command2_Click()

@@ -14,11 +14,17 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class AuctionEditor;
 class Clock;
+class DatabaseWorker;
+class ItemListing;
+struct AuctionSaveReport;
 class frmadoHelper;
 class frmLOGO;
 
@@ -59,6 +65,8 @@ public:
     QLabel* lblBuild = nullptr;
     QFrame* Line1_1 = nullptr;
     QFrame* Line1_2 = nullptr;
+    // Shown while the window waits for a database: gives up the wait (also Esc).
+    QPushButton* cmdStop = nullptr;
 
     // Horizontal stretch factor chosen at start-up (1 up to 1024 pixels).
     float ScreenMultiplier = 1.0f;
@@ -67,6 +75,9 @@ public:
 
     // How often the listing routine has run.
     int listingRuns = 0;
+    // Runs on the database worker before each grid row a save looks at (row
+    // index); lets tests act in the middle of a save.
+    std::function<void(int)> beforeSaveRow;
 
     // Positions and lengths in twips, as the window's design gives them.
     struct TwipsRect
@@ -98,6 +109,11 @@ public:
     bool daylightSaving() const;
 
     frmadoHelper& helper() { return m_helper; }
+    // Runs the listing's and the save's database steps off this window's thread.
+    DatabaseWorker& databaseWorker() { return *m_worker; }
+    bool isSaving() const { return m_saving; }
+    // A listing or a save is under way.
+    bool isBusy() const;
 
     // Event handlers.
     void Form_Activate();
@@ -112,12 +128,18 @@ public:
     void timerx_Timer();
     void chkDayLight_Click();
     void Image1_Click();
+    void cmdStop_Click();
 
 signals:
     // The program is to end now (close icon, missing store identifier).
     void programEnded();
     // The listing routine has begun.
     void listingStarted();
+    // A save is over: its report shown, the table listed again or its unsaved
+    // ends marked.
+    void saveEnded();
+    // The database confirmed a row of the running save (grid row).
+    void rowSaved(int row);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -159,7 +181,24 @@ private:
 
     void windowActivated(QWidget* window);
 
+    void saveDone(const AuctionSaveReport& report);
+    void listingFinished();
+    void updateBusyState();
+
     frmadoHelper& m_helper;
+    std::unique_ptr<DatabaseWorker> m_worker;
+    ItemListing* m_listing = nullptr;
+    // The running save: rows it would write, rows confirmed so far, its stop flag.
+    bool m_saving = false;
+    quint64 m_saveGeneration = 0;
+    QVector<int> m_rowsToWrite;
+    QVector<std::pair<int, qint32>> m_savedSoFar;
+    std::shared_ptr<std::atomic<bool>> m_stopSave;
+    std::pair<int, int> m_barRangeBeforeSave{0, 100};
+    int m_barValueBeforeSave = 0;
+    // A save's report, shown once the table is listed again.
+    QString m_reportAfterListing;
+    bool m_listingAfterSave = false;
     AuctionEditor* m_editor = nullptr;
     const Clock* m_clock;
     std::unique_ptr<frmLOGO> m_logo;

@@ -55,16 +55,19 @@ QString likeLiteral(const QString& text)
 }
 } // namespace
 
-QString AuctionSaveReport::message() const
+QString AuctionSaveReport::message(bool relisted) const
 {
     if (!hasProblems())
         return {};
     QStringList lines;
-    lines << QStringLiteral("Not every auction end could be saved.");
+    lines << (stopped ? QStringLiteral("The save was stopped.")
+                      : QStringLiteral("Not every auction end could be saved."));
     lines << QString();
     lines << QStringLiteral("Saved: %1.").arg(plural(saved, "row", "rows"));
+    const int notSaved = failed.size() + changedElsewhere.size() + notAttempted;
+    lines << QStringLiteral("Not saved: %1.").arg(plural(notSaved, "row", "rows"));
     if (!failed.isEmpty()) {
-        lines << QString() << QStringLiteral("Not saved:");
+        lines << QString() << QStringLiteral("Refused or failed:");
         appendEntries(lines, failed);
     }
     if (!changedElsewhere.isEmpty()) {
@@ -75,12 +78,23 @@ QString AuctionSaveReport::message() const
     }
     if (connectionLost) {
         lines << QString()
-              << QStringLiteral("The item database stopped answering: %1").arg(connectionError);
+              << QStringLiteral("The item database could not be reached, timed out or lost the "
+                                "connection: %1")
+                     .arg(connectionError);
         lines << QStringLiteral("Not saved because of that: %1.")
-                     .arg(plural(notAttempted, "more row", "more rows"));
+                     .arg(plural(notAttempted, "row", "rows"));
+    } else if (stopped) {
+        lines << QString()
+              << QStringLiteral("Not saved because the save was stopped: %1.")
+                     .arg(plural(notAttempted, "row", "rows"));
     }
-    lines << QString()
-          << QStringLiteral("The table is listed again and now shows what the database holds.");
+    lines << QString();
+    if (relisted)
+        lines << QStringLiteral("The table is listed again and now shows what the database holds.");
+    else
+        lines << QStringLiteral("Your ends that were not saved are still in the table, marked in "
+                                "orange: press \"save this table --->>>\" again when the item "
+                                "database answers.");
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -89,7 +103,7 @@ AuctionSaver::AuctionSaver(DataControl& control, QString storeId)
 {
 }
 
-AuctionSaver::Plan AuctionSaver::plan(const AuctionRow& row) const
+AuctionSaver::Plan AuctionSaver::plan(const AuctionRow& row)
 {
     Plan p;
     const double id = leadingNumber(row.idText);
@@ -127,6 +141,27 @@ AuctionSaver::Plan AuctionSaver::plan(const AuctionRow& row) const
     return p;
 }
 
+bool AuctionSaveReport::worthKeeping() const
+{
+    if (endedEarly())
+        return true;
+    for (const Entry& entry : failed) {
+        if (entry.worthRetrying)
+            return true;
+    }
+    return false;
+}
+
+QVector<int> AuctionSaver::rowsToWrite(const QVector<AuctionRow>& rows)
+{
+    QVector<int> out;
+    for (int r = 0; r < rows.size(); ++r) {
+        if (plan(rows[r]).kind == Plan::Kind::Write)
+            out.append(r);
+    }
+    return out;
+}
+
 AuctionSaveReport AuctionSaver::save(const QVector<AuctionRow>& rows)
 {
     AuctionSaveReport report;
@@ -140,14 +175,16 @@ AuctionSaveReport AuctionSaver::save(const QVector<AuctionRow>& rows)
         const QString itemText =
             p.kind == Plan::Kind::Write ? QString::number(p.itemId) : row.idText.trimmed();
         if (p.kind == Plan::Kind::Fail) {
-            report.failed.append({r, itemText, p.failure});
+            report.failed.append({r, itemText, p.failure, false});
             continue;
         }
         if (p.kind == Plan::Kind::Unchanged)
             ++report.unchanged;
         if (p.kind != Plan::Kind::Write)
             continue;
-        if (report.connectionLost) {
+        if (!report.connectionLost && !report.stopped && stopRequested && stopRequested())
+            report.stopped = true;
+        if (report.connectionLost || report.stopped) {
             ++report.notAttempted;
             continue;
         }
@@ -158,10 +195,13 @@ AuctionSaveReport AuctionSaver::save(const QVector<AuctionRow>& rows)
         switch (write(p, row, expected, &reason)) {
         case Outcome::Saved:
             ++report.saved;
+            report.savedRows.append({r, p.stamp});
             written.insert(p.itemId, p.stamp);
+            if (rowSaved)
+                rowSaved(r, p.stamp);
             break;
         case Outcome::ChangedElsewhere:
-            report.changedElsewhere.append({r, itemText, reason});
+            report.changedElsewhere.append({r, itemText, reason, false});
             break;
         case Outcome::ConnectionLost:
             report.connectionLost = true;
@@ -169,7 +209,10 @@ AuctionSaveReport AuctionSaver::save(const QVector<AuctionRow>& rows)
             ++report.notAttempted;
             break;
         case Outcome::Failed:
-            report.failed.append({r, itemText, reason});
+            report.failed.append({r, itemText, reason, false});
+            break;
+        case Outcome::Refused:
+            report.failed.append({r, itemText, reason, true});
             break;
         }
     }
@@ -182,7 +225,7 @@ AuctionSaver::Outcome AuctionSaver::write(const Plan& plan, const AuctionRow& ro
     const auto failure = [&](const QString& message) {
         *reason = message;
         // A dead server would fail every remaining row the same way, slowly.
-        return serverAnswers() ? Outcome::Failed : Outcome::ConnectionLost;
+        return serverAnswers() ? Outcome::Refused : Outcome::ConnectionLost;
     };
     try {
         m_control.CommandType = 1;

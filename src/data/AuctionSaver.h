@@ -31,9 +31,13 @@ struct AuctionSaveReport
         int row = 0; // grid row, counted from 0
         QString itemId;
         QString reason;
+        // The database refused it this time; a later save may get it through.
+        bool worthRetrying = false;
     };
 
-    int saved = 0;     // rows whose stamp the database now holds
+    int saved = 0; // rows whose stamp the database now holds
+    // Those rows with the stamp written, in grid order.
+    QVector<std::pair<int, qint32>> savedRows;
     int unchanged = 0; // rows with a stamp the listing already read: nothing to write
     QVector<Entry> failed;
     QVector<Entry> changedElsewhere;
@@ -41,13 +45,21 @@ struct AuctionSaveReport
     bool connectionLost = false;
     QString connectionError;
     int notAttempted = 0;
+    // The clerk stopped the save before its end.
+    bool stopped = false;
 
     bool hasProblems() const
     {
-        return !failed.isEmpty() || !changedElsewhere.isEmpty() || connectionLost;
+        return !failed.isEmpty() || !changedElsewhere.isEmpty() || connectionLost || stopped;
     }
+    // The save ended early: the ends not written are worth keeping in the grid.
+    bool endedEarly() const { return connectionLost || stopped; }
+    // Some ends not written may still be saved by another try.
+    bool worthKeeping() const;
     // The text of the message for the person at the window; empty without problems.
-    QString message() const;
+    // `relisted`: the grid now shows what the database holds; otherwise the ends
+    // not saved are still in it.
+    QString message(bool relisted) const;
 };
 
 // Writes the auction ends of the grid rows to the item table of one store.
@@ -64,15 +76,22 @@ public:
     AuctionSaver(DataControl& control, QString storeId);
 
     AuctionSaveReport save(const QVector<AuctionRow>& rows);
+    // The grid rows that a save of `rows` would write.
+    static QVector<int> rowsToWrite(const QVector<AuctionRow>& rows);
 
     // Runs before each grid row is looked at (row index); lets tests act mid-save.
     std::function<void(int)> beforeRow;
+    // Asked before each row: true ends the save there.
+    std::function<bool()> stopRequested;
+    // A row's stamp reached the database (row index, stamp), as it happens.
+    std::function<void(int, qint32)> rowSaved;
 
 private:
     enum class Outcome
     {
         Saved,
         Failed,
+        Refused,
         ChangedElsewhere,
         ConnectionLost
     };
@@ -91,7 +110,7 @@ private:
         QString failure;
     };
 
-    Plan plan(const AuctionRow& row) const;
+    static Plan plan(const AuctionRow& row);
     Outcome write(const Plan& plan, const AuctionRow& row, std::optional<qint64> expected,
                   QString* reason);
     bool serverAnswers();

@@ -364,6 +364,7 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
         t.database = dsn;
         t.user = uid;
         t.password = password;
+        applyTimeouts(&t);
         return t;
     }
 
@@ -385,6 +386,7 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
         t.database = database;
         t.user = uid;
         t.password = password;
+        applyTimeouts(&t);
         return t;
     }
     if (driver.isEmpty())
@@ -392,11 +394,32 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
     return invalid(QStringLiteral("unsupported driver %1").arg(driver));
 }
 
+void ConnectionConfig::applyTimeouts(Target* target) const
+{
+    const QString group = QStringLiteral("timeouts");
+    const auto seconds = [&](const char* key, int* out) {
+        bool ok = false;
+        const int n = value(group, QString::fromLatin1(key)).trimmed().toInt(&ok);
+        if (ok && n > 0)
+            *out = n;
+    };
+    seconds("connect", &target->connectTimeout);
+    seconds("read", &target->readTimeout);
+    seconds("write", &target->writeTimeout);
+}
+
 QString ConnectionConfig::Target::key() const
 {
-    return QStringList{
-        QString::number(int(kind)), host, QString::number(port), database, user, password,
-        QString::number(options)}
+    return QStringList{QString::number(int(kind)),
+                       host,
+                       QString::number(port),
+                       database,
+                       user,
+                       password,
+                       QString::number(options),
+                       QString::number(connectTimeout),
+                       QString::number(readTimeout),
+                       QString::number(writeTimeout)}
         .join(QChar(0x1f));
 }
 

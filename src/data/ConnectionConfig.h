@@ -14,6 +14,7 @@
 //   [directory]   same keys
 //   [suite]       sqlite=suite.sqlite  (optional: the suite's data source as an SQLite file)
 //   [textfields]  txtserverNAME= ... txtMarrowinFTPfolder=
+//   [timeouts]    connect=15 read=30 write=30  (seconds; optional)
 class ConnectionConfig
 {
 public:
@@ -55,6 +56,11 @@ public:
         int options = 0;    // driver option bits (2: found rows, 16384: BIGINT as INT)
         QString error;      // why kind is Invalid; never contains a password
         QString dataSource; // for the suite's data source served from SQLite: its name
+        // Seconds a server may take to accept a connection, to answer, to take a
+        // write ([timeouts] connect=, read=, write=).
+        int connectTimeout = 15;
+        int readTimeout = 30;
+        int writeTimeout = 30;
 
         // Identifies the connection: equal keys may share an open connection state.
         QString key() const;
@@ -76,6 +82,7 @@ public:
     static constexpr int kDesignOptions = 16387;
 
 private:
+    void applyTimeouts(Target* target) const;
     QString installationDir() const;
     QString absoluteFile(const QString& fileName) const;
     QString groupProblem(const QString& group) const;

@@ -273,8 +273,11 @@ bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
     switch (target.kind) {
     case ConnectionConfig::Target::Kind::MySql:
         driver = QStringLiteral("QMYSQL");
-        options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=15;MYSQL_OPT_READ_TIMEOUT=30;"
-                                 "MYSQL_OPT_WRITE_TIMEOUT=30");
+        options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1;MYSQL_OPT_READ_TIMEOUT=%2;"
+                                 "MYSQL_OPT_WRITE_TIMEOUT=%3")
+                      .arg(target.connectTimeout)
+                      .arg(target.readTimeout)
+                      .arg(target.writeTimeout);
         if (target.options & kOptionFoundRows)
             options += QStringLiteral(";CLIENT_FOUND_ROWS");
         break;
@@ -357,6 +360,12 @@ bool DataControl::runQuery(const QString& sql, const QVariantList& params,
         source->table = singleTable(sql, &source->tableProblem);
 
     if (!q.isSelect()) {
+        if (isReadOnlyStatement(sql)) {
+            // The driver took a result cut off in transfer for one without columns.
+            *error = QStringLiteral("the connection was lost while reading the result");
+            *lost = true;
+            return false;
+        }
         m_recordsAffected = q.numRowsAffected();
         m_recordset.reset(source, {}, {}, {});
         return true;
@@ -440,7 +449,14 @@ void DataControl::Refresh()
         // A connection that may be broken is dropped; the next use opens a new one.
         close();
         if (lost && reused && isReadOnlyStatement(sql)) {
-            openIfNeeded(target);
+            const QString first = error;
+            try {
+                openIfNeeded(target);
+            } catch (const DataError& again) {
+                throw DataError(
+                    QStringLiteral("%1\nThen, connecting again: %2")
+                        .arg(failure(first, target.password).message(), again.message()));
+            }
             if (runQuery(sql, params, target, &error, &lost))
                 return;
             if (lost)

@@ -11,7 +11,7 @@
 // A named, pre-configured database connection with one record set.
 // Every query runs the same way: set CommandType, set RecordSource,
 // optionally translate it, Refresh(), read Recordset().
-// UI thread only: the connection belongs to the thread that opened it.
+// One thread only: the connection belongs to the thread that opened it.
 class DataControl
 {
 public:
@@ -30,6 +30,7 @@ public:
     DataControl& operator=(const DataControl&) = delete;
 
     QString name() const { return m_name; }
+    const ConnectionConfig* config() const { return m_config; }
 
     // 1 = query text, 2 = table name.
     int CommandType = 1;
@@ -46,6 +47,8 @@ public:
     void Refresh();
     // The rows of the last Refresh(); an empty set before the first one.
     RecordSet& Recordset() { return m_recordset; }
+    // Takes the rows that a control of the same name read on a worker thread.
+    void takeRecordset(RecordSet records) { m_recordset = std::move(records); }
     // Rows changed by the last Refresh() of a statement that returns no rows; -1 otherwise.
     int RecordsAffected() const { return m_recordsAffected; }
 

@@ -101,11 +101,12 @@ public:
         w.setClock(&m_clock);
         w.txtStoreID->setText("S1");
         w.show();
-        if (!QTest::qWaitFor([&] { return w.listingRuns > 0; }))
+        if (!QTest::qWaitFor([&] { return w.listingRuns > 0; }) || !vesktest::waitUntilIdle(w))
             return "the window was not listed";
         QCoreApplication::processEvents();
         w.Option1->setChecked(true);
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        if (!vesktest::clickAndWait(w, w.Command2))
+            return "the refresh did not end";
         if (w.Flex->rowCount() != rows.size() || !messages.isEmpty())
             return QString("listed %1 rows %2").arg(w.Flex->rowCount()).arg(messages.value(0).text);
         return QString();
@@ -186,14 +187,14 @@ inline void runPickedEndCase(Engine engine)
     QFETCH(qint64, stamp);
     SHOWN_WINDOW(fx, engine, kStoreItems);
     w.chkDayLight->setChecked(daylight);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QVERIFY(vesktest::clickAndWait(w, w.Command2));
     QCOMPARE(fx.end(2), QStringLiteral("0 Dec-31-1969 %1:00:00").arg(daylight ? 20 : 19));
     const QString shown = QStringLiteral("%1 Dec-24-2026 18:00:00").arg(stamp);
     fx.pickEnd(2, kChristmasEve);
     QCOMPARE(fx.end(2), shown);
     const int runs = w.listingRuns;
 
-    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    QVERIFY(vesktest::clickAndWait(w, w.Command1));
 
     QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
     QCOMPARE(w.listingRuns, runs + 1);
@@ -219,7 +220,7 @@ inline void runUnsavableCase(Engine engine)
     QCOMPARE(w.Flex->item(fx.rowOf(3), 0)->data(Qt::UserRole).toString(), "S2");
     fx.pickEnd(3, kChristmasEve);
 
-    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    QVERIFY(vesktest::clickAndWait(w, w.Command1));
 
     QCOMPARE(fx.messages.size(), 1);
     const QString message = fx.messages[0].text;

@@ -117,7 +117,7 @@ public:
     }
 
     // Lists through the refresh button, as the clerk does.
-    void refresh() { QTest::mouseClick(window().Command2, Qt::LeftButton); }
+    void refresh() { QVERIFY(vesktest::clickAndWait(window(), window().Command2)); }
 
     QVariant cell(int row, int column, int role = Qt::DisplayRole) const
     {

@@ -175,7 +175,7 @@ private slots:
             QTest::keyClick(w.Flex, Qt::Key_Down);
             break;
         case Move::Listing:
-            QTest::mouseClick(w.Command2, Qt::LeftButton);
+            QVERIFY(vesktest::clickAndWait(w, w.Command2));
             break;
         case Move::Scroll:
             QTest::mouseClick(bar, Qt::LeftButton, {},

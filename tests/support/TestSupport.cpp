@@ -1,10 +1,13 @@
 #include "TestSupport.h"
 
+#include "auction/frmVESKauction.h"
+
 #include "data/ConnectionConfig.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -12,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimer>
 
 #ifndef VESK_SOURCE_DIR
 #error "VESK_SOURCE_DIR must name the repository's source folder"
@@ -357,6 +361,47 @@ QByteArray TestInstallation::connectionsText() const
 void TestInstallation::writeConnections() const
 {
     writeFile(QStringLiteral("cv_veskauction.ini"), connectionsText());
+}
+
+struct StallMeter::Private
+{
+    QTimer timer;
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+};
+
+StallMeter::StallMeter() : d(std::make_unique<Private>())
+{
+    d->timer.setInterval(5);
+    d->timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&d->timer, &QTimer::timeout,
+                     [p = d.get()] { p->longest = std::max(p->longest, p->sinceTick.restart()); });
+    restart();
+}
+
+StallMeter::~StallMeter() = default;
+
+void StallMeter::restart()
+{
+    d->longest = 0;
+    d->sinceTick.start();
+    d->timer.start();
+}
+
+qint64 StallMeter::longestMs() const
+{
+    return std::max(d->longest, d->sinceTick.elapsed());
+}
+
+bool waitUntilIdle(const frmVESKauction& window, int ms)
+{
+    return QTest::qWaitFor([&] { return !window.isBusy(); }, ms);
+}
+
+bool clickAndWait(frmVESKauction& window, QWidget* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+    return waitUntilIdle(window);
 }
 
 } // namespace vesktest

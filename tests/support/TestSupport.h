@@ -15,7 +15,32 @@
 #include <exception>
 #include <memory>
 
+class QWidget;
+class frmVESKauction;
+
 namespace vesktest {
+
+// The longest time the calling thread's event loop was held up while it ran:
+// the longest gap between the ticks of a 5-ms timer.
+class StallMeter
+{
+public:
+    StallMeter();
+    ~StallMeter();
+    StallMeter(const StallMeter&) = delete;
+    StallMeter& operator=(const StallMeter&) = delete;
+    void restart();
+    qint64 longestMs() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// Waits until the window has no listing or save under way; false after `ms`.
+bool waitUntilIdle(const frmVESKauction& window, int ms = 30000);
+// Clicks a button of the window and waits until the database work it started is over.
+bool clickAndWait(frmVESKauction& window, QWidget* button);
 
 // The repository's source folder (sql/, scripts/), fixed at configure time.
 QString sourceDir();

@@ -1,0 +1,122 @@
+#include "data/DatabaseWorker.h"
+
+#include <QThread>
+
+struct DatabaseWorker::Lane
+{
+    QThread* thread = nullptr;
+    QObject* context = nullptr;       // lives in thread: steps run through it
+    std::unique_ptr<Session> session; // made and destroyed on thread
+
+    Lane()
+    {
+        thread = new QThread;
+        thread->setObjectName(QStringLiteral("vesk-database"));
+        context = new QObject;
+        context->moveToThread(thread);
+        // The connections close on the thread that opened them.
+        QObject::connect(
+            thread, &QThread::finished, context, [this] { session.reset(); }, Qt::DirectConnection);
+        thread->start();
+    }
+    ~Lane()
+    {
+        thread->quit();
+        thread->wait();
+        delete context;
+        delete thread;
+    }
+    Lane(const Lane&) = delete;
+    Lane& operator=(const Lane&) = delete;
+};
+
+DatabaseWorker::ControlSpec DatabaseWorker::ControlSpec::of(const DataControl& control)
+{
+    return {control.name(), control.ConnectionString, control.config()};
+}
+
+DataControl& DatabaseWorker::Session::control(const ControlSpec& spec)
+{
+    std::unique_ptr<DataControl>& slot = m_controls[spec.name];
+    if (!slot)
+        slot = std::make_unique<DataControl>(spec.name, spec.connectionString, 1, QString(),
+                                             spec.config);
+    slot->ConnectionString = spec.connectionString;
+    return *slot;
+}
+
+DatabaseWorker::DatabaseWorker(QObject* parent) : QObject(parent) {}
+
+DatabaseWorker::~DatabaseWorker()
+{
+    // Steps still running post back to this object: every thread ends first.
+    m_lane.reset();
+    m_retired.clear();
+}
+
+std::shared_ptr<DatabaseWorker::Lane> DatabaseWorker::lane()
+{
+    if (!m_lane)
+        m_lane = std::make_shared<Lane>();
+    return m_lane;
+}
+
+bool DatabaseWorker::run(Step step, std::function<void()> done)
+{
+    if (m_busy)
+        return false;
+    m_busy = true;
+    const quint64 generation = ++m_generation;
+    const std::shared_ptr<Lane> current = lane();
+    Lane* raw = current.get();
+    QMetaObject::invokeMethod(
+        raw->context,
+        [this, raw, generation, step = std::move(step), done = std::move(done)]() mutable {
+            if (!raw->session)
+                raw->session = std::make_unique<Session>();
+            step(*raw->session);
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, done = std::move(done)] {
+                    if (!m_busy || generation != m_generation)
+                        return; // abandoned meanwhile
+                    m_busy = false;
+                    done();
+                    if (!m_busy)
+                        emit idle();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
+void DatabaseWorker::abandon()
+{
+    if (!m_busy)
+        return;
+    m_busy = false;
+    ++m_generation;
+    if (m_lane)
+        retire(std::exchange(m_lane, nullptr));
+    emit idle();
+}
+
+void DatabaseWorker::retire(std::shared_ptr<Lane> lane)
+{
+    lane->thread->quit(); // after the step it is stuck in
+    m_retired.append(lane);
+    connect(lane->thread, &QThread::finished, this, [this, raw = lane.get()] {
+        for (int i = 0; i < m_retired.size(); ++i) {
+            if (m_retired[i].get() == raw) {
+                m_retired.remove(i);
+                break;
+            }
+        }
+    });
+}
+
+int DatabaseWorker::abandonedRunning() const
+{
+    return m_retired.size();
+}

@@ -1,0 +1,250 @@
+// The window against a real MariaDB server that is killed, frozen or cut off
+// in the middle of a result: what the clerk sees, what the database holds, and
+// that the window never stops answering. Runs on its own (it stops the server).
+
+#include "EndToEndCases.h"
+#include "TcpRelay.h"
+#include "auction/ItemListing.h"
+#include "data/DatabaseWorker.h"
+
+#include <QScopeGuard>
+
+#include <atomic>
+
+using endtoend::Engine;
+using endtoend::Item;
+
+namespace {
+// Short enough that a frozen server costs the suite seconds, not minutes.
+constexpr int kTimeoutSeconds = 2;
+constexpr qint64 kStallLimitMs = 100;
+const QDateTime kNewEnd(QDate(2026, 12, 24), QTime(18, 0));
+constexpr qint64 kNewStamp = 1798153200;
+constexpr qint64 kOldStamp = 1700003600;
+} // namespace
+
+class FaultsTest : public QObject
+{
+    Q_OBJECT
+
+    vesktest::MariaDbServer m_server;
+    bool m_down = false;
+    bool m_frozen = false;
+
+    void server(const char* action)
+    {
+        QString output;
+        QVERIFY2(m_server.control(QString::fromLatin1(action), &output), qPrintable(output));
+        const QByteArray a(action);
+        m_down = a == "kill" || (m_down && a != "start");
+        m_frozen = a == "freeze" || (m_frozen && a != "thaw");
+    }
+
+    // Items 1 to 6 of store S1, all in auction; the window lists them and
+    // fails fast on a server that does not answer.
+    // Whatever happened, the fixture's database and the other tests need the server.
+    void heal()
+    {
+        if (m_frozen)
+            m_server.control(QStringLiteral("thaw"));
+        if (m_down)
+            m_server.control(QStringLiteral("start"));
+        m_frozen = m_down = false;
+    }
+    auto healedFirst()
+    {
+        return qScopeGuard([this] { heal(); });
+    }
+
+    static QVector<Item> items()
+    {
+        QVector<Item> rows;
+        for (int id = 1; id <= 6; ++id)
+            rows << Item{id, "S1", kOldStamp};
+        return rows;
+    }
+    static void shortTimeouts(endtoend::Fixture& fx)
+    {
+        for (const char* key : {"connect", "read", "write"})
+            fx.install.setKey("timeouts", key, QString::number(kTimeoutSeconds));
+    }
+    static bool marked(const frmVESKauction& w, int row)
+    {
+        const QTableWidgetItem* item = w.Flex->item(row, 5);
+        return item && item->background().color() == QColor(255, 165, 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        VESK_REQUIRE_MARIADB(m_server);
+    }
+    void cleanup() { heal(); }
+
+    // A listing against a server that is gone or never answers: one message,
+    // the earlier rows stay, the window answers all along.
+    void failedListingKeepsTheGrid_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("stop"); // the clerk stops the wait
+        QTest::addColumn<QString>("says");
+        QTest::newRow("killed") << "kill" << false << "could not be listed";
+        QTest::newRow("frozen, timed out") << "freeze" << false << "could not be listed";
+        QTest::newRow("frozen, stopped") << "freeze" << true << "listing was stopped";
+    }
+    void failedListingKeepsTheGrid()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, stop);
+        QFETCH(QString, says);
+        endtoend::Fixture fx(Engine::MariaDb);
+        const auto healed = healedFirst();
+        shortTimeouts(fx);
+        VESK_VERIFY_OK(fx.showWith(items()));
+        frmVESKauction& w = fx.window();
+        fx.pickEnd(2, kNewEnd);
+        server(qPrintable(fault));
+
+        vesktest::StallMeter stall;
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        if (stop) {
+            QTRY_VERIFY(w.cmdStop->isVisible());
+            QTest::qWait(300);
+            QTest::mouseClick(w.cmdStop, Qt::LeftButton);
+        }
+        QVERIFY(vesktest::waitUntilIdle(w));
+        QVERIFY2(stall.longestMs() <= kStallLimitMs,
+                 qPrintable(QString::number(stall.longestMs())));
+
+        QCOMPARE(fx.messages.size(), 1);
+        VESK_VERIFY_CONTAINS(fx.messages[0].text, says, "still shows");
+        QCOMPARE(w.Flex->rowCount(), 6);
+        QCOMPARE(fx.end(2), QStringLiteral("%1 Dec-24-2026 18:00:00").arg(kNewStamp));
+        QVERIFY(w.shpWait->isHidden() && !w.cmdStop->isVisible() && w.Command1->isEnabled());
+    }
+
+    // The connection dies while rows are being saved: rows confirmed stay
+    // saved, the rest stay in the grid marked, nothing is relisted; the next
+    // save once the server is back writes them.
+    void saveOnALostServerKeepsTheEdits_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("afterRows"); // confirmed rows before the fault
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("killed before the first row") << "kill" << 0 << false;
+        QTest::newRow("killed after two rows") << "kill" << 2 << false;
+        QTest::newRow("frozen, timed out") << "freeze" << 0 << false;
+        QTest::newRow("frozen, stopped") << "freeze" << 1 << true;
+    }
+    void saveOnALostServerKeepsTheEdits()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, afterRows);
+        QFETCH(bool, stop);
+        endtoend::Fixture fx(Engine::MariaDb);
+        const auto healed = healedFirst();
+        shortTimeouts(fx);
+        VESK_VERIFY_OK(fx.showWith(items()));
+        frmVESKauction& w = fx.window();
+        for (int id = 1; id <= 5; ++id)
+            fx.pickEnd(id, kNewEnd.addSecs(60 * id));
+        const int runs = w.listingRuns;
+        int confirmed = 0;
+        connect(&w, &frmVESKauction::rowSaved, this, [&] { ++confirmed; });
+        std::atomic<bool> faulted{false};
+        // On the worker, between two rows: the rows before it are written.
+        w.beforeSaveRow = [&](int row) {
+            if (row == afterRows && !faulted)
+                faulted = m_server.control(fault);
+        };
+        const auto noteFault = [&] {
+            m_down = m_down || fault == "kill";
+            m_frozen = m_frozen || fault == "freeze";
+        };
+
+        vesktest::StallMeter stall;
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QVERIFY(!w.Command2->isEnabled() && !w.Flex->isEnabled() && w.cmdStop->isVisible());
+        QTRY_VERIFY(faulted);
+        noteFault();
+        if (stop) {
+            QTest::qWait(300);
+            QTest::keyClick(&w, Qt::Key_Escape);
+        }
+        QVERIFY(vesktest::waitUntilIdle(w, 60000));
+        QVERIFY2(stall.longestMs() <= kStallLimitMs,
+                 qPrintable(QString::number(stall.longestMs())));
+        QCOMPARE(confirmed, afterRows);
+
+        QCOMPARE(w.listingRuns, runs);
+        QCOMPARE(fx.messages.size(), 1);
+        VESK_VERIFY_CONTAINS(fx.messages[0].text, "Not saved:", "still in the table",
+                             stop ? "was stopped" : "could not be reached");
+        QVERIFY(w.Flex->isEnabled() && w.Command2->isEnabled() && !w.cmdStop->isVisible());
+        heal();
+        QTRY_COMPARE(w.databaseWorker().abandonedRunning(), 0);
+        // Every end is in the database or still marked in the grid, never lost.
+        int unsaved = 0;
+        for (int id = 1; id <= 5; ++id) {
+            const int row = fx.rowOf(id);
+            QCOMPARE(fx.end(id).section(' ', 0, 0).toLongLong(), kNewStamp + 60 * id);
+            const bool inDatabase = fx.stampInDatabase(id) == kNewStamp + 60 * id;
+            QVERIFY2(inDatabase || marked(w, row), qPrintable(QString::number(id)));
+            unsaved += marked(w, row) ? 1 : 0;
+        }
+        QCOMPARE(unsaved, 5 - confirmed);
+        VESK_VERIFY_CONTAINS(fx.messages[0].text, QStringLiteral("Not saved: %1 row").arg(unsaved));
+
+        fx.messages.clear();
+        QVERIFY(vesktest::clickAndWait(w, w.Command1));
+        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
+        QCOMPARE(w.listingRuns, runs + 1);
+        for (int id = 1; id <= 5; ++id) {
+            QCOMPARE(fx.stampInDatabase(id), kNewStamp + 60 * id);
+            QVERIFY(!marked(w, fx.rowOf(id)));
+        }
+        QCOMPARE(fx.stampInDatabase(6), kOldStamp);
+    }
+
+    // A result cut off in transfer is a lost connection, never a table without
+    // columns; the next listing connects again.
+    void cutResultIsALostConnection_data()
+    {
+        QTest::addColumn<int>("cut");
+        QTest::newRow("stalled") << int(vesktest::TcpRelay::Cut::Stall);
+        QTest::newRow("dropped") << int(vesktest::TcpRelay::Cut::Drop);
+    }
+    void cutResultIsALostConnection()
+    {
+        QFETCH(int, cut);
+        vesktest::TcpRelay relay(m_server.host, quint16(m_server.port));
+        QVERIFY(relay.port() != 0);
+        endtoend::Fixture fx(Engine::MariaDb);
+        const auto healed = healedFirst();
+        shortTimeouts(fx);
+        fx.install.setKey("itemdb", "port", QString::number(relay.port()));
+        VESK_VERIFY_OK(fx.showWith(items()));
+        frmVESKauction& w = fx.window();
+
+        relay.cutAfter(200, vesktest::TcpRelay::Cut(cut));
+        vesktest::StallMeter stall;
+        QVERIFY(vesktest::clickAndWait(w, w.Command2));
+        QVERIFY2(stall.longestMs() <= kStallLimitMs,
+                 qPrintable(QString::number(stall.longestMs())));
+        QCOMPARE(fx.messages.size(), 1);
+        const QString text = fx.messages[0].text;
+        QVERIFY2(!text.contains("no column"), qPrintable(text));
+        VESK_VERIFY_CONTAINS(text, "could not be listed", "onnect");
+        QCOMPARE(w.Flex->rowCount(), 6);
+
+        relay.heal();
+        fx.messages.clear();
+        QVERIFY(vesktest::clickAndWait(w, w.Command2));
+        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
+        QCOMPARE(w.Flex->rowCount(), 6);
+    }
+};
+
+QTEST_MAIN(FaultsTest)
+#include "tst_faults_serverstop_mariadb.moc"
