@@ -292,7 +292,9 @@ bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
         driver = QStringLiteral("QODBC");
         // Qt's ODBC driver reaches no statement handle before it runs a query:
         // the connection's request time-out stands for the 30 s command time-out.
-        options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30");
+        options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
+                      .arg(target.connectTimeout)
+                      .arg(target.readTimeout);
         break;
     case ConnectionConfig::Target::Kind::Invalid:
         throw failure(target.error, target.password);
