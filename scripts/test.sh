@@ -1,15 +1,39 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with the sanitizers, starts a private
-# MariaDB server and the ODBC data source, and runs every test.
+# Installs what is missing, compiles the Windows code with mingw-w64, builds
+# with the sanitizers (GCC) and with Clang, makes the Debian package and checks
+# it, starts a private MariaDB server and the ODBC data source, and runs every
+# test on both builds.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$repo/scripts/packages.sh"
-vesk_install_packages "${vesk_build_packages[@]}" "${vesk_test_packages[@]}"
+vesk_install_packages "${vesk_build_packages[@]}" "${vesk_test_packages[@]}" \
+    "${vesk_package_packages[@]}" "${vesk_compiler_packages[@]}"
+
+# Runs one step and says how long it took.
+timed() {
+    local start=$SECONDS
+    "$@"
+    echo "test.sh: $(basename "$1") took $((SECONDS - start)) s"
+}
+
+timed "$repo/scripts/check-windows.sh"
 
 build="$repo/build/test"
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON -DVESK_WERROR=ON \
     -DVESK_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)"
+timed cmake --build "$build" -j"$(nproc)"
+
+# The second compiler, where there is one.
+clang_build=""
+if command -v clang++-14 >/dev/null || command -v clang++ >/dev/null; then
+    clang_build="$repo/build/clang"
+    timed "$repo/scripts/build-clang.sh" "$clang_build"
+else
+    echo "test.sh: no clang++, so no Clang build"
+fi
+
+timed "$repo/scripts/package.sh"
+timed "$repo/scripts/check-package.sh"
 
 services=$(mktemp -d /tmp/vesk-services.XXXXXX)
 cleanup() { "$repo/scripts/test-services.sh" stop "$services" >/dev/null 2>&1 || true; rm -rf "$services"; }
@@ -18,4 +42,7 @@ trap cleanup EXIT
 # shellcheck disable=SC1091
 . "$services/env.sh"
 
+if [ -n "$clang_build" ]; then
+    timed ctest --test-dir "$clang_build" --output-on-failure -j2 --timeout 900
+fi
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 900
