@@ -6,7 +6,8 @@
 #  - every other source under src/ is syntax-checked against this machine's Qt 6
 #    headers (Qt's Windows libraries are not here, so nothing of it is linked);
 #  - every header that names Q_OS_WIN, _WIN32 or <windows.h> is syntax-checked
-#    after <windows.h>, whose macros it must survive.
+#    after <windows.h>, whose macros it must survive;
+#  - CMakePresets.json, with the Windows preset, parses.
 # Warnings are errors. Exits non-zero on the first file that fails.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -56,6 +57,10 @@ export cxx
 printf '%s\0' "${sources[@]}" |
     xargs -0 -n 1 -P "$(nproc)" bash -c 'check_one "$@"' _ "${flags[@]}" "${qt_flags[@]}" || {
     echo "check-windows: FAILED" >&2
+    exit 1
+}
+cmake --list-presets=all >/dev/null || {
+    echo "check-windows: CMakePresets.json does not parse" >&2
     exit 1
 }
 echo "check-windows: ${#sources[@]} sources and headers and ${#native[@]} Win32 file(s)" \
