@@ -9,31 +9,32 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 vesk_install_packages "${vesk_build_packages[@]}" "${vesk_test_packages[@]}" \
     "${vesk_package_packages[@]}" "${vesk_compiler_packages[@]}"
 
-# Runs one step and says how long it took.
+# Runs one step (a name, then the command) and says how long it took.
 timed() {
-    local start=$SECONDS
+    local name=$1 start=$SECONDS
+    shift
     "$@"
-    echo "test.sh: $(basename "$1") took $((SECONDS - start)) s"
+    echo "test.sh: $name took $((SECONDS - start)) s"
 }
 
-timed "$repo/scripts/check-windows.sh"
+timed "the Windows check" "$repo/scripts/check-windows.sh"
 
 build="$repo/build/test"
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON -DVESK_WERROR=ON \
     -DVESK_BUILD_BENCH=ON >/dev/null
-timed cmake --build "$build" -j"$(nproc)"
+timed "the GCC build" cmake --build "$build" -j"$(nproc)"
 
 # The second compiler, where there is one.
 clang_build=""
 if command -v clang++-14 >/dev/null || command -v clang++ >/dev/null; then
     clang_build="$repo/build/clang"
-    timed "$repo/scripts/build-clang.sh" "$clang_build"
+    timed "the Clang build" "$repo/scripts/build-clang.sh" "$clang_build"
 else
     echo "test.sh: no clang++, so no Clang build"
 fi
 
-timed "$repo/scripts/package.sh"
-timed "$repo/scripts/check-package.sh"
+timed "the package" "$repo/scripts/package.sh"
+timed "the package check" "$repo/scripts/check-package.sh"
 
 services=$(mktemp -d /tmp/vesk-services.XXXXXX)
 cleanup() { "$repo/scripts/test-services.sh" stop "$services" >/dev/null 2>&1 || true; rm -rf "$services"; }
@@ -43,6 +44,7 @@ trap cleanup EXIT
 . "$services/env.sh"
 
 if [ -n "$clang_build" ]; then
-    timed ctest --test-dir "$clang_build" --output-on-failure -j2 --timeout 900
+    timed "the tests of the Clang build" \
+        ctest --test-dir "$clang_build" --output-on-failure -j2 --timeout 900
 fi
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 900
