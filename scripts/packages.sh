@@ -5,6 +5,10 @@ vesk_build_packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools l
     libqt6sql6-sqlite libqt6sql6-mysql libqt6sql6-odbc fonts-dejavu-core)
 vesk_test_packages=(mariadb-server mariadb-client unixodbc odbcinst libsqliteodbc tzdata)
 vesk_run_packages=(xvfb xauth imagemagick xdotool)
+# The Debian package: dpkg-shlibdeps finds its library dependencies.
+vesk_package_packages=(dpkg-dev file desktop-file-utils)
+# The second compiler and the Windows compiler of scripts/test.sh.
+vesk_compiler_packages=(clang-14 g++-mingw-w64-x86-64-win32)
 
 vesk_install_packages() {
     local missing=()

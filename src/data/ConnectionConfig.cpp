@@ -1,3 +1,4 @@
+// By hand: QSettings cuts values at ';', makes lists of ',' and unescapes '\': wrong for passwords.
 #include "data/ConnectionConfig.h"
 
 #include <QDir>

@@ -1,3 +1,4 @@
+// By hand: Qt has Windows-1252 only when built with ICU; the installer's Windows builds are not.
 #include "data/Cp1252.h"
 
 namespace {

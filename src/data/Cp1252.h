@@ -3,8 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-// The suite's files are Windows-1252 text on every platform. Qt has no codec
-// for it, hence the table here.
+// The suite's files are Windows-1252 text on every platform.
 
 // Characters without a Windows-1252 code become '?'. The five codes the code
 // page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to U+0081 etc. and

@@ -4,9 +4,9 @@
 
 #ifdef Q_OS_WIN
 
-#include <QWidget>
+#include "windows/win32/Win32Window.h"
 
-#include <windows.h>
+#include <QWidget>
 
 namespace Platform {
 
@@ -14,19 +14,14 @@ void setTopmost(QWidget* window, bool on)
 {
     if (!window)
         return;
-    const auto hwnd = reinterpret_cast<HWND>(window->winId());
-    // SWP_NOACTIVATE: re-asserting the place every few seconds must not pull
-    // the focus away from whatever the clerk is doing in the program.
-    SetWindowPos(hwnd, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Win32Window::setTopmost(window->winId(), on);
 }
 
 bool isTopmost(const QWidget* window)
 {
     if (!window || !window->internalWinId())
         return false;
-    const auto hwnd = reinterpret_cast<HWND>(window->internalWinId());
-    return (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    return Win32Window::isTopmost(window->internalWinId());
 }
 
 } // namespace Platform

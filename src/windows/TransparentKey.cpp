@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include "windows/win32/Win32Window.h"
 #endif
 
 namespace TransparentKey {
@@ -38,10 +38,7 @@ QRegion opaqueRegion(const QImage& picture, const QColor& key)
 
 void apply(QWidget* window, const QColor& key)
 {
-    const HWND handle = reinterpret_cast<HWND>(window->winId());
-    const LONG style = GetWindowLongA(handle, GWL_EXSTYLE);
-    SetWindowLongA(handle, GWL_EXSTYLE, style | WS_EX_LAYERED);
-    SetLayeredWindowAttributes(handle, RGB(key.red(), key.green(), key.blue()), 0, LWA_COLORKEY);
+    Win32Window::setColourKey(window->winId(), key.rgb() & 0xFFFFFFu);
 }
 
 #else

@@ -271,6 +271,17 @@ private slots:
         QVERIFY(config.textFieldDefault("txtuserNAME").isEmpty());
         QVERIFY(config.textFieldDefault("txtPortNumber").isNull());
     }
+
+    // Copied unchanged, the sample that ships with the program reads without
+    // errors and tries no server.
+    void shippedSampleReadsAndLeavesTheItemDatabaseUnconfigured()
+    {
+        const auto config =
+            ConnectionConfig::load(QStringLiteral(VESK_SOURCE_DIR "/packaging/cv_veskauction.ini"));
+        VESK_VERIFY_OK(config.error());
+        VESK_VERIFY_CONTAINS(config.resolve(config.remoteConnectionString("itemdb")).error,
+                             "not configured");
+    }
 };
 
 QTEST_GUILESS_MAIN(ConnectionConfigTest)
