@@ -223,8 +223,10 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
             &frmVESKauction::Flex_Scroll);
     connect(cmdSave, &QPushButton::clicked, this, &frmVESKauction::cmdSave_Click);
     connect(cmdStop, &QPushButton::clicked, this, &frmVESKauction::cmdStop_Click);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &frmVESKauction::cmdStop_Click);
+    // Esc stops a wait only while there is one; otherwise it stays the controls' own key.
+    m_stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_stopKey->setEnabled(false);
+    connect(m_stopKey, &QShortcut::activated, this, &frmVESKauction::cmdStop_Click);
     m_listing = &ItemListing::of(*this);
     connect(m_listing, &ItemListing::waitingChanged, this, &frmVESKauction::updateBusyState);
     connect(m_listing, &ItemListing::finished, this, &frmVESKauction::listingFinished);
@@ -758,6 +760,7 @@ void frmVESKauction::updateBusyState()
         control->setEnabled(!saving);
     Command1->setEnabled(!saving && !m_listing->isRunning());
     cmdStop->setVisible(saving || m_listing->isWaiting());
+    m_stopKey->setEnabled(cmdStop->isVisibleTo(this));
 }
 
 void frmVESKauction::Command2_Click()

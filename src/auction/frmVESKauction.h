@@ -23,6 +23,7 @@
 class AuctionEditor;
 class Clock;
 class DatabaseWorker;
+class QShortcut;
 class ItemListing;
 struct AuctionSaveReport;
 class frmadoHelper;
@@ -188,6 +189,7 @@ private:
     frmadoHelper& m_helper;
     std::unique_ptr<DatabaseWorker> m_worker;
     ItemListing* m_listing = nullptr;
+    QShortcut* m_stopKey = nullptr;
     // The running save: rows it would write, rows confirmed so far, its stop flag.
     bool m_saving = false;
     quint64 m_saveGeneration = 0;
