@@ -292,7 +292,7 @@ private slots:
         QTest::mouseClick(w.cmdSave, Qt::LeftButton);
         QCOMPARE(fx.cells(2), cells);
 
-        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QVERIFY(vesktest::clickAndWait(w, w.Command1));
         QCOMPARE(fx.stampInDatabase(13), cells.section(' ', 0, 0).toLongLong());
     }
 };
