@@ -27,6 +27,9 @@ int main(int argc, char* argv[])
     frmadoHelper::setDefaultInstallation(installation);
 
     frmVESKauction window(frmadoHelper::instance());
+    // Gone from the screen at once, even while a database step given up on
+    // still waits for its server's time-out before the program can end.
+    QObject::connect(&window, &frmVESKauction::programEnded, &window, &QWidget::hide);
     QObject::connect(&window, &frmVESKauction::programEnded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     if (!window.Form_Load())
