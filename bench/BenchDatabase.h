@@ -41,7 +41,7 @@ inline QString env(const char* name)
 
 inline QString sqlFile(const QString& engine, const QString& name)
 {
-    const QDir repo = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral(".."));
+    const QDir repo(QStringLiteral(VESK_SOURCE_DIR));
     QFile file(repo.filePath(QStringLiteral("sql/%1/%2.sql").arg(engine, name)));
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("cannot read %1").arg(file.fileName()));
