@@ -125,6 +125,8 @@ AuctionEditor::AuctionEditor(frmVESKauction& window)
     m_typed->hide();
     m_typedResult->setObjectName(QStringLiteral("lblTypedEnd"));
     m_typedResult->setAutoFillBackground(true);
+    m_typedResult->setFrameShape(QFrame::Box);
+    m_typedResult->setMargin(1);
     m_typedResult->setTextFormat(Qt::PlainText);
     m_typedResult->hide();
     QWidget::setTabOrder(window.cmdSave, m_typed);
