@@ -2,12 +2,17 @@
 
 #include "auction/frmVESKauction.h"
 #include "timeconv/Clock.h"
+#include "timeconv/TypedEnd.h"
 #include "timeconv/UnixTime.h"
+#include "timeconv/UsDaylightSaving.h"
 #include "windows/MessageBox.h"
 
 #include <QDateEdit>
 #include <QDateTimeEdit>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -20,6 +25,10 @@ constexpr int kTimeColumn = 7;
 
 const QString kDateFormat = QStringLiteral("MMM-d-yyyy");
 const QString kTimeFormat = QStringLiteral("HH:mm:00");
+
+// Under cmdSave (at +750, 255 high), clear of the three design controls.
+constexpr double kTypedTop = 1050;
+constexpr double kTypedHeight = 345;
 
 // The time picker holds a time of day on day 0 of the day count, in UTC so that
 // it is the wall time as picked.
@@ -106,15 +115,31 @@ void markRowSaved(QTableWidget& grid, int row, qint32 stamp)
 }
 
 AuctionEditor::AuctionEditor(frmVESKauction& window)
-    : QObject(&window), m_window(window), m_viewport(window.Flex->viewport())
+    : QObject(&window), m_window(window), m_viewport(window.Flex->viewport()),
+      m_typed(new QLineEdit(&window)), m_typedResult(new QLabel(&window))
 {
     m_viewport->installEventFilter(this);
+    m_typed->setObjectName(QStringLiteral("txtTypedEnd"));
+    m_typed->setPlaceholderText(tr("or type: Dec-24-2026 20:00, +7d, fri 20:00"));
+    m_typed->setToolTip(m_typed->placeholderText());
+    m_typed->hide();
+    m_typedResult->setObjectName(QStringLiteral("lblTypedEnd"));
+    m_typedResult->setAutoFillBackground(true);
+    m_typedResult->setFrameShape(QFrame::Box);
+    m_typedResult->setMargin(1);
+    m_typedResult->setTextFormat(Qt::PlainText);
+    m_typedResult->hide();
+    QWidget::setTabOrder(window.cmdSave, m_typed);
+    connect(m_typed, &QLineEdit::textEdited, this, &AuctionEditor::typedEndEdited);
+    for (QObject* control : {static_cast<QObject*>(m_typed), static_cast<QObject*>(window.dtDate),
+                             static_cast<QObject*>(window.dtTime)})
+        control->installEventFilter(this);
 }
 
 bool AuctionEditor::isOpen() const
 {
     return m_window.dtDate->isVisible() || m_window.dtTime->isVisible() ||
-           m_window.cmdSave->isVisible();
+           m_window.cmdSave->isVisible() || m_typed->isVisible();
 }
 
 bool AuctionEditor::eventFilter(QObject* watched, QEvent* event)
@@ -133,6 +158,22 @@ bool AuctionEditor::eventFilter(QObject* watched, QEvent* event)
             if (click)
                 emit gridClicked();
         }
+    } else if (event->type() == QEvent::KeyPress &&
+               (watched == m_typed || watched == m_window.dtDate || watched == m_window.dtTime)) {
+        // Esc reaches here only when no database wait claims it for its stop.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape) {
+            close();
+            return true;
+        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (auto* picker = qobject_cast<QAbstractSpinBox*>(watched))
+                picker->interpretText();
+            // Not while a save runs: it disables cmdSave and reads the grid.
+            if (m_window.cmdSave->isEnabled())
+                m_window.cmdSave_Click();
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }
@@ -148,13 +189,48 @@ void AuctionEditor::gridScrolled()
 {
     m_window.dtDate->hide();
     m_window.dtTime->hide();
+    m_typed->hide();
+    m_typed->clear();
+    m_typedResult->hide();
 }
 
 void AuctionEditor::close()
 {
-    m_window.dtDate->hide();
-    m_window.dtTime->hide();
+    gridScrolled();
     m_window.cmdSave->hide();
+}
+
+void AuctionEditor::showTypedResult(const QString& text, bool refused)
+{
+    m_typedResult->setText(text);
+    QPalette palette = m_typedResult->palette();
+    palette.setColor(QPalette::WindowText, refused ? QColor(Qt::red) : QColor(Qt::black));
+    palette.setColor(QPalette::Window, QColor(255, 255, 225));
+    m_typedResult->setPalette(palette);
+    m_typedResult->adjustSize();
+    m_typedResult->move(m_typed->x(), m_typed->geometry().bottom() + 1);
+    m_typedResult->show();
+    m_typedResult->raise();
+}
+
+void AuctionEditor::typedEndEdited()
+{
+    if (m_typed->text().trimmed().isEmpty()) {
+        m_typedResult->hide();
+        return;
+    }
+    const TypedEnd end = parseTypedEnd(m_typed->text(), m_window.clock().now());
+    if (!end.isValid()) {
+        showTypedResult(end.error, true);
+        return;
+    }
+    m_window.dtDate->setDate(end.date);
+    if (end.time.isValid())
+        m_window.dtTime->setDateTime(QDateTime(kDayZero, end.time, Qt::UTC));
+    const QLocale locale;
+    showTypedResult(locale.toString(m_window.dtDate->date(), QStringLiteral("ddd MMM-d-yyyy ")) +
+                        locale.toString(m_window.dtTime->time(), QStringLiteral("HH:mm")),
+                    false);
 }
 
 void AuctionEditor::setCurrentColumn(int column)
@@ -203,6 +279,14 @@ void AuctionEditor::open()
     w.dtDate->setFocus();
     placeOverCell(w.dtTime, 200, 350);
     placeOverCell(w.cmdSave, 200, 750);
+    // Wide enough for a typed date and time even over a narrow cell.
+    const double typedWidth = w.pixelsToTwipsX(
+        m_typed->fontMetrics().horizontalAdvance(QStringLiteral("Dec-24-2026 20:00:00")) + 12);
+    w.setTwipsGeometry(m_typed, {gridRect.left + cellLeft + 200, gridRect.top + cellTop + kTypedTop,
+                                 std::max(width > 0 ? width : 0.0, typedWidth), kTypedHeight});
+    m_typed->clear();
+    m_typed->show();
+    m_typed->raise();
 
     const QDateTime now = w.clock().now();
     w.dtDate->setDate(now.date().addDays(7));
@@ -237,12 +321,23 @@ void AuctionEditor::apply()
         close();
         return;
     }
+    // A typed text that is no end changes nothing; one that is, the pickers already show.
+    if (m_typed->isVisible() && !m_typed->text().trimmed().isEmpty()) {
+        const TypedEnd typed = parseTypedEnd(m_typed->text(), w.clock().now());
+        if (!typed.isValid()) {
+            showTypedResult(typed.error, true);
+            return;
+        }
+    }
     const QDate date = w.dtDate->date();
     const QTime time = w.dtTime->time();
     // Day number plus fraction of the day: the store's clock is a fixed offset
     // from UTC, so no time zone of this machine takes part.
     const double local = double(kDayZero.daysTo(date)) + time.msecsSinceStartOfDay() / 86400000.0;
-    const bool daylightSaving = w.daylightSaving();
+    const std::optional<bool> chosen = chooseDaylightSaving(date, time);
+    if (!chosen)
+        return;
+    const bool daylightSaving = *chosen;
     const QLocale locale;
     // Such an end would be stored as a stamp of a few hours after 1970.
     if (!hasUnixStamp(local, daylightSaving)) {
@@ -263,4 +358,35 @@ void AuctionEditor::apply()
     setCurrentColumn(kTimeColumn);
     setCellText(grid, row, kTimeColumn, locale.toString(time, kTimeFormat));
     close();
+}
+
+std::optional<bool> AuctionEditor::chooseDaylightSaving(const QDate& date, const QTime& time)
+{
+    const bool box = m_window.daylightSaving();
+    const bool onThatDay = usDaylightSaving(date, time);
+    if (onThatDay == box)
+        return box;
+    const QLocale locale;
+    const QString end = locale.toString(date, kDateFormat) + ' ' + locale.toString(time, "HH:mm");
+    const QString boxOffset = box ? QStringLiteral("UTC-4") : QStringLiteral("UTC-5");
+    const QString otherOffset = box ? QStringLiteral("UTC-5") : QStringLiteral("UTC-4");
+    const QString text =
+        (onThatDay ? tr("The end %1 falls in daylight-saving time, but the daylight-saving box "
+                        "is not ticked:")
+                   : tr("The end %1 falls in standard time, but the daylight-saving box is "
+                        "ticked:"))
+            .arg(end) +
+        tr(" saved with the box's offset (%1) it will be an hour off.\n\n"
+           "Yes: save it with %2 instead.\nNo: save it with the box's offset, %1.\n"
+           "Cancel: change nothing.")
+            .arg(boxOffset, otherOffset);
+    switch (MessageBox::question(&m_window, text,
+                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        return onThatDay;
+    case QMessageBox::No:
+        return box;
+    default:
+        return std::nullopt;
+    }
 }

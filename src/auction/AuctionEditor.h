@@ -2,9 +2,15 @@
 
 #include "data/AuctionSaver.h"
 
+#include <QDate>
 #include <QObject>
+#include <QTime>
 #include <QVector>
 
+#include <optional>
+
+class QLabel;
+class QLineEdit;
 class QTableWidget;
 class frmVESKauction;
 
@@ -18,8 +24,9 @@ void markRowNotSaved(QTableWidget& grid, int row);
 bool isRowMarkedNotSaved(const QTableWidget& grid, int row);
 
 // The in-place editor of an auction end over the grid's stamp column: the
-// pickers dtDate and dtTime with the apply button cmdSave of the window. It
-// keeps no row of its own: it always works on the grid's current row.
+// pickers dtDate and dtTime with the apply button cmdSave of the window, and
+// under them a text box of its own where the end can be typed. It keeps no row
+// of its own: it always works on the grid's current row.
 class AuctionEditor : public QObject
 {
     Q_OBJECT
@@ -30,7 +37,9 @@ public:
     void gridClick();
     // The grid's visible part moved: the pickers no longer sit on their cell.
     void gridScrolled();
-    // Writes the picked end into the current row and closes the editor.
+    // Writes the picked end into the current row and closes the editor. Refuses
+    // (editor left open) a typed text that is no end, and asks before writing an
+    // end whose daylight saving differs from the daylight box.
     void apply();
 
     bool isOpen() const;
@@ -45,10 +54,19 @@ protected:
 private:
     void close();
     void open();
+    // Reads the typed text as it changes: the pickers follow it, the result or
+    // the reason it is no end shows under it.
+    void typedEndEdited();
+    void showTypedResult(const QString& text, bool refused);
+    // Whether to save the end with the daylight-saving offset: the box's state,
+    // or the other one where the clerk chooses it; empty when the clerk cancels.
+    std::optional<bool> chooseDaylightSaving(const QDate& date, const QTime& time);
     // Moves the current cell along the current row without scrolling the grid.
     void setCurrentColumn(int column);
 
     frmVESKauction& m_window;
     QObject* m_viewport;
+    QLineEdit* m_typed;
+    QLabel* m_typedResult;
     bool m_pressed = false;
 };

@@ -26,6 +26,13 @@ QMessageBox::StandardButton MessageBox::critical(QWidget* parent, const QString&
     return show(parent, {QMessageBox::Critical, text, title, QMessageBox::Ok});
 }
 
+QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString& text,
+                                                 QMessageBox::StandardButtons buttons,
+                                                 const QString& title)
+{
+    return show(parent, {QMessageBox::Question, text, title, buttons});
+}
+
 void MessageBox::setTestHandler(Handler handler)
 {
     testHandler() = std::move(handler);

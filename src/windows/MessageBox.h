@@ -35,6 +35,12 @@ public:
     static QMessageBox::StandardButton critical(QWidget* parent, const QString& text,
                                                 const QString& title = QString());
 
+    // A question with the given buttons; the answer is the button pressed (Esc
+    // and the close box give Cancel when it is offered).
+    static QMessageBox::StandardButton question(QWidget* parent, const QString& text,
+                                                QMessageBox::StandardButtons buttons,
+                                                const QString& title = QString());
+
     // With a handler installed no box is shown: the handler gets the call and
     // gives the answer. An empty handler shows real boxes again.
     static void setTestHandler(Handler handler);

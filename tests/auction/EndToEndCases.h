@@ -43,8 +43,12 @@ public:
     explicit Fixture(Engine engine)
     {
         MessageBox::setTestHandler([this](const MessageBox::Call& call) {
-            messages << call;
-            return QMessageBox::Ok;
+            if (call.buttons == QMessageBox::Ok) {
+                messages << call;
+                return QMessageBox::Ok;
+            }
+            questions << call;
+            return answer;
         });
         QDir(install.dir()).mkdir("pictures");
         m_suite = std::make_unique<vesktest::TestSqliteDb>(install.path("suite.sqlite"),
@@ -151,6 +155,9 @@ public:
 
     vesktest::TestInstallation install;
     QList<MessageBox::Call> messages;
+    // Questions are answered with this: No keeps the daylight box's offset.
+    QList<MessageBox::Call> questions;
+    QMessageBox::StandardButton answer = QMessageBox::No;
 
 private:
     FixedClock m_clock;

@@ -2,6 +2,8 @@
 
 #include "EndToEndCases.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 
 #include <ctime>
@@ -69,6 +71,7 @@ private:
 } // namespace
 
 Q_DECLARE_METATYPE(Move)
+Q_DECLARE_METATYPE(QMessageBox::StandardButton)
 
 class EditorTest : public QObject
 {
@@ -294,6 +297,123 @@ private slots:
 
         QVERIFY(vesktest::clickAndWait(w, w.Command1));
         QCOMPARE(fx.stampInDatabase(13), cells.section(' ', 0, 0).toLongLong());
+    }
+
+    // Typed on Tuesday 2023-11-14 10:15:37 into row 0 (Dec-4-2026 14:30:00).
+    void typedEndShowsParsedThenEnterAppliesEscCancels_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("shown"); // under the text box
+        QTest::addColumn<QString>("cells");
+        QTest::addColumn<bool>("open"); // the editor afterwards
+        QTest::newRow("date and time, Enter") << "Dec-24-2026 18:00" << int(Qt::Key_Return)
+                                              << "Thu Dec-24-2026 18:00" << kChristmasEve << false;
+        QTest::newRow("relative with time, Enter")
+            << "+3d 20:00" << int(Qt::Key_Enter) << "Fri Nov-17-2023 20:00"
+            << "1700269200 Nov-17-2023 20:00:00" << false;
+        QTest::newRow("weekday keeps the row's time")
+            << "fri" << int(Qt::Key_Return) << "Fri Nov-17-2023 14:30"
+            << "1700249400 Nov-17-2023 14:30:00" << false;
+        QTest::newRow("Esc cancels") << "Dec-24-2026 18:00" << int(Qt::Key_Escape)
+                                     << "Thu Dec-24-2026 18:00" << kRow0 << false;
+        QTest::newRow("no end: reason shown, nothing changed")
+            << "Dex-24-2026 18:00" << int(Qt::Key_Return) << "\"Dex\" is not a month" << kRow0
+            << true;
+    }
+    void typedEndShowsParsedThenEnterAppliesEscCancels()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, key);
+        QFETCH(QString, shown);
+        QFETCH(QString, cells);
+        QFETCH(bool, open);
+        SHOWN_WINDOW(fx, Engine::Sqlite, items());
+        fx.clickCell(0, 5);
+        auto* typed = w.findChild<QLineEdit*>("txtTypedEnd");
+        auto* result = w.findChild<QLabel*>("lblTypedEnd");
+        QVERIFY(typed && typed->isVisible() && result);
+        // Below the three controls, covering none of them.
+        for (QWidget* control : {static_cast<QWidget*>(w.dtDate), static_cast<QWidget*>(w.dtTime),
+                                 static_cast<QWidget*>(w.cmdSave)})
+            QVERIFY(!typed->geometry().intersects(control->geometry()));
+        QTest::mouseClick(typed, Qt::LeftButton);
+        QTest::keyClicks(typed, text);
+        QVERIFY(result->isVisible());
+        QCOMPARE(result->text(), shown);
+
+        QTest::keyClick(typed, Qt::Key(key));
+
+        QCOMPARE(fx.cells(0), cells);
+        QCOMPARE(editorShown(w), open);
+        QCOMPARE(typed->isVisible(), open);
+        QVERIFY(fx.messages.isEmpty() && fx.questions.isEmpty());
+        if (open) {
+            QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+            QCOMPARE(fx.cells(0), cells);
+            QCOMPARE(result->text(), shown);
+        }
+    }
+
+    // An end on the other side of a daylight-saving change than the box: the
+    // clerk chooses its offset, or cancels and nothing changes.
+    void daylightGuardLetsTheClerkChooseTheOffset_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("daylight");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QString>("cells");
+        const auto row = [](const char* name, const char* text, bool daylight,
+                            QMessageBox::StandardButton answer, bool asked, qint64 stamp) {
+            const QDateTime end = QDateTime::fromString(text, "yyyy-MM-dd HH:mm");
+            QTest::newRow(name) << QString::fromLatin1(text) << daylight << answer << asked
+                                << QStringLiteral("%1 %2").arg(stamp).arg(
+                                       QLocale().toString(end, "MMM-d-yyyy HH:mm:00"));
+        };
+        const auto yes = QMessageBox::Yes;
+        const auto no = QMessageBox::No;
+        row("March, before 2:00, ticked: Yes", "2026-03-08 01:30", true, yes, true, 1772951400);
+        row("March, before 2:00, ticked: No", "2026-03-08 01:30", true, no, true, 1772947800);
+        row("March, after, unticked: Yes", "2026-03-08 03:00", false, yes, true, 1772953200);
+        row("March, after, unticked: No", "2026-03-08 03:00", false, no, true, 1772956800);
+        row("November, before 2:00, unticked: Yes", "2026-11-01 01:30", false, yes, true,
+            1793511000);
+        row("November, before 2:00, unticked: No", "2026-11-01 01:30", false, no, true, 1793514600);
+        row("November, from 2:00, ticked: Yes", "2026-11-01 02:00", true, yes, true, 1793516400);
+        row("November, from 2:00, ticked: No", "2026-11-01 02:00", true, no, true, 1793512800);
+        row("box agrees: not asked", "2026-07-01 12:00", true, QMessageBox::Cancel, false,
+            1782921600);
+        QTest::newRow("Cancel: nothing changes")
+            << "2026-11-01 02:00" << true << QMessageBox::Cancel << true << kRow0;
+    }
+    void daylightGuardLetsTheClerkChooseTheOffset()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, daylight);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(bool, asked);
+        QFETCH(QString, cells);
+        SHOWN_WINDOW(fx, Engine::Sqlite, items());
+        w.chkDayLight->setChecked(daylight);
+        fx.answer = answer;
+        fx.clickCell(0, 5);
+        auto* typed = w.findChild<QLineEdit*>("txtTypedEnd");
+        QTest::mouseClick(typed, Qt::LeftButton);
+        QTest::keyClicks(typed, text);
+
+        QTest::keyClick(typed, Qt::Key_Return);
+
+        QCOMPARE(fx.questions.size(), asked ? 1 : 0);
+        if (asked)
+            QVERIFY2(fx.questions[0].text.contains("an hour off"),
+                     qPrintable(fx.questions[0].text));
+        QCOMPARE(fx.cells(0), cells);
+        QCOMPARE(editorShown(w), answer == QMessageBox::Cancel && asked);
+        if (cells == kRow0)
+            return;
+        QVERIFY(vesktest::clickAndWait(w, w.Command1));
+        QCOMPARE(fx.stampInDatabase(11), cells.section(' ', 0, 0).toLongLong());
     }
 };
 

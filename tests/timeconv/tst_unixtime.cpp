@@ -1,4 +1,5 @@
 #include "timeconv/UnixTime.h"
+#include "timeconv/UsDaylightSaving.h"
 
 #include <QtTest>
 
@@ -156,6 +157,32 @@ private slots:
         const QDateTime localNoon(QDate(2026, 7, 1), QTime(12, 0), Qt::LocalTime);
         QCOMPARE(veskTOunix(toDayCount(localNoon), true), 1782921600);
         QVERIFY(std::isnan(toDayCount(QDateTime())));
+    }
+
+    // Either side of the changes at 2:00 wall-clock time, and the Sundays next to them.
+    void tellsUsDaylightSavingOfWallClockTime_data()
+    {
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<bool>("daylight");
+        const auto row = [](const char* local, bool daylight) {
+            QTest::newRow(local) << QString::fromLatin1(local) << daylight;
+        };
+        row("2026-03-08 01:59:59", false);
+        row("2026-03-08 02:00:00", true);
+        row("2026-11-01 01:59:59", true);
+        row("2026-11-01 02:00:00", false);
+        row("2023-03-05 12:00:00", false);
+        row("2023-03-12 03:00:00", true);
+        row("2023-10-29 12:00:00", true);
+        row("2023-11-05 01:30:00", true);
+        row("2023-11-05 02:00:00", false);
+        row("2026-12-24 18:00:00", false);
+    }
+    void tellsUsDaylightSavingOfWallClockTime()
+    {
+        QFETCH(QString, local);
+        QFETCH(bool, daylight);
+        QCOMPARE(usDaylightSaving(at(local).date(), at(local).time()), daylight);
     }
 };
 
