@@ -3,8 +3,11 @@
 // The generated item pictures of the benchmarks: photo-like 12 MP JPEGs that
 // cost what a camera's file costs to decode.
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QMutex>
 #include <QPainter>
@@ -84,6 +87,67 @@ inline QStringList generatePhotos(const QStringList& paths, int shapes, bool kee
         if (keepExisting && QFileInfo::exists(paths.at(i)))
             return;
         const QString error = writeJpeg(paths.at(i), makePhoto(kPhotoSize, quint32(i + 1), shapes));
+        if (!error.isEmpty()) {
+            const QMutexLocker lock(&mutex);
+            failures << error;
+        }
+    });
+    return failures;
+}
+
+// An EXIF segment as a camera writes it: the orientation (upright) and a JPEG
+// thumbnail in the second directory.
+inline QByteArray exifSegment(const QByteArray& thumbnail)
+{
+    const QByteArray tiff = QByteArray::fromHex(QStringLiteral("4D4D002A00000008"
+                                                               "0001 0112000300000001 00010000"
+                                                               "0000001A"
+                                                               "0003 0103000300000001 00060000"
+                                                               "0201000400000001 00000044"
+                                                               "0202000400000001 %1 00000000")
+                                                    .arg(thumbnail.size(), 8, 16, QLatin1Char('0'))
+                                                    .remove(QLatin1Char(' '))
+                                                    .toLatin1());
+    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff + thumbnail;
+    const int length = int(body.size()) + 2;
+    return QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + body;
+}
+
+// Copies a JPEG with a 160 x 120 thumbnail of it embedded after the start
+// marker. Empty on success, otherwise what went wrong.
+inline QString copyWithThumbnail(const QString& from, const QString& to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read %1").arg(from);
+    QByteArray data = in.readAll();
+    QImageReader reader(from);
+    reader.setScaledSize(reader.size() / 8);
+    const QImage small =
+        reader.read().scaled(160, 120, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QByteArray thumbnail;
+    QBuffer buffer(&thumbnail);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(85);
+    if (small.isNull() || !writer.write(small))
+        return QStringLiteral("cannot make the thumbnail of %1").arg(from);
+    data.insert(2, exifSegment(thumbnail));
+    QFile out(to);
+    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size())
+        return QStringLiteral("cannot write %1").arg(to);
+    return QString();
+}
+
+// copyWithThumbnail(from[i], to[i]) on all cores. Returns the failures.
+inline QStringList copiesWithThumbnails(const QStringList& from, const QStringList& to)
+{
+    QVector<int> indexes(from.size());
+    std::iota(indexes.begin(), indexes.end(), 0);
+    QMutex mutex;
+    QStringList failures;
+    QtConcurrent::blockingMap(indexes, [&](int i) {
+        const QString error = copyWithThumbnail(from.at(i), to.at(i));
         if (!error.isEmpty()) {
             const QMutexLocker lock(&mutex);
             failures << error;

@@ -3,6 +3,9 @@
 //   - a cold 50-row listing (no cached copies) against the decoding floor (the
 //     same files at 1/8 scale on all cores, nothing else);
 //   - a warm relist of the same rows, and whether a changed file is picked up;
+//   - the listing after a restart: memory empty, the disk cache of a cold
+//     listing on the same folder;
+//   - a first listing of the same pictures with embedded EXIF thumbnails;
 //   - 10,000 items with the limit off: until the grid is complete and the event
 //     loop answers, until every picture is in place, the longest event-loop
 //     stall, and the peak memory of that part;
@@ -16,6 +19,7 @@
 #include "auction/ItemListing.h"
 #include "auction/frmVESKauction.h"
 #include "data/Installation.h"
+#include "data/ThumbnailDiskCache.h"
 #include "data/ThumbnailPipeline.h"
 #include "data/frmadoHelper.h"
 #include "timeconv/Clock.h"
@@ -150,18 +154,56 @@ int benchmark(int repetitions, int items)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     };
 
-    std::vector<double> floor, cold, warm, naive;
+    const auto picturedRows = [&window] {
+        int pictured = 0;
+        for (int row = 0; row < window.Flex->rowCount(); ++row)
+            pictured += window.Flex->item(row, 0)->data(Qt::DecorationRole).isNull() ? 0 : 1;
+        return pictured;
+    };
+
+    std::vector<double> floor, cold, warm, restart, exif, naive;
     for (int r = 0; r < repetitions; ++r)
         floor.push_back(timeMs([&] { decodeFloor(paths); }));
+    // Each cold listing writes a fresh disk cache, as a first run does.
+    const QString cacheFolder = dir.filePath(QStringLiteral("cache%1"));
     for (int r = 0; r < repetitions; ++r) {
         pipeline.clearCache();
+        pipeline.setDiskCacheFolder(cacheFolder.arg(r));
         cold.push_back(timeMs(list));
     }
-    int pictured = 0;
-    for (int row = 0; row < window.Flex->rowCount(); ++row)
-        pictured += window.Flex->item(row, 0)->data(Qt::DecorationRole).isNull() ? 0 : 1;
+    const int pictured = picturedRows();
     for (int r = 0; r < repetitions; ++r)
         warm.push_back(timeMs(list));
+    // A restart: the memory cache empty, a new disk cache on the last folder.
+    pipeline.waitForIdle();
+    int restartHits = 0;
+    for (int r = 0; r < repetitions; ++r) {
+        pipeline.clearCache();
+        pipeline.setDiskCacheFolder(cacheFolder.arg(repetitions - 1));
+        restart.push_back(timeMs(list));
+        restartHits = pipeline.diskCache()->hits();
+    }
+    const int restartPictured = picturedRows();
+
+    // The same pictures with embedded thumbnails, listed for the first time.
+    QDir(dir.path()).mkdir(QStringLiteral("exif"));
+    const QString exifDir = dir.filePath(QStringLiteral("exif")) + QLatin1Char('/');
+    QStringList exifPaths;
+    for (int i = 0; i < kPictures; ++i)
+        exifPaths << exifDir + benchpictures::photoName(i);
+    const QStringList exifFailures = benchpictures::copiesWithThumbnails(paths, exifPaths);
+    if (!exifFailures.isEmpty())
+        fail(exifFailures.join(QLatin1Char('\n')));
+    pipeline.setDiskCacheFolder(QString());
+    helper.PictureServer = exifDir;
+    for (int r = 0; r < repetitions; ++r) {
+        pipeline.clearCache();
+        exif.push_back(timeMs(list));
+    }
+    const int exifPictured = picturedRows();
+    helper.PictureServer = pictureDir;
+    pipeline.clearCache();
+    list();
 
     const QImage before = window.Flex->item(0, 0)->data(Qt::DecorationRole).value<QImage>();
     const int firstItem = window.Flex->item(0, 0)->text().toInt();
@@ -208,6 +250,12 @@ int benchmark(int repetitions, int items)
                 coldMs, coldMs / floorMs);
     std::printf("  warm relist                             %8.1f ms   (target <= 50)\n",
                 median(warm));
+    std::printf("  after a restart, disk cache filled      %8.1f ms   (target <= 50; %d of %d "
+                "rows pictured, %d from disk)\n",
+                median(restart), restartPictured, pictured, restartHits);
+    std::printf("  first listing, embedded thumbnails      %8.1f ms   %.2f x floor (target <= "
+                "0.5; %d rows pictured)\n",
+                median(exif), median(exif) / floorMs, exifPictured);
     std::printf("  relist after a picture file changed     %8.1f ms   picked up: %s\n", changedMs,
                 pickedUp ? "yes" : "NO");
     std::printf("  naive decoding (full, twice per file)   %8.1f ms   %.1f x cold listing\n",

@@ -1,5 +1,6 @@
 // Item picture decoding: the reduced-size floor, the thumbnail pipeline cold and
-// warm, and the naive full decode twice per file. Prints medians of one run.
+// warm, after a restart with its disk cache, on files with embedded thumbnails,
+// and the naive full decode twice per file. Prints medians of one run.
 //
 //   bench_pictures [files=50] [repetitions=5] [folder]
 //
@@ -8,6 +9,7 @@
 
 #include "BenchPictures.h"
 #include "data/PictureScaling.h"
+#include "data/ThumbnailDiskCache.h"
 #include "data/ThumbnailPipeline.h"
 
 #include <QCoreApplication>
@@ -121,17 +123,43 @@ int main(int argc, char** argv)
         bytes += QFileInfo(path).size();
     std::printf("generated in %.1f s, mean file %.2f MB\n", generation / 1000, bytes / 1e6 / files);
 
-    std::vector<double> floor, cold, warm, naiveTimes;
+    // The same pictures as a camera writes them, with a thumbnail embedded.
+    QTemporaryDir exifDir;
+    QStringList exifPaths;
+    for (int i = 0; i < files; ++i)
+        exifPaths << QDir(exifDir.path()).filePath(benchpictures::photoName(i));
+    for (const QString& failure : benchpictures::copiesWithThumbnails(paths, exifPaths))
+        std::fprintf(stderr, "%s\n", qPrintable(failure));
+
+    std::vector<double> floor, cold, warm, restart, exif, naiveTimes;
+    QTemporaryDir cacheRoot;
+    int restartHits = 0;
     ThumbnailPipeline pipeline;
     for (int rep = 0; rep < repetitions; ++rep) {
         floor.push_back(timeMs([&] { decodeFloor(paths); }));
+        // Cold: nothing in memory nor on disk; the copies go to a fresh disk cache.
+        const QString cacheFolder = QDir(cacheRoot.path()).filePath(QString::number(rep));
         pipeline.clearCache();
+        pipeline.setDiskCacheFolder(cacheFolder);
         int painted = 0;
         cold.push_back(timeMs([&] { painted = thumbnailsOf(pipeline, paths); }));
         if (painted != files)
             std::fprintf(stderr, "cold: %d of %d painted\n", painted, files);
         warm.push_back(timeMs([&] { thumbnailsOf(pipeline, paths); }));
+        {
+            ThumbnailPipeline next;
+            next.setDiskCacheFolder(cacheFolder);
+            restart.push_back(timeMs([&] { painted = thumbnailsOf(next, paths); }));
+            restartHits = next.diskCache()->hits();
+        }
+        {
+            ThumbnailPipeline fresh;
+            exif.push_back(timeMs([&] { painted = thumbnailsOf(fresh, exifPaths); }));
+            if (painted != files)
+                std::fprintf(stderr, "exif: %d of %d painted\n", painted, files);
+        }
     }
+    pipeline.setDiskCacheFolder(QString());
 
     // A changed file must be read anew, not served from the cache.
     const QSize before = pipeline.thumbnail(paths.first(), kPicSize).image.size();
@@ -154,6 +182,7 @@ int main(int argc, char** argv)
         naiveTimes.push_back(timeMs([&] { naive(paths); }));
 
     const double f = median(floor), c = median(cold), w = median(warm), n = median(naiveTimes);
+    const double r = median(restart), e = median(exif);
     std::printf("\n%-44s %10s %12s\n", "medians", "total ms", "ms per file");
     auto row = [files](const char* name, double total) {
         std::printf("%-44s %10.1f %12.3f\n", name, total, total / files);
@@ -161,11 +190,15 @@ int main(int argc, char** argv)
     row("floor: 1/8-scale decode only, all cores", f);
     row("cold: pipeline, fresh cache", c);
     row("warm: pipeline, all cached", w);
+    row("restart: new pipeline, disk cache filled", r);
+    row("embedded thumbnails: new pipeline, no cache", e);
     row("naive: full decode twice, sequential", n);
     std::printf("\nchanged file picked up: %s (%dx%d -> %dx%d, %.1f ms)\n", pickedUp ? "yes" : "NO",
                 before.width(), before.height(), changed.image.width(), changed.image.height(),
                 pickUp);
     std::printf("cold / floor = %.2f (target <= 1.25)\n", c / f);
+    std::printf("restart: %.1f ms, %d of %d from disk (target <= 50 ms)\n", r, restartHits, files);
+    std::printf("embedded thumbnails / floor = %.2f (target <= 0.5)\n", e / f);
     std::printf("naive / cold = %.1f\n", n / c);
     std::printf("repetitions: %d (naive %d), files: %d\n", repetitions, naiveRepetitions, files);
     return pickedUp ? 0 : 1;

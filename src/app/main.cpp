@@ -1,5 +1,6 @@
 #include "auction/frmVESKauction.h"
 #include "data/Installation.h"
+#include "data/ThumbnailDiskCache.h"
 #include "data/frmadoHelper.h"
 
 #include <QApplication>
@@ -18,13 +19,16 @@ int main(int argc, char* argv[])
     parser.addVersionOption();
     const QCommandLineOption installDir(
         QStringLiteral("install-dir"),
-        QStringLiteral("The suite's installation folder (default %1).").arg(Installation::defaultDir()),
+        QStringLiteral("The suite's installation folder (default %1).")
+            .arg(Installation::defaultDir()),
         QStringLiteral("DIR"), Installation::defaultDir());
     parser.addOption(installDir);
     parser.process(app);
 
     const Installation installation(parser.value(installDir));
     frmadoHelper::setDefaultInstallation(installation);
+    frmadoHelper::instance().pictures().pipeline().setDiskCacheFolder(
+        ThumbnailDiskCache::defaultFolder(installation.dir()));
 
     frmVESKauction window(frmadoHelper::instance());
     // Gone from the screen at once, even while a database step given up on

@@ -14,6 +14,9 @@
 #include <QWaitCondition>
 
 #include <deque>
+#include <memory>
+
+class ThumbnailDiskCache;
 
 // One picture file as the item pictures show it.
 struct Thumbnail
@@ -36,6 +39,8 @@ struct ThumbnailSettings
 // would otherwise cost seconds and hundreds of megabytes).
 constexpr qint64 kMaxPicturePixels = 200'000'000;
 constexpr qint64 kMaxPictureFileBytes = 256LL * 1024 * 1024;
+// The disk cache's bound: some 3,800 copies of a listing's cell.
+constexpr qint64 kThumbnailDiskCacheBytes = 64LL * 1024 * 1024;
 
 // Reads one picture file and paints its copy scaled into a box of picSize x picSize
 // twips. A missing, unreadable, truncated or oversized file gives loaded == false
@@ -50,6 +55,9 @@ bool jpegIsComplete(const QByteArray& data);
 // Decodes item pictures in parallel and keeps their copies in memory, keyed by
 // the file's path, modification time and size and by the painting settings, so
 // listing the same rows again costs a lookup and a changed file is read anew.
+// With a disk cache, copies also outlive the run: a copy missing in memory is
+// looked for there before the file is decoded, and new copies are written to it
+// in the background.
 // Call it from one thread (the UI thread); decoding runs on a pool of its own.
 class ThumbnailPipeline : public QObject
 {
@@ -68,6 +76,10 @@ public:
     // Memory the cached copies may take (bytes); least recently used go first.
     void setCacheLimit(qint64 bytes);
     void setMaxThreads(int threads);
+    // Keeps copies in folder as well (see ThumbnailDiskCache); an empty folder
+    // turns that off. Set it before the first listing.
+    void setDiskCacheFolder(const QString& folder, qint64 maxBytes = kThumbnailDiskCacheBytes);
+    std::shared_ptr<ThumbnailDiskCache> diskCache() const;
 
     // Queues the files behind those already waiting, first one first.
     void prefetch(const QStringList& paths, qint32 picSize);
@@ -80,7 +92,8 @@ public:
     // While paused, queued files wait (the running ones finish); thumbnail() still
     // works. Lets a caller queue a whole listing and order it before work starts.
     void setPaused(bool paused);
-    // Blocks until no worker runs: the queue is done, cancelled or paused.
+    // Blocks until no worker runs (the queue is done, cancelled or paused) and
+    // the copies made so far are on disk.
     void waitForIdle();
 
     // The copy of one file: from the cache, from the worker decoding it, or decoded
@@ -110,8 +123,10 @@ private:
     bool takeJob(Job& job);
     void startWorkers();
     void runWorker();
+    // The copy from memory, disk or the file; one read from the file is kept in
+    // memory and handed to the disk cache.
     Thumbnail produce(const QString& path, qint32 picSize, const ThumbnailSettings& settings,
-                      const QString& request);
+                      const QString& key);
 
     mutable QMutex m_mutex;
     QWaitCondition m_finished; // a running file is done
@@ -124,5 +139,7 @@ private:
     quint64 m_nextId = 1;
     int m_workers = 0;
     bool m_paused = false;
+    std::shared_ptr<ThumbnailDiskCache> m_disk;
     QThreadPool m_pool;
+    QThreadPool m_writer; // one thread: disk writes never hold up decoding
 };

@@ -1,5 +1,6 @@
 #include "data/DataError.h"
 #include "data/ItemPictures.h"
+#include "data/ThumbnailDiskCache.h"
 #include "data/frmadoHelper.h"
 
 #include "TestSupport.h"
@@ -48,6 +49,31 @@ QByteArray encoded(const QImage& image, const char* format = "JPG")
     writer.setQuality(95);
     writer.write(image);
     return bytes;
+}
+
+// An EXIF segment with the orientation and an embedded JPEG thumbnail.
+QByteArray exifWithThumbnail(int orientation, const QByteArray& thumbnail)
+{
+    QByteArray tiff = QByteArray::fromHex(QStringLiteral("4D4D002A00000008"
+                                                         "0001 0112000300000001 %1 0000 0000001A"
+                                                         "0003 0103000300000001 00060000"
+                                                         "0201000400000001 00000044"
+                                                         "0202000400000001 %2 00000000")
+                                              .arg(orientation, 4, 16, QLatin1Char('0'))
+                                              .arg(thumbnail.size(), 8, 16, QLatin1Char('0'))
+                                              .remove(' ')
+                                              .toLatin1());
+    const QByteArray body = "Exif" + QByteArray(2, 0) + tiff + thumbnail;
+    const int length = body.size() + 2;
+    return QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + body;
+}
+
+// Left half one colour, right half another.
+QImage halves(QSize size, const QColor& left, const QColor& right)
+{
+    QImage image = filled(size, right);
+    QPainter(&image).fillRect(QRect(0, 0, size.width() / 2, size.height()), left);
+    return image;
 }
 
 } // namespace
@@ -202,6 +228,72 @@ private slots:
                 file.setFileTime(stamp.addSecs(10), QFileDevice::FileModificationTime));
         pictures.GetPicture(m_helper->PictureServer, QStringLiteral("C1"), 1300, found);
         QVERIFY(distance(pictures.Picture2.pixelColor(5, 5), Qt::blue) < 24);
+    }
+
+    // Main picture red | yellow, thumbnail blue | green; a turned picture shows
+    // its stored left half on top.
+    void usesEmbeddedThumbnailWhenLargeEnough_data()
+    {
+        QTest::addColumn<QSize>("thumbnailSize");
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("160 x 120") << QSize(160, 120) << 1 << true;
+        QTest::newRow("160 x 120, on its side") << QSize(160, 120) << 6 << true;
+        QTest::newRow("smaller than the copy") << QSize(80, 60) << 1 << false;
+        QTest::newRow("another shape") << QSize(160, 160) << 1 << false;
+    }
+    void usesEmbeddedThumbnailWhenLargeEnough()
+    {
+        QFETCH(QSize, thumbnailSize);
+        QFETCH(int, orientation);
+        QFETCH(bool, used);
+        const QByteArray thumbnail = encoded(halves(thumbnailSize, Qt::blue, Qt::green));
+        write("EX.jpg", encoded(halves(QSize(400, 300), Qt::red, Qt::yellow))
+                            .insert(2, exifWithThumbnail(orientation, thumbnail)));
+        ItemPictures& pictures = m_helper->pictures();
+        pictures.GetPictureWithDirectFileName(path("EX.jpg"), 1300);
+
+        const bool turned = orientation == 6;
+        QCOMPARE(pictures.pictureSize(), turned ? QSize(300, 400) : QSize(400, 300));
+        const QImage& copy = pictures.Picture2;
+        QCOMPARE(copy.size(), turned ? QSize(65, 87) : QSize(87, 65));
+        const QPoint first = turned ? QPoint(32, 5) : QPoint(5, 32);
+        const QPoint last = turned ? QPoint(32, 80) : QPoint(80, 32);
+        QVERIFY(distance(copy.pixelColor(first), used ? Qt::blue : Qt::red) < 40);
+        QVERIFY(distance(copy.pixelColor(last), used ? Qt::green : Qt::yellow) < 40);
+    }
+
+    // A copy kept on disk is used by the next run, unless its file changed since
+    // or the entry was damaged; a damaged entry is written anew.
+    void diskCacheServesNextRunOnlyWhileSound()
+    {
+        const QTemporaryDir cacheDir;
+        write("D1.jpg", encoded(filled(QSize(400, 300), Qt::red), "BMP"));
+        const auto run = [&](const QColor& expected, int hits) {
+            ThumbnailPipeline pipeline;
+            pipeline.setDiskCacheFolder(cacheDir.path());
+            const QImage copy = pipeline.thumbnail(path("D1.jpg"), 1300).image;
+            pipeline.waitForIdle();
+            QCOMPARE(copy.size(), QSize(87, 65));
+            QVERIFY(distance(copy.pixelColor(5, 5), expected) < 24);
+            QCOMPARE(pipeline.diskCache()->hits(), hits);
+        };
+        run(Qt::red, 0);
+        const QFileInfoList entries = QDir(cacheDir.path()).entryInfoList(QDir::Files);
+        QCOMPARE(entries.size(), 1);
+        run(Qt::red, 1);
+
+        QFile entry(entries.first().filePath());
+        QVERIFY(entry.resize(entries.first().size() / 2));
+        run(Qt::red, 0);
+        QCOMPARE(QFileInfo(entry.fileName()).size(), entries.first().size());
+
+        const QDateTime stamp = QFileInfo(path("D1.jpg")).lastModified();
+        write("D1.jpg", encoded(filled(QSize(400, 300), Qt::blue), "BMP"));
+        QFile file(path("D1.jpg"));
+        QVERIFY(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(stamp.addSecs(10), QFileDevice::FileModificationTime));
+        run(Qt::blue, 0);
     }
 
     // The item's three names in the suite (none: no row) | the files | the one found,
