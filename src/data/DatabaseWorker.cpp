@@ -104,7 +104,6 @@ void DatabaseWorker::abandon()
 
 void DatabaseWorker::retire(std::shared_ptr<Lane> lane)
 {
-    lane->thread->quit(); // after the step it is stuck in
     m_retired.append(lane);
     connect(lane->thread, &QThread::finished, this, [this, raw = lane.get()] {
         for (int i = 0; i < m_retired.size(); ++i) {
@@ -114,6 +113,7 @@ void DatabaseWorker::retire(std::shared_ptr<Lane> lane)
             }
         }
     });
+    lane->thread->quit(); // after the step it is stuck in
 }
 
 int DatabaseWorker::abandonedRunning() const
