@@ -152,13 +152,13 @@ void ItemListing::startOnce()
     control.RecordSource =
         convertSqlKeepingLiteral(control.RecordSource, listingStatementHead().size(), body.size());
 
-    const DatabaseWorker::ControlSpec spec = DatabaseWorker::ControlSpec::of(control);
+    const DatabaseWorker::ControlSetup setup = DatabaseWorker::ControlSetup::of(control);
     const QString statement = control.RecordSource;
     auto result = std::make_shared<QueryResult>();
     const bool started = m_worker.run(
-        [spec, statement, result](DatabaseWorker::Session& session) {
+        [setup, statement, result](DatabaseWorker::Session& session) {
             try {
-                DataControl& worker = session.control(spec);
+                DataControl& worker = session.control(setup);
                 worker.CommandType = 1;
                 worker.RecordSource = statement;
                 worker.Refresh();

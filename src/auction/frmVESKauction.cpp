@@ -371,7 +371,8 @@ void frmVESKauction::createControls()
     Line1_2 = filledRectangle(this, grey);
     place(Line1_2, "Line1_2", 0, 10 - m_twipsPerPixelY, 15240, 2 * m_twipsPerPixelY, false);
 
-    // Drawn controls stay behind the windowed ones, as on the form they copy.
+    // Labels and lines are painted on the window itself: every control with a
+    // window of its own covers them, so they stay at the bottom of the stack.
     for (QWidget* drawn : {static_cast<QWidget*>(Label2), static_cast<QWidget*>(Label1),
                            static_cast<QWidget*>(lblBuild), static_cast<QWidget*>(Line1_1),
                            static_cast<QWidget*>(Line1_2)})
@@ -639,15 +640,16 @@ void frmVESKauction::Command1_Click()
     if (m_saving || m_listing->isRunning())
         return;
     const QVector<AuctionRow> rows = auctionRows(*Flex);
-    const DatabaseWorker::ControlSpec spec = DatabaseWorker::ControlSpec::of(m_helper.adoKBvesk1);
+    const DatabaseWorker::ControlSetup setup =
+        DatabaseWorker::ControlSetup::of(m_helper.adoKBvesk1);
     const QString store = txtStoreID->text();
     const quint64 generation = ++m_saveGeneration;
     const auto stop = std::make_shared<std::atomic<bool>>(false);
     const auto report = std::make_shared<AuctionSaveReport>();
     const bool started = m_worker->run(
-        [this, rows, spec, store, generation, stop, report,
+        [this, rows, setup, store, generation, stop, report,
          before = beforeSaveRow](DatabaseWorker::Session& session) {
-            AuctionSaver saver(session.control(spec), store);
+            AuctionSaver saver(session.control(setup), store);
             saver.beforeRow = before;
             saver.stopRequested = [stop] { return stop->load(); };
             saver.rowSaved = [this, generation](int row, qint32 stamp) {

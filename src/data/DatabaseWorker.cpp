@@ -30,18 +30,18 @@ struct DatabaseWorker::Lane
     Lane& operator=(const Lane&) = delete;
 };
 
-DatabaseWorker::ControlSpec DatabaseWorker::ControlSpec::of(const DataControl& control)
+DatabaseWorker::ControlSetup DatabaseWorker::ControlSetup::of(const DataControl& control)
 {
     return {control.name(), control.ConnectionString, control.config()};
 }
 
-DataControl& DatabaseWorker::Session::control(const ControlSpec& spec)
+DataControl& DatabaseWorker::Session::control(const ControlSetup& setup)
 {
-    std::unique_ptr<DataControl>& slot = m_controls[spec.name];
+    std::unique_ptr<DataControl>& slot = m_controls[setup.name];
     if (!slot)
-        slot = std::make_unique<DataControl>(spec.name, spec.connectionString, 1, QString(),
-                                             spec.config);
-    slot->ConnectionString = spec.connectionString;
+        slot = std::make_unique<DataControl>(setup.name, setup.connectionString, 1, QString(),
+                                             setup.config);
+    slot->ConnectionString = setup.connectionString;
     return *slot;
 }
 

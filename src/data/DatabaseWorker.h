@@ -27,13 +27,13 @@ class DatabaseWorker : public QObject
 public:
     // What a worker thread needs to stand in for one of the helper's data
     // controls; taken on the window's thread, so nothing is shared.
-    struct ControlSpec
+    struct ControlSetup
     {
         QString name;
         QString connectionString;
         const ConnectionConfig* config = nullptr; // read-only once loaded
 
-        static ControlSpec of(const DataControl& control);
+        static ControlSetup of(const DataControl& control);
     };
 
     // The data controls of one worker thread, made on first use.
@@ -43,8 +43,8 @@ public:
         Session() = default;
         Session(const Session&) = delete;
         Session& operator=(const Session&) = delete;
-        // This thread's control for `spec` (the same one for the same name).
-        DataControl& control(const ControlSpec& spec);
+        // This thread's control for `setup` (the same one for the same name).
+        DataControl& control(const ControlSetup& setup);
 
     private:
         std::map<QString, std::unique_ptr<DataControl>> m_controls;

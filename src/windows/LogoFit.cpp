@@ -8,7 +8,8 @@ std::optional<QSizeF> fitPicture(QSizeF picture)
     const double height = picture.height();
     if (!(width > 0) || !(height > 0))
         return std::nullopt;
-    // Single precision, like the stored proportion of the original window.
+    // The proportion is kept in single precision: it decides which side fits,
+    // and a picture exactly at the limit must fall on the same side every time.
     const float proportion = static_cast<float>(width / height);
     if (MaxWidth / MaxHeight < proportion)
         return QSizeF(MaxWidth, height / (width / MaxWidth));
