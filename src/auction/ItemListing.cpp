@@ -172,7 +172,7 @@ void ItemListing::startOnce()
                 if (!missing.isEmpty())
                     throw DataError(QStringLiteral("The item table has no column %1.")
                                         .arg(missing.join(QStringLiteral(", "))));
-                result->records = records;
+                result->records = std::move(records); // one copy of a long listing, not two
             } catch (const std::exception& error) {
                 result->error = errorText(error);
             }
@@ -191,7 +191,7 @@ void ItemListing::startOnce()
     m_sinceEvents.restart();
 }
 
-void ItemListing::queryDone(const QueryResult& result)
+void ItemListing::queryDone(QueryResult& result)
 {
     setWaiting(false);
     if (!result.error.isEmpty()) {
@@ -200,7 +200,7 @@ void ItemListing::queryDone(const QueryResult& result)
                        "what it showed before.")
                         .arg(control.describe(), result.error));
     } else {
-        m_window.helper().adoKBvesk2.takeRecordset(result.records);
+        m_window.helper().adoKBvesk2.takeRecordset(std::move(result.records));
         cancelPictures();
         fillGrid(m_now, m_daylightSaving);
         finishRun();

@@ -73,7 +73,7 @@ signals:
 private:
     struct QueryResult;
     void startOnce();
-    void queryDone(const QueryResult& result);
+    void queryDone(QueryResult& result);
     void endRun();
     void setWaiting(bool waiting);
     void fillGrid(qint32 now, bool daylightSaving);
