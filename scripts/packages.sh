@@ -1,10 +1,12 @@
 # Installs the Debian packages a command needs, only those missing.
-# Sourced by run.sh and test.sh.
+# Sourced by run.sh, test.sh and fuzz.sh.
 
 vesk_build_packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
     libqt6sql6-sqlite libqt6sql6-mysql libqt6sql6-odbc fonts-dejavu-core)
 vesk_test_packages=(mariadb-server mariadb-client unixodbc odbcinst libsqliteodbc)
 vesk_run_packages=(xvfb xauth imagemagick xdotool)
+# Clang 14 and its libFuzzer runtime, for scripts/fuzz.sh.
+vesk_fuzz_packages=(clang-14 libclang-rt-14-dev)
 
 vesk_install_packages() {
     local missing=()
