@@ -18,7 +18,8 @@ targets=(convertsql fieldreader connectionconfig setupdic leadingnumber password
 max_len() {
     case $1 in
     leadingnumber | password) echo 256 ;;
-    setupdic | pictures) echo 8192 ;;
+    connectionconfig) echo 2048 ;;
+    pictures) echo 8192 ;;
     *) echo 4096 ;;
     esac
 }

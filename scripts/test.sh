@@ -19,3 +19,5 @@ trap cleanup EXIT
 . "$services/env.sh"
 
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 900
+# With Clang present, each fuzz target runs for about 20 seconds.
+if command -v clang++-14 >/dev/null || command -v clang++ >/dev/null; then "$repo/scripts/fuzz.sh" smoke 20; fi
