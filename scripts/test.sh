@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, compiles the Windows code with mingw-w64, builds
 # with the sanitizers (GCC) and with Clang, makes the Debian package and checks
-# it, starts a private MariaDB server and the ODBC data source, and runs every
-# test on both builds.
+# it, runs each fuzz target briefly, starts a private MariaDB server and the
+# ODBC data source, and runs every test on both builds.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$repo/scripts/packages.sh"
@@ -35,6 +35,11 @@ fi
 
 timed "the package" "$repo/scripts/package.sh"
 timed "the package check" "$repo/scripts/check-package.sh"
+
+# With Clang present, each fuzz target runs for about 20 seconds.
+if [ -n "$clang_build" ]; then
+    timed "the fuzz smoke" "$repo/scripts/fuzz.sh" smoke 20
+fi
 
 services=$(mktemp -d /tmp/vesk-services.XXXXXX)
 cleanup() { "$repo/scripts/test-services.sh" stop "$services" >/dev/null 2>&1 || true; rm -rf "$services"; }

@@ -1,0 +1,69 @@
+#pragma once
+
+// What the libFuzzer targets share: turning the input into the program's types,
+// the application object, a scratch folder and the property check.
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace veskfuzz {
+
+inline QByteArray bytes(const uint8_t* data, size_t size)
+{
+    return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+}
+
+// Any bytes give a text: invalid UTF-8 becomes U+FFFD.
+inline QString text(const uint8_t* data, size_t size)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+}
+
+// Database drivers, picture decoders and thread pools expect one.
+inline void startApplication()
+{
+    static int argc = 1;
+    static char name[] = "vesk_fuzz";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+}
+
+// A folder for the run's files; removed when the run ends normally.
+inline QString scratchDir()
+{
+    static QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "cannot create a scratch folder\n");
+        std::abort();
+    }
+    return dir.path();
+}
+
+inline void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(content) != content.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::abort();
+    }
+}
+
+// A broken property is a crash: libFuzzer keeps the input that broke it.
+inline void check(bool holds, const char* property)
+{
+    if (holds)
+        return;
+    std::fprintf(stderr, "property broken: %s\n", property);
+    std::abort();
+}
+
+} // namespace veskfuzz
