@@ -6,6 +6,7 @@
 # Each target starts from its seeds in tests/fuzz/corpus/<target> and keeps what it
 # finds in build/fuzz/corpus/<target>; a crashing input lands in build/fuzz/crashes/
 # and the script fails. Logs: build/fuzz/logs/<target>.log. Runs at nice 10.
+# VESK_FUZZ_FLAGS adds libFuzzer options, e.g. "-max_total_time=3600" to cap a run.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$repo/scripts/packages.sh"
@@ -87,7 +88,8 @@ smoke)
     build_targets
     failed=0
     for t in "${targets[@]}"; do
-        run_target "$t" -max_total_time="$seconds" || failed=1
+        # shellcheck disable=SC2086 # one word per option
+        run_target "$t" -max_total_time="$seconds" ${VESK_FUZZ_FLAGS:-} || failed=1
     done
     exit "$failed"
     ;;
@@ -99,7 +101,8 @@ run)
     build_targets
     failed=0
     for t in "$@"; do
-        run_target "$t" -runs="$runs" || failed=1
+        # shellcheck disable=SC2086 # one word per option
+        run_target "$t" -runs="$runs" ${VESK_FUZZ_FLAGS:-} || failed=1
     done
     exit "$failed"
     ;;

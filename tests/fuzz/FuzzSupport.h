@@ -27,9 +27,17 @@ inline QString text(const uint8_t* data, size_t size)
     return QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 }
 
-// Database drivers, picture decoders and thread pools expect one.
+// Database drivers, picture decoders and thread pools expect one. Warnings
+// about broken input (a decoder's complaints) would flood the log; only a
+// fatal message still ends the run.
 inline void startApplication()
 {
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type != QtFatalMsg)
+            return;
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        std::abort();
+    });
     static int argc = 1;
     static char name[] = "vesk_fuzz";
     static char* argv[] = {name, nullptr};
