@@ -1,15 +1,18 @@
 #pragma once
 
-// The window of store S1 on a real item database, listed as the clerk sees it
-// and driven by mouse; and the editing passes run on every item database.
+// A real window of store S1 offscreen on a test installation: the item
+// database on SQLite or MariaDB, the suite's database on SQLite, a folder of
+// item pictures, a fixed clock and the messages the window would have shown.
 
 #include "TestSupport.h"
+#include "auction/ItemListing.h"
 #include "auction/frmVESKauction.h"
 #include "data/frmadoHelper.h"
 #include "timeconv/Clock.h"
 #include "windows/MessageBox.h"
 
 #include <QDir>
+#include <QImage>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -17,17 +20,14 @@
 
 namespace endtoend {
 
-// Tuesday 2023-11-14 10:15:37 local.
+using Engine = vesktest::Engine;
+
 class FixedClock : public Clock
 {
 public:
-    QDateTime now() const override { return QDateTime(QDate(2023, 11, 14), QTime(10, 15, 37)); }
-};
-
-enum class Engine
-{
-    Sqlite,
-    MariaDb
+    QDateTime now() const override { return at; }
+    // Tuesday 2023-11-14 10:15:37 local.
+    QDateTime at = QDateTime(QDate(2023, 11, 14), QTime(10, 15, 37));
 };
 
 struct Item
@@ -40,7 +40,7 @@ struct Item
 class Fixture
 {
 public:
-    explicit Fixture(Engine engine)
+    explicit Fixture(Engine engine = Engine::Sqlite) : m_items(engine, install)
     {
         MessageBox::setTestHandler([this](const MessageBox::Call& call) {
             if (call.buttons == QMessageBox::Ok) {
@@ -51,23 +51,10 @@ public:
             return answer;
         });
         QDir(install.dir()).mkdir("pictures");
-        m_suite = std::make_unique<vesktest::TestSqliteDb>(install.path("suite.sqlite"),
-                                                           QStringList{"suite"});
+        suite = std::make_unique<vesktest::TestSqliteDb>(install.path("suite.sqlite"),
+                                                         QStringList{"suite"});
         install.useSqlite("suite", "suite.sqlite");
-        m_error = m_suite->error();
-        if (engine == Engine::Sqlite) {
-            m_sqlite = std::make_unique<vesktest::TestSqliteDb>(install.path("items.sqlite"),
-                                                                QStringList{"item"});
-            install.useSqlite("itemdb", "items.sqlite");
-            m_error += m_sqlite->error();
-        } else if (vesktest::MariaDbServer server;
-                   vesktest::MariaDbServer::fromEnvironment(&server, &m_error)) {
-            m_maria = std::make_unique<vesktest::TestMariaDb>(server);
-            install.useMariaDb("itemdb", *m_maria);
-            m_error += m_maria->error() + m_maria->loadSchema("item");
-        } else {
-            m_error = "MariaDB test environment missing: " + m_error;
-        }
+        error = m_items.error() + suite->error();
     }
     ~Fixture()
     {
@@ -75,63 +62,105 @@ public:
         MessageBox::setTestHandler({});
     }
 
-    QSqlDatabase items() const { return m_sqlite ? m_sqlite->db() : m_maria->db(); }
+    QSqlDatabase items() const { return m_items.db(); }
     qint64 stampInDatabase(int id) const
     {
         return vesktest::scalar(items(), "SELECT auction_until_unix FROM item WHERE CV_itemid = ?",
                                 {id})
             .toLongLong();
     }
-
-    // Adds the items, shows the window of store S1 and, once its first listing
-    // has passed, lists every item. Returns what went wrong, empty on success.
-    QString showWith(const QVector<Item>& rows)
+    // "NULL" stands for NULL.
+    QString addItem(const QVariant& id, const QVariant& sku, const QVariant& retail,
+                    const QVariant& stamp, const QVariant& description = "ring",
+                    const QString& store = "S1")
     {
-        for (const Item& item : rows) {
-            if (m_error.isEmpty())
-                m_error = vesktest::exec(items(),
-                                         "INSERT INTO item (CV_itemid, SKU, Description, Retail, "
-                                         "auction_until_unix, storeid) VALUES (?, 'R', 'ring', "
-                                         "120, ?, ?)",
-                                         {item.id, item.stamp, item.store});
+        QVariantList values{id, sku, description, retail, stamp, store};
+        for (QVariant& v : values)
+            v = v == QVariant("NULL") ? QVariant() : v;
+        return vesktest::insertRows(
+            items(), "item",
+            {"CV_itemid", "SKU", "Description", "Retail", "auction_until_unix", "storeid"},
+            {values});
+    }
+    // The item's picture, of one colour; an invalid colour writes a file that is no picture.
+    QString addPicture(int itemId, const QString& file, const QColor& colour)
+    {
+        QImage image(120, 90, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = install.path("pictures/" + file);
+        if (colour.isValid() ? !image.save(path, "PNG") : !QFile(path).open(QIODevice::WriteOnly))
+            return "cannot write " + path;
+        return vesktest::exec(
+            suite->db(), "INSERT INTO item (internalitemnumber, Item_PictureName) VALUES (?, ?)",
+            {itemId, file});
+    }
+
+    // Store S1, any end selected; made at the first call.
+    frmVESKauction& window()
+    {
+        if (!m_window) {
+            install.writeConnections();
+            helper = std::make_unique<frmadoHelper>(install.installation());
+            helper->PictureServer = install.path("pictures") + '/';
+            m_window = std::make_unique<frmVESKauction>(*helper);
+            m_window->setClock(&clock);
+            m_window->txtStoreID->setText("S1");
+            m_window->Option1->setChecked(true);
         }
-        if (!m_error.isEmpty())
-            return m_error;
-        install.writeConnections();
-        m_helper = std::make_unique<frmadoHelper>(install.installation());
-        m_helper->PictureServer = install.path("pictures") + '/';
-        m_window = std::make_unique<frmVESKauction>(*m_helper);
-        frmVESKauction& w = *m_window;
-        w.setClock(&m_clock);
-        w.txtStoreID->setText("S1");
+        return *m_window;
+    }
+    ItemListing& listing() { return ItemListing::of(window()); }
+    // Shown and through its first listing (activation selects the current pieces).
+    bool show()
+    {
+        frmVESKauction& w = window();
         w.show();
         if (!QTest::qWaitFor([&] { return w.listingRuns > 0; }) || !vesktest::waitUntilIdle(w))
-            return "the window was not listed";
+            return false;
         QCoreApplication::processEvents();
         w.Option1->setChecked(true);
-        if (!vesktest::clickAndWait(w, w.Command2))
-            return "the refresh did not end";
-        if (w.Flex->rowCount() != rows.size() || !messages.isEmpty())
-            return QString("listed %1 rows %2").arg(w.Flex->rowCount()).arg(messages.value(0).text);
+        return true;
+    }
+    // Lists through the refresh button, as the clerk does.
+    bool refresh() { return vesktest::clickAndWait(window(), window().Command2); }
+
+    // Adds the items, shows the window and lists every item. Returns what went
+    // wrong, empty on success.
+    QString showWith(const QVector<Item>& rows)
+    {
+        for (const Item& item : rows)
+            if (error.isEmpty())
+                error = addItem(item.id, "R", 120, item.stamp, "ring", item.store);
+        if (!error.isEmpty())
+            return error;
+        if (!show() || !refresh())
+            return "the window was not listed";
+        if (m_window->Flex->rowCount() != rows.size() || !messages.isEmpty())
+            return QString("listed %1 rows %2")
+                .arg(m_window->Flex->rowCount())
+                .arg(messages.value(0).text);
         return QString();
     }
-    frmVESKauction& window() const { return *m_window; }
 
-    int rowOf(int id) const
+    QVariant cell(int row, int column, int role = Qt::DisplayRole) const
     {
-        for (int r = 0; r < m_window->Flex->rowCount(); ++r)
-            if (m_window->Flex->item(r, 0)->text() == QString::number(id))
-                return r;
-        return -1;
+        const QTableWidgetItem* item = m_window->Flex->item(row, column);
+        return item ? item->data(role) : QVariant();
     }
+    QString text(int row, int column) const { return cell(row, column).toString(); }
+    QImage picture(int row) const { return cell(row, 0, Qt::DecorationRole).value<QImage>(); }
+    QStringList column(int column) const
+    {
+        QStringList out;
+        for (int row = 0; row < m_window->Flex->rowCount(); ++row)
+            out << text(row, column);
+        return out;
+    }
+    int rowOf(int id) const { return column(0).indexOf(QString::number(id)); }
     // Stamp, date and time of a grid row.
     QString cells(int row) const
     {
-        QStringList texts;
-        for (int column : {5, 6, 7})
-            texts << (m_window->Flex->item(row, column) ? m_window->Flex->item(row, column)->text()
-                                                        : QString());
-        return texts.join(' ');
+        return QStringList{text(row, 5), text(row, 6), text(row, 7)}.join(' ');
     }
     QString end(int id) const { return cells(rowOf(id)); }
     // A cell's top left corner in the grid's viewport.
@@ -154,18 +183,17 @@ public:
     }
 
     vesktest::TestInstallation install;
+    std::unique_ptr<vesktest::TestSqliteDb> suite;
+    std::unique_ptr<frmadoHelper> helper;
+    FixedClock clock;
+    QString error;
     QList<MessageBox::Call> messages;
     // Questions are answered with this: No keeps the daylight box's offset.
     QList<MessageBox::Call> questions;
     QMessageBox::StandardButton answer = QMessageBox::No;
 
 private:
-    FixedClock m_clock;
-    QString m_error;
-    std::unique_ptr<vesktest::TestSqliteDb> m_suite;
-    std::unique_ptr<vesktest::TestSqliteDb> m_sqlite;
-    std::unique_ptr<vesktest::TestMariaDb> m_maria;
-    std::unique_ptr<frmadoHelper> m_helper;
+    vesktest::ItemDatabase m_items;
     std::unique_ptr<frmVESKauction> m_window;
 };
 
@@ -173,77 +201,5 @@ private:
     endtoend::Fixture fx(engine);                                                                  \
     VESK_VERIFY_OK(fx.showWith(rows));                                                             \
     [[maybe_unused]] frmVESKauction& w = fx.window()
-
-// Item 1 of S1 in auction, 2 of S1 in none, 3 of another store.
-inline const QVector<Item> kStoreItems = {{1, "S1", 1700003600}, {2, "S1", 0}, {3, "S2", 0}};
-inline const QDateTime kChristmasEve(QDate(2026, 12, 24), QTime(18, 0));
-
-inline void pickedEndCases()
-{
-    QTest::addColumn<bool>("daylight");
-    QTest::addColumn<qint64>("stamp");
-    QTest::newRow("standard time") << false << qint64(1798153200);
-    QTest::newRow("daylight saving") << true << qint64(1798149600);
-}
-
-// An item without auction gets an end: it reaches the database and the new
-// listing shows it, while the other rows stay as they were.
-inline void runPickedEndCase(Engine engine)
-{
-    QFETCH(bool, daylight);
-    QFETCH(qint64, stamp);
-    SHOWN_WINDOW(fx, engine, kStoreItems);
-    w.chkDayLight->setChecked(daylight);
-    QVERIFY(vesktest::clickAndWait(w, w.Command2));
-    QCOMPARE(fx.end(2), QStringLiteral("0 Dec-31-1969 %1:00:00").arg(daylight ? 20 : 19));
-    const QString shown = QStringLiteral("%1 Dec-24-2026 18:00:00").arg(stamp);
-    fx.pickEnd(2, kChristmasEve);
-    QCOMPARE(fx.end(2), shown);
-    const int runs = w.listingRuns;
-
-    QVERIFY(vesktest::clickAndWait(w, w.Command1));
-
-    QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
-    QCOMPARE(w.listingRuns, runs + 1);
-    QCOMPARE(fx.stampInDatabase(2), stamp);
-    QCOMPARE(fx.stampInDatabase(1), qint64(1700003600));
-    QCOMPARE(fx.end(2), shown);
-    QCOMPARE(w.Flex->item(fx.rowOf(2), 5)->background().color(), QColor(0, 255, 0));
-}
-
-// What cannot be saved is kept and reported in one message: an end someone
-// else moved since the listing, and another store's item, listed beside this
-// store's item of the same number. An untouched row of the stale grid does not
-// undo someone else's end either.
-inline void runUnsavableCase(Engine engine)
-{
-    QVector<Item> rows = kStoreItems;
-    rows << Item{4, "S1", 1700003600} << Item{3, "S1", 0};
-    SHOWN_WINDOW(fx, engine, rows);
-    VESK_VERIFY_OK(vesktest::exec(fx.items(), "UPDATE item SET auction_until_unix = 1700007200 "
-                                              "WHERE CV_itemid IN (1, 4)"));
-    fx.pickEnd(1, kChristmasEve);
-    fx.pickEnd(2, QDateTime(QDate(2026, 12, 25), QTime(9, 30)));
-    QCOMPARE(w.Flex->item(fx.rowOf(3), 0)->data(Qt::UserRole).toString(), "S2");
-    fx.pickEnd(3, kChristmasEve);
-
-    QVERIFY(vesktest::clickAndWait(w, w.Command1));
-
-    QCOMPARE(fx.messages.size(), 1);
-    const QString message = fx.messages[0].text;
-    for (const char* part : {"Saved: 1 row.", "someone else", "item 1 ",
-                             "item 3 (row 3): it belongs to store \"S2\", not to store \"S1\""})
-        QVERIFY2(message.contains(part), qPrintable(message));
-    QVERIFY2(!message.contains("item 4"), qPrintable(message));
-    QCOMPARE(fx.stampInDatabase(1), qint64(1700007200));
-    QCOMPARE(fx.stampInDatabase(2), qint64(1798209000));
-    QCOMPARE(vesktest::scalar(fx.items(), "SELECT COUNT(*) FROM item WHERE CV_itemid = 3 AND "
-                                          "auction_until_unix = 0")
-                 .toInt(),
-             2);
-    QCOMPARE(fx.stampInDatabase(4), qint64(1700007200));
-    QCOMPARE(fx.end(1), QStringLiteral("1700007200 Nov-14-2023 19:13:00"));
-    QVERIFY(fx.end(3).startsWith("0 "));
-}
 
 } // namespace endtoend

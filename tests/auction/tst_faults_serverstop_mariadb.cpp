@@ -5,6 +5,9 @@
 #include "EndToEndCases.h"
 #include "TcpRelay.h"
 #include "auction/ItemListing.h"
+#include "data/AuctionSaver.h"
+#include "data/DataControl.h"
+#include "data/DataError.h"
 #include "data/DatabaseWorker.h"
 
 #include <QScopeGuard>
@@ -13,6 +16,7 @@
 
 using endtoend::Engine;
 using endtoend::Item;
+using vesktest::ItemDatabase;
 
 namespace {
 // Short enough that a frozen server costs the suite seconds, not minutes.
@@ -36,7 +40,7 @@ class FaultsTest : public QObject
         QString output;
         QVERIFY2(m_server.control(QString::fromLatin1(action), &output), qPrintable(output));
         const QByteArray a(action);
-        m_down = a == "kill" || (m_down && a != "start");
+        m_down = a == "kill" || a == "stop" || (m_down && a != "start");
         m_frozen = a == "freeze" || (m_frozen && a != "thaw");
     }
 
@@ -81,6 +85,93 @@ private slots:
         VESK_REQUIRE_MARIADB(m_server);
     }
     void cleanup() { heal(); }
+
+    // A data control on a stopped server fails naming its database, not the
+    // password; once the server is back a refresh connects again, and an update
+    // on the lost connection fails as no conflict and writes nothing.
+    void dataControlReconnectsAfterTheServerIsBack()
+    {
+        vesktest::TestInstallation inst;
+        ItemDatabase items(Engine::MariaDb, inst);
+        const auto healed = healedFirst();
+        VESK_VERIFY_OK(items.error());
+        VESK_VERIFY_OK(vesktest::exec(items.db(), "INSERT INTO item (CV_itemid) VALUES (7)"));
+        DataControl control("adoKBvesk2", items.connectionString(), 1, "SELECT * FROM item",
+                            nullptr);
+        const auto write = [&](double stamp) {
+            control.Recordset().setField("auction_until_unix", stamp);
+            control.Recordset().Update();
+        };
+        control.Refresh();
+        server("stop");
+        const QString error = vesktest::errorOf([&] { control.Refresh(); });
+        VESK_VERIFY_CONTAINS(error, "adoKBvesk2", items.mariaDb()->name());
+        QVERIFY2(!error.contains(m_server.password), "the password must not be shown");
+        server("start");
+        control.Refresh();
+        server("stop"); // a restart while idle goes unnoticed
+        server("start");
+        control.Refresh();
+        server("stop");
+        server("start");
+        try {
+            write(1.7e9);
+            QFAIL("an update on a lost connection must fail");
+        } catch (const UpdateConflict& e) {
+            QFAIL(qPrintable("a lost connection is no conflict: " + e.message()));
+        } catch (const DataError& e) {
+            VESK_VERIFY_CONTAINS(e.message(), "adoKBvesk2");
+        }
+        QCOMPARE(vesktest::scalar(items.db(), "SELECT auction_until_unix FROM item").toInt(), 0);
+        control.Refresh();
+        write(1.7e9);
+        QCOMPARE(vesktest::scalar(items.db(), "SELECT auction_until_unix FROM item").toInt(),
+                 1700000000);
+    }
+
+    // The server stops in the middle of a save and is back for the last rows: a
+    // save that went on trying would write them.
+    void saverStopsAtTheLostConnectionAndSavesAgainLater()
+    {
+        vesktest::TestInstallation inst;
+        ItemDatabase items(Engine::MariaDb, inst);
+        const auto healed = healedFirst();
+        VESK_VERIFY_OK(items.error());
+        VESK_VERIFY_OK(vesktest::runSql(items.db(), "INSERT INTO item (CV_itemid, storeid, "
+                                                    "auction_until_unix) VALUES (1, 'S1', 1), "
+                                                    "(2, 'S1', 1), (3, 'S1', 1), (4, 'S1', 1)"));
+        DataControl control("adoKBvesk1", items.connectionString(), 2, "item", nullptr);
+        AuctionSaver saver(control, "S1");
+        saver.beforeRow = [&](int row) {
+            if (row == 2)
+                server("stop");
+            else if (row == 3)
+                server("start");
+        };
+        QVector<AuctionRow> rows;
+        for (const int id : {1, 2, 3, 4}) {
+            AuctionRow row;
+            row.idText = QString::number(id);
+            row.stampText = QString::number(id * 11);
+            row.listedStamp = 1;
+            rows << row;
+        }
+        const AuctionSaveReport report = saver.save(rows);
+        QCOMPARE(report.saved, 2);
+        QVERIFY(report.connectionLost);
+        QCOMPARE(report.notAttempted, 2);
+        VESK_VERIFY_CONTAINS(report.message(false), "Saved: 2 rows", "Not saved: 2 rows",
+                             "lost the connection");
+        QSqlDatabase db = items.db();
+        db.close();
+        QVERIFY(db.open());
+        QCOMPARE(vesktest::scalar(db, "SELECT SUM(auction_until_unix) FROM item").toInt(),
+                 11 + 22 + 1 + 1);
+        saver.beforeRow = nullptr;
+        const AuctionSaveReport again = saver.save(rows.mid(2));
+        QCOMPARE(again.saved, 2);
+        QVERIFY(!again.hasProblems());
+    }
 
     // A listing against a server that is gone or never answers: one message,
     // the earlier rows stay, the window answers all along.

@@ -1,34 +1,314 @@
-#include "ListingCases.h"
+// The listing as the clerk sees it: the statement, the rows, their colours and
+// pictures, typed text that must list the right rows on every item database.
 
-using listingcases::Engine;
+#include "EndToEndCases.h"
 
-// The cases whose outcome rests on the item database: the statements it
-// accepts, its LIKE escaping and its value types.
-class ListingMariaDbTest : public QObject
+#include <QMessageBox>
+#include <QSignalSpy>
+
+using endtoend::Engine;
+
+Q_DECLARE_METATYPE(Engine)
+
+namespace {
+// 1700000000 without daylight saving.
+const QDateTime kNow(QDate(2023, 11, 14), QTime(17, 13, 20));
+
+bool near(const QColor& a, const QColor& b)
+{
+    return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) < 24;
+}
+} // namespace
+
+class ListingTest : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    void assemblesAndTranslatesStatement_data() { listingcases::statementCases(); }
+    // The option selected, the limit, and the statement after its common head as
+    // assembled and as translated.
+    void assemblesAndTranslatesStatement_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("limit");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("current, limited")
+            << "optCurrent" << true
+            << "   AND auction_until_unix >1700000000 AND auction_until_unix<>0  LIMIT 50 "
+            << " AND auction_until_unix >1700000000 AND auction_until_unix<>0 LIMIT 50 ";
+        QTest::newRow("past") << "optPast" << false
+                              << "   AND auction_until_unix <1700000000 AND auction_until_unix<>0 "
+                              << " AND auction_until_unix <1700000000 AND auction_until_unix<>0 ";
+        QTest::newRow("free") << "optFree" << false << "   AND auction_until_unix = 0 "
+                              << " AND auction_until_unix = 0 ";
+        QTest::newRow("any: the base only") << "Option1" << false << "  "
+                                            << " ";
+    }
     void assemblesAndTranslatesStatement()
     {
-        LISTING_FIXTURE(fx, Engine::MariaDb);
-        listingcases::runStatementCase(fx);
+        QFETCH(QString, option);
+        QFETCH(bool, limit);
+        endtoend::Fixture fx;
+        VESK_VERIFY_OK(fx.error);
+        fx.clock.at = kNow;
+        frmVESKauction& w = fx.window();
+        QSignalSpy assembled(&fx.listing(), &ItemListing::statementAssembled);
+        w.findChild<QRadioButton*>(option)->setChecked(true);
+        w.chkLimit->setChecked(limit);
+        QTest::keyClicks(w.txtSearch, "AB");
+
+        QVERIFY(fx.refresh());
+
+        const QString head = "SELECT * FROM item WHERE SKU LIKE 'AB%'";
+        QCOMPARE(assembled.size(), 1);
+        QTEST(assembled.at(0).at(0).toString().mid(head.size()), "before");
+        QTEST(w.helper().adoKBvesk2.RecordSource.mid(head.size()), "after");
+        QVERIFY(fx.messages.isEmpty());
     }
-    void showsEachItemInItsRow_data() { listingcases::rowCases(); }
+
+    // One item (id|sku|retail|stamp|description, NULL for NULL), the daylight-saving
+    // box, what the row shows in columns 0 to 7 and the colour of columns 5 to 7.
+    void showsEachItemInItsRow_data()
+    {
+        QTest::addColumn<Engine>("engine");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<bool>("daylight");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QColor>("colour");
+        const QColor red(255, 0, 0), green(0, 255, 0), none;
+        for (const Engine engine : {Engine::Sqlite, Engine::MariaDb}) {
+            const auto row = [engine](const char* tag, const char* item, bool daylight,
+                                      const char* shown, const QColor& colour) {
+                QTest::addRow("%s, %s", engine == Engine::Sqlite ? "SQLite" : "MariaDB", tag)
+                    << engine << QString(item) << daylight << QString(shown) << colour;
+            };
+            row("past", "7|R-7|1234.5|1699999940|ring", false,
+                "7|R-7|ring||1,234.50|1699999940|Nov-14-2023|17:12:00", red);
+            row("running", "7|R-7|1|1700003600|ring", false,
+                "7|R-7|ring||1.00|1700003600|Nov-14-2023|18:13:00", green);
+            row("ending now", "7|R-7|1|1700000000|ring", false,
+                "7|R-7|ring||1.00|1700000000|Nov-14-2023|17:13:00", none);
+            // With the box ticked "now" is an hour earlier as a stamp.
+            row("daylight saving moves now", "7|R-7|1|1700000000|ring", true,
+                "7|R-7|ring||1.00|1700000000|Nov-14-2023|18:13:00", green);
+            row("free, daylight saving", "7|R-7|1|0|ring", true,
+                "7|R-7|ring||1.00|0|Dec-31-1969|20:00:00", none);
+            row("NULL stamp", "5|R-5|10|NULL|ring", false, "5|R-5|ring||10.00|||", none);
+            // A NULL item number must not find the picture of item 0.
+            row("NULL item number, retail and description", "NULL|R-5|NULL|0|NULL", false,
+                "|R-5||||0|Dec-31-1969|19:00:00", none);
+        }
+    }
     void showsEachItemInItsRow()
     {
-        LISTING_FIXTURE(fx, Engine::MariaDb);
-        listingcases::runRowCase(fx);
+        QFETCH(Engine, engine);
+        QFETCH(QString, item);
+        QFETCH(bool, daylight);
+        QFETCH(QColor, colour);
+        endtoend::Fixture fx(engine);
+        VESK_VERIFY_OK(fx.error);
+        fx.clock.at = kNow;
+        const QStringList f = item.split('|');
+        VESK_VERIFY_OK(fx.addItem(f[0], f[1], f[2], f[3], f[4]));
+        VESK_VERIFY_OK(fx.addPicture(0, "zero.png", Qt::red));
+        frmVESKauction& w = fx.window();
+        w.chkDayLight->setChecked(daylight);
+        QVERIFY(fx.show());
+
+        QVERIFY(fx.refresh());
+
+        QStringList texts;
+        const QImage screen = w.Flex->viewport()->grab().toImage();
+        for (int column = 0; column < 8; ++column) {
+            texts << fx.text(0, column);
+            const QColor expected = column >= 5 ? colour : QColor();
+            const QVariant brush = fx.cell(0, column, Qt::BackgroundRole);
+            QCOMPARE(brush.isValid() ? brush.value<QBrush>().color() : QColor(), expected);
+            if (expected.isValid())
+                QCOMPARE(screen.pixelColor(fx.corner(0, column) + QPoint(2, 2)), expected);
+        }
+        QTEST(texts.join('|'), "shown");
+        QVERIFY(fx.picture(0).isNull());
+        // What the save compares with.
+        QCOMPARE(fx.cell(0, 5, Qt::UserRole),
+                 f[3] == "NULL" ? QVariant() : QVariant(f[3].toLongLong()));
+        QVERIFY(fx.messages.isEmpty());
     }
-    void typedTextListsTheRightRows_data() { listingcases::hostileCases(); }
+
+    // What is typed | the SKUs listed, sorted, comma-separated.
+    void typedTextListsTheRightRows_data()
+    {
+        QTest::addColumn<Engine>("engine");
+        QTest::addColumn<QString>("search");
+        for (const Engine engine : {Engine::Sqlite, Engine::MariaDb}) {
+            for (const char* search : {"O'|O'Brien", "a\\|a\\b", "'; DELETE FROM item; --|", "\\'|",
+                                       "50%|50%off,50-off", "x_y|x_y,xzy", "[A]|[A]1", "a  b|a  b"})
+                QTest::addRow("%s, %s", engine == Engine::Sqlite ? "SQLite" : "MariaDB", search)
+                    << engine << QString(search);
+        }
+    }
     void typedTextListsTheRightRows()
     {
-        LISTING_FIXTURE(fx, Engine::MariaDb);
-        listingcases::runHostileCase(fx);
+        QFETCH(Engine, engine);
+        QFETCH(QString, search);
+        endtoend::Fixture fx(engine);
+        VESK_VERIFY_OK(fx.error);
+        const QStringList skus{"AB1", "O'Brien", "a\\b", "axb",  "50%off", "50-off",
+                               "x_y", "xzy",     "[A]1", "a  b", "a b",    "DELETE"};
+        for (int id = 0; id < skus.size(); ++id)
+            VESK_VERIFY_OK(fx.addItem(id + 1, skus.at(id), 1, 0));
+        frmVESKauction& w = fx.window();
+        QTest::keyClicks(w.txtSearch, search.section('|', 0, 0));
+
+        QVERIFY(fx.refresh());
+
+        QStringList shown = fx.column(1);
+        shown.sort();
+        const QStringList listed = search.section('|', 1).split(',', Qt::SkipEmptyParts);
+        QCOMPARE(shown, listed);
+        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
+        QCOMPARE(vesktest::scalar(fx.items(), "SELECT COUNT(*) FROM item").toInt(), skus.size());
+        // An empty result ends at 0 of 1 with the frame gone.
+        QCOMPARE(w.Bar->maximum(), listed.size() + 1);
+        QCOMPARE(w.Bar->value(), listed.size());
+        QVERIFY(w.shpWait->isHidden());
+    }
+
+    void listsRecordsWithScaledColumns()
+    {
+        endtoend::Fixture fx;
+        VESK_VERIFY_OK(fx.error);
+        for (int i = 1; i <= 10; ++i)
+            VESK_VERIFY_OK(fx.addItem(i, QStringLiteral("R-%1").arg(i), i, 1700000000 + i));
+        frmVESKauction& w = fx.window();
+        w.ScreenMultiplier = 1.25f;
+        bool framed = false;
+        connect(&fx.listing(), &ItemListing::statementAssembled, this,
+                [&] { framed = !w.shpWait->isHidden(); });
+
+        QVERIFY(fx.refresh());
+
+        QVERIFY(framed && w.shpWait->isHidden());
+        QCOMPARE(w.Flex->rowCount(), 10);
+        QCOMPARE(w.Bar->value(), 10);
+        QCOMPARE(w.Bar->maximum(), 11);
+        QList<int> widths; // column 3 left out
+        for (int column : {0, 1, 2, 4, 5, 6, 7})
+            widths << w.Flex->columnWidth(column);
+        QCOMPARE(widths, (QList<int>{100, 167, 458, 83, 100, 100, 100}));
+        QCOMPARE(w.Flex->rowHeight(9), 67);
+        QCOMPARE(w.Flex->item(0, 0)->font().pointSizeF(), 6.0);
+        QCOMPARE(w.Flex->item(0, 0)->textAlignment(), int(Qt::AlignHCenter | Qt::AlignBottom));
+        // The editor works on the row the listing left current.
+        QCOMPARE(w.Flex->currentRow(), 9);
+        QCOMPARE(w.Flex->currentColumn(), 7);
+    }
+
+    // A long listing gets its pictures after its texts; a short one started
+    // meanwhile gets its own at once: none for 141, a blank for the unreadable 142.
+    void showsEachItemsPictureAndNoneOfAnEarlierListing()
+    {
+        endtoend::Fixture fx;
+        VESK_VERIFY_OK(fx.error);
+        const auto colour = [](int id) { return QColor::fromHsv(id * 7 % 360, 200, 200); };
+        for (int id = 1; id <= 150; ++id) {
+            VESK_VERIFY_OK(fx.addItem(id, QStringLiteral("L-%1").arg(id), id, 0));
+            if (id != 141)
+                VESK_VERIFY_OK(fx.addPicture(id, QStringLiteral("p%1.png").arg(id),
+                                             id == 142 ? QColor() : colour(id)));
+        }
+        frmVESKauction& w = fx.window();
+        w.chkLimit->setChecked(false);
+        QVERIFY(fx.refresh());
+        QCOMPARE(w.Flex->rowCount(), 150);
+        QVERIFY(fx.listing().picturesPending() > 0);
+
+        QTest::keyClicks(w.txtSearch, QStringLiteral("L-14"));
+        w.chkLimit->setChecked(true);
+        QVERIFY(fx.refresh());
+        QCOMPARE(fx.listing().picturesPending(), 0);
+        fx.helper->pictures().pipeline().waitForIdle();
+        QCoreApplication::processEvents(); // no late picture of the long listing lands here
+        QCOMPARE(w.Flex->rowCount(), 11);  // L-14, L-140 to L-149
+        for (int row = 0; row < 11; ++row) {
+            const int id = fx.text(row, 0).toInt();
+            const QImage picture = fx.picture(row);
+            if (id == 141) {
+                QVERIFY(picture.isNull());
+            } else if (id == 142) {
+                const QColor background = fx.helper->pictures().pipeline().settings().background;
+                QCOMPARE(picture.pixelColor(0, 0), background);
+            } else {
+                QCOMPARE(picture.size(), QSize(87, 65)); // 1300 twips wide, at the top left
+                QVERIFY(near(picture.pixelColor(43, 32), colour(id)));
+            }
+        }
+    }
+
+    void refreshDuringListingRunsOnceAfterIt()
+    {
+        endtoend::Fixture fx;
+        VESK_VERIFY_OK(fx.error);
+        VESK_VERIFY_OK(fx.addItem(1, "C-1", 1, 0));
+        frmVESKauction& w = fx.window();
+        QStringList events;
+        connect(&fx.listing(), &ItemListing::statementAssembled, this, [&] { events << "start"; });
+        connect(&fx.listing(), &ItemListing::listed, this, [&] { events << "end"; });
+        // Two clicks that arrive while the listing lets events through.
+        QTimer::singleShot(0, w.Command2, [&] {
+            QTest::mouseClick(w.Command2, Qt::LeftButton);
+            QTest::mouseClick(w.Command2, Qt::LeftButton);
+        });
+
+        QVERIFY(fx.refresh());
+
+        QCOMPARE(events, (QStringList{"start", "end", "start", "end"}));
+        QCOMPARE(w.listingRuns, 3);
+        QCOMPARE(w.Flex->rowCount(), 1);
+    }
+
+    void unreachableServerGivesOneMessageAndUsableGrid()
+    {
+        endtoend::Fixture fx;
+        VESK_VERIFY_OK(fx.error);
+        fx.install.setGroup("itemdb", {{"server", "127.0.0.1"},
+                                       {"port", "1"},
+                                       {"database", "items"},
+                                       {"user", "clerk"},
+                                       {"password", "secret"}});
+        frmVESKauction& w = fx.window();
+        // A real box, closed by the clerk: coming back from it must not list again.
+        MessageBox::setTestHandler([&](const MessageBox::Call& call) {
+            fx.messages.append(call);
+            QMessageBox box(call.icon, call.title, call.text, QMessageBox::Ok, &w);
+            QTimer::singleShot(0, &box, [&box] {
+                if (QTest::qWaitForWindowActive(&box))
+                    QTest::keyClick(&box, Qt::Key_Return);
+                box.done(QMessageBox::Ok);
+            });
+            return QMessageBox::StandardButton(box.exec());
+        });
+
+        w.show();
+        QTRY_COMPARE(fx.messages.size(), 1);
+        w.activateWindow(); // focus back from the box, without waiting for a timer
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCoreApplication::processEvents();
+
+        QCOMPARE(w.listingRuns, 1);
+        QCOMPARE(fx.messages.size(), 1);
+        const QString text = fx.messages.first().text;
+        QVERIFY2(text.contains("database items on server 127.0.0.1:1") && !text.contains("secret"),
+                 qPrintable(text));
+        QCOMPARE(fx.messages.first().icon, QMessageBox::Warning);
+        QCOMPARE(w.Flex->rowCount(), 0);
+        QVERIFY(w.Flex->updatesEnabled() && w.shpWait->isHidden());
+        QVERIFY(fx.refresh()); // the grid stays usable and the next refresh tries again
+        QCOMPARE(fx.messages.size(), 2);
     }
 };
 
-QTEST_MAIN(ListingMariaDbTest)
+QTEST_MAIN(ListingTest)
 #include "tst_listing_mariadb.moc"

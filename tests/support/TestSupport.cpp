@@ -38,60 +38,59 @@ QString env(const char* name)
     return qEnvironmentVariable(name);
 }
 
-void dropConnection(const QString& name)
+QString missingVariables(std::initializer_list<const char*> names)
 {
-    if (name.isEmpty() || !QSqlDatabase::contains(name))
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    QStringList absent;
+    for (const char* name : names)
+        if (env(name).isEmpty())
+            absent << QString::fromLatin1(name);
+    return absent.join(QStringLiteral(", "));
 }
 
-QSqlDatabase openSqlite(const QString& connection, const QString& file, QString* error)
+// sql/<engine>/<name>.sql, engine "mysql" or "sqlite"; name "item" or "suite".
+QString runSchema(QSqlDatabase db, const QString& engine, const QString& name)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-    db.setDatabaseName(file);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open())
-        *error = QStringLiteral("cannot open %1: %2").arg(file, db.lastError().text());
+    QFile f(QStringLiteral(VESK_SOURCE_DIR "/sql/%1/%2.sql").arg(engine, name));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read ") + f.fileName();
+    return runSql(db, QString::fromUtf8(f.readAll()));
+}
+
+QSqlDatabase openMariaDb(const QString& connection, const MariaDbServer& server,
+                         const QString& database = {})
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), connection);
+    db.setHostName(server.host);
+    db.setPort(server.port);
+    db.setUserName(server.user);
+    db.setPassword(server.password);
+    db.setDatabaseName(database);
+    // The test's own connection outlives restarts of the server.
+    if (!database.isEmpty())
+        db.setConnectOptions(QStringLiteral("MYSQL_OPT_RECONNECT=1"));
+    db.open();
     return db;
 }
+
+void dropConnection(const QString& name)
+{
+    if (QSqlDatabase::contains(name)) {
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+}
 } // namespace
-
-QString sourceDir()
-{
-    return QStringLiteral(VESK_SOURCE_DIR);
-}
-
-QString schemaFile(const QString& engine, const QString& name)
-{
-    return QDir(sourceDir()).filePath(QStringLiteral("sql/%1/%2.sql").arg(engine, name));
-}
 
 QString runSql(QSqlDatabase db, const QString& statements)
 {
     QString text = statements;
     text.remove(QRegularExpression(QStringLiteral("--[^\n]*")));
-    const QStringList parts =
-        text.split(QRegularExpression(QStringLiteral(";[ \t\r]*(\n|$)")), Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
-        if (part.trimmed().isEmpty())
-            continue;
+    for (const QString& part : text.split(QRegularExpression(QStringLiteral(";[ \t\r]*(\n|$)")))) {
         QSqlQuery q(db);
-        if (!q.exec(part))
+        if (!part.trimmed().isEmpty() && !q.exec(part))
             return QStringLiteral("%1\n  in: %2").arg(q.lastError().text(), part.trimmed());
     }
     return {};
-}
-
-QString runSqlFile(QSqlDatabase db, const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read %1").arg(path);
-    return runSql(db, QString::fromUtf8(f.readAll()));
 }
 
 QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values)
@@ -104,34 +103,41 @@ QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values)
     return q.exec() ? QString() : q.lastError().text();
 }
 
+QString insertRows(QSqlDatabase db, const QString& table, const QStringList& columns,
+                   const QList<QVariantList>& rows)
+{
+    const QString sql =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (?%3)")
+            .arg(table, columns.join(u','), QStringLiteral(",?").repeated(columns.size() - 1));
+    db.transaction(); // one commit for all rows: a commit per row crawls on a slow disk
+    for (const QVariantList& row : rows) {
+        const QString error = exec(db, sql, row);
+        if (!error.isEmpty()) {
+            db.rollback();
+            return error;
+        }
+    }
+    return db.commit() ? QString() : db.lastError().text();
+}
+
 QVariant scalar(QSqlDatabase db, const QString& sql, const QVariantList& values)
 {
     QSqlQuery q(db);
     q.prepare(sql);
     for (const QVariant& v : values)
         q.addBindValue(v);
-    if (!q.exec() || !q.next())
-        return {};
-    return q.value(0);
+    return q.exec() && q.next() ? q.value(0) : QVariant();
 }
 
 bool MariaDbServer::fromEnvironment(MariaDbServer* server, QString* missing)
 {
-    QStringList absent;
-    for (const char* name : {"VESK_TEST_MYSQL_HOST", "VESK_TEST_MYSQL_PORT", "VESK_TEST_MYSQL_USER",
-                             "VESK_TEST_MYSQL_PASSWORD", "VESK_TEST_MYSQL_CTL"})
-        if (env(name).isEmpty())
-            absent << QString::fromLatin1(name);
-    *missing = absent.join(QStringLiteral(", "));
-    if (!absent.isEmpty())
-        return false;
-    server->host = env("VESK_TEST_MYSQL_HOST");
-    server->port = env("VESK_TEST_MYSQL_PORT").toInt();
-    server->socket = env("VESK_TEST_MYSQL_SOCKET");
-    server->user = env("VESK_TEST_MYSQL_USER");
-    server->password = env("VESK_TEST_MYSQL_PASSWORD");
-    server->ctl = env("VESK_TEST_MYSQL_CTL");
-    return true;
+    *missing =
+        missingVariables({"VESK_TEST_MYSQL_HOST", "VESK_TEST_MYSQL_PORT", "VESK_TEST_MYSQL_USER",
+                          "VESK_TEST_MYSQL_PASSWORD", "VESK_TEST_MYSQL_CTL"});
+    *server = {env("VESK_TEST_MYSQL_HOST"), env("VESK_TEST_MYSQL_PORT").toInt(),
+               env("VESK_TEST_MYSQL_USER"), env("VESK_TEST_MYSQL_PASSWORD"),
+               env("VESK_TEST_MYSQL_CTL")};
+    return missing->isEmpty();
 }
 
 bool MariaDbServer::control(const QString& action, QString* output) const
@@ -145,65 +151,40 @@ bool MariaDbServer::control(const QString& action, QString* output) const
     return finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-bool odbcEnvironmentPresent(QString* missing)
+QString missingOdbcEnvironment()
 {
-    QStringList absent;
-    for (const char* name :
-         {"ODBCSYSINI", "ODBCINI", "VESK_TEST_ODBC_DATABASE", "VESK_TEST_ODBC_DRIVER"})
-        if (env(name).isEmpty())
-            absent << QString::fromLatin1(name);
+    QString missing = missingVariables({"ODBCSYSINI", "ODBCINI", "VESK_TEST_ODBC_DRIVER"});
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
-        absent << QStringLiteral("Qt's QODBC driver");
-    *missing = absent.join(QStringLiteral(", "));
-    return absent.isEmpty();
+        missing += QStringLiteral(" Qt's QODBC driver");
+    return missing.isEmpty() ? QString()
+                             : QStringLiteral("ODBC test environment missing: ") + missing;
 }
 
-TestMariaDb::TestMariaDb(const MariaDbServer& server) : m_server(server)
+TestMariaDb::TestMariaDb(const MariaDbServer& server)
+    : m_server(server), m_name(QStringLiteral("vesk_t_") + uniqueSuffix())
 {
-    m_name = QStringLiteral("vesk_t_") + uniqueSuffix();
-    m_adminConnection = QStringLiteral("vesktest-admin-") + m_name;
-    m_connection = QStringLiteral("vesktest-") + m_name;
     {
-        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), m_adminConnection);
-        admin.setHostName(server.host);
-        admin.setPort(server.port);
-        admin.setUserName(server.user);
-        admin.setPassword(server.password);
-        if (!admin.open()) {
-            m_error = QStringLiteral("cannot reach the test server: ") + admin.lastError().text();
-            return;
-        }
-        const QString err = vesktest::exec(
-            admin, QStringLiteral("CREATE DATABASE `%1` CHARACTER SET utf8mb4").arg(m_name));
-        if (!err.isEmpty()) {
-            m_error = err;
-            return;
-        }
+        QSqlDatabase admin = openMariaDb(QStringLiteral("admin-") + m_name, server);
+        m_error = admin.isOpen()
+                      ? exec(admin, QStringLiteral("CREATE DATABASE `%1` CHARACTER "
+                                                   "SET utf8mb4")
+                                        .arg(m_name))
+                      : QStringLiteral("cannot reach the test server: ") + admin.lastError().text();
     }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), m_connection);
-    db.setHostName(server.host);
-    db.setPort(server.port);
-    db.setUserName(server.user);
-    db.setPassword(server.password);
-    db.setDatabaseName(m_name);
-    db.setConnectOptions(QStringLiteral("MYSQL_OPT_RECONNECT=1"));
-    if (!db.open())
-        m_error = db.lastError().text();
+    dropConnection(QStringLiteral("admin-") + m_name);
+    if (m_error.isEmpty() && !openMariaDb(m_name, server, m_name).isOpen())
+        m_error = db().lastError().text();
 }
 
 TestMariaDb::~TestMariaDb()
 {
-    dropConnection(m_connection);
-    if (QSqlDatabase::contains(m_adminConnection) && m_error.isEmpty()) {
-        QSqlDatabase admin = QSqlDatabase::database(m_adminConnection, false);
-        // The server may have been restarted meanwhile.
-        if (!admin.isOpen() || !vesktest::exec(admin, QStringLiteral("DO 1")).isEmpty()) {
-            admin.close();
-            admin.open();
-        }
-        vesktest::exec(admin, QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(m_name));
+    dropConnection(m_name);
+    if (m_error.isEmpty()) {
+        // Connected anew: the server may have been restarted meanwhile.
+        exec(openMariaDb(QStringLiteral("admin-") + m_name, m_server),
+             QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(m_name));
+        dropConnection(QStringLiteral("admin-") + m_name);
     }
-    dropConnection(m_adminConnection);
 }
 
 QString TestMariaDb::connectionString(int option) const
@@ -219,23 +200,22 @@ QString TestMariaDb::connectionString(int option) const
 
 QSqlDatabase TestMariaDb::db() const
 {
-    return QSqlDatabase::database(m_connection);
-}
-
-QString TestMariaDb::loadSchema(const QString& schema)
-{
-    return runSqlFile(db(), schemaFile(QStringLiteral("mysql"), schema));
+    return QSqlDatabase::database(m_name);
 }
 
 TestSqliteDb::TestSqliteDb(const QString& filePath, const QStringList& schemas)
-    : m_file(QFileInfo(filePath).absoluteFilePath())
+    : m_file(QFileInfo(filePath).absoluteFilePath()),
+      m_connection(QStringLiteral("vesktest-sqlite-") + uniqueSuffix())
 {
     QFile::remove(m_file);
-    m_connection = QStringLiteral("vesktest-sqlite-") + uniqueSuffix();
-    QSqlDatabase db = openSqlite(m_connection, m_file, &m_error);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(m_file);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        m_error = QStringLiteral("cannot open %1: %2").arg(m_file, db.lastError().text());
     for (const QString& schema : schemas)
         if (m_error.isEmpty())
-            m_error = runSqlFile(db, schemaFile(QStringLiteral("sqlite"), schema));
+            m_error = runSchema(db, QStringLiteral("sqlite"), schema);
 }
 
 TestSqliteDb::~TestSqliteDb()
@@ -254,51 +234,27 @@ QSqlDatabase TestSqliteDb::db() const
     return QSqlDatabase::database(m_connection);
 }
 
-TestOdbcSource::TestOdbcSource(const QStringList& schemas)
+namespace {
+// One private data source file per process: unixODBC reads it at every connect.
+QString odbcSourceFile()
 {
-    QString missing;
-    if (!odbcEnvironmentPresent(&missing)) {
-        m_error = QStringLiteral("ODBC test environment missing: ") + missing;
-        return;
-    }
-    // One private data source file per process: unixODBC reads it at every connect.
     static QTemporaryDir dir;
-    if (!dir.isValid()) {
-        m_error = QStringLiteral("no temporary folder");
-        return;
-    }
-    m_file = dir.filePath(QStringLiteral("suite-odbc.sqlite"));
-    const QString ini = dir.filePath(QStringLiteral("odbc.ini"));
-    QFile f(ini);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_error = QStringLiteral("cannot write ") + ini;
-        return;
-    }
-    f.write(QStringLiteral("[ODBCCORVANDEL]\nDriver=%1\nDatabase=%2\nTimeout=5000\n")
-                .arg(env("VESK_TEST_ODBC_DRIVER"), m_file)
-                .toLocal8Bit());
-    f.close();
-    qputenv("ODBCINI", QFile::encodeName(ini));
-
-    QFile::remove(m_file);
-    m_connection = QStringLiteral("vesktest-odbcfile-") + uniqueSuffix();
-    QSqlDatabase db = openSqlite(m_connection, m_file, &m_error);
-    for (const QString& schema : schemas)
-        if (m_error.isEmpty())
-            m_error = runSqlFile(db, schemaFile(QStringLiteral("sqlite"), schema));
+    const QString file = dir.filePath(QStringLiteral("suite-odbc.sqlite"));
+    QFile ini(dir.filePath(QStringLiteral("odbc.ini")));
+    if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        ini.write(QStringLiteral("[ODBCCORVANDEL]\nDriver=%1\nDatabase=%2\nTimeout=5000\n")
+                      .arg(env("VESK_TEST_ODBC_DRIVER"), file)
+                      .toLocal8Bit());
+    qputenv("ODBCINI", QFile::encodeName(ini.fileName()));
+    return file;
 }
+} // namespace
 
-TestOdbcSource::~TestOdbcSource()
+TestOdbcSource::TestOdbcSource(const QStringList& schemas) : TestSqliteDb(odbcSourceFile(), schemas)
 {
-    dropConnection(m_connection);
+    if (m_error.isEmpty())
+        m_error = missingOdbcEnvironment();
 }
-
-QSqlDatabase TestOdbcSource::db() const
-{
-    return QSqlDatabase::database(m_connection);
-}
-
-TestInstallation::TestInstallation() = default;
 
 void TestInstallation::writeFile(const QString& fileName, const QByteArray& content) const
 {
@@ -325,12 +281,6 @@ void TestInstallation::setKey(const QString& group, const QString& key, const QS
     m_groups[group][key] = value;
 }
 
-void TestInstallation::removeGroup(const QString& group)
-{
-    m_order.removeAll(group);
-    m_groups.remove(group);
-}
-
 void TestInstallation::useMariaDb(const QString& group, const TestMariaDb& db)
 {
     setGroup(group, {{QStringLiteral("server"), db.server().host},
@@ -345,7 +295,13 @@ void TestInstallation::useSqlite(const QString& group, const QString& file)
     setGroup(group, {{QStringLiteral("sqlite"), file}});
 }
 
-QByteArray TestInstallation::connectionsText() const
+void TestInstallation::useOdbcSuite()
+{
+    m_order.removeAll(QStringLiteral("suite"));
+    m_groups.remove(QStringLiteral("suite"));
+}
+
+void TestInstallation::writeConnections() const
 {
     QByteArray out;
     for (const QString& group : m_order) {
@@ -355,12 +311,38 @@ QByteArray TestInstallation::connectionsText() const
             out += it.key().toUtf8() + "=" + it.value().toUtf8() + "\r\n";
         out += "\r\n";
     }
-    return out;
+    writeFile(QStringLiteral("cv_veskauction.ini"), out);
 }
 
-void TestInstallation::writeConnections() const
+ItemDatabase::ItemDatabase(Engine engine, TestInstallation& install)
 {
-    writeFile(QStringLiteral("cv_veskauction.ini"), connectionsText());
+    if (engine == Engine::Sqlite) {
+        m_sqlite = std::make_unique<TestSqliteDb>(install.path(QStringLiteral("items.sqlite")),
+                                                  QStringList{QStringLiteral("item")});
+        install.useSqlite(QStringLiteral("itemdb"), QStringLiteral("items.sqlite"));
+        m_error = m_sqlite->error();
+        return;
+    }
+    MariaDbServer server;
+    if (!MariaDbServer::fromEnvironment(&server, &m_error)) {
+        m_error = QStringLiteral("MariaDB test environment missing: ") + m_error;
+        return;
+    }
+    m_maria = std::make_unique<TestMariaDb>(server);
+    install.useMariaDb(QStringLiteral("itemdb"), *m_maria);
+    m_error = m_maria->error();
+    if (m_error.isEmpty())
+        m_error = runSchema(m_maria->db(), QStringLiteral("mysql"), QStringLiteral("item"));
+}
+
+QSqlDatabase ItemDatabase::db() const
+{
+    return m_sqlite ? m_sqlite->db() : m_maria->db();
+}
+
+QString ItemDatabase::connectionString() const
+{
+    return m_sqlite ? m_sqlite->connectionString() : m_maria->connectionString();
 }
 
 struct StallMeter::Private

@@ -1,0 +1,191 @@
+#include "TestSupport.h"
+#include "timeconv/DaylightSetting.h"
+#include "timeconv/TypedEnd.h"
+#include "timeconv/UnixTime.h"
+#include "timeconv/UsDaylightSaving.h"
+
+#include <QtTest>
+
+#include <limits>
+
+namespace {
+constexpr qint32 kMin = std::numeric_limits<qint32>::min();
+constexpr qint32 kMax = std::numeric_limits<qint32>::max();
+const QString kFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+
+// "yyyy-MM-dd HH:mm:ss[.zzz]" as a date-time of no time zone.
+QDateTime at(const QString& text)
+{
+    QDateTime dt = QDateTime::fromString(text.contains(u'.') ? text : text + ".000", kFormat);
+    dt.setTimeSpec(Qt::UTC);
+    return dt;
+}
+} // namespace
+
+class TimeConvTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    // A zone with daylight-saving gaps shows any use of the machine's local time.
+    void initTestCase() { qputenv("TZ", "America/New_York"); }
+
+    // Rows in whole seconds with a stamp are checked back from the stamp too.
+    void convertsBetweenLocalAndStamp_data()
+    {
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<bool>("daylight");
+        QTest::addColumn<qint32>("stamp");
+        QTest::addColumn<bool>("hasStamp");
+        const auto row = [](const char* local, bool daylight, qint32 stamp, bool hasStamp) {
+            QTest::newRow(local) << QString(local) << daylight << stamp << hasStamp;
+        };
+        row("2026-12-24 18:00:00", false, 1798153200, true);
+        row("2026-07-01 12:00:00", true, 1782921600, true);
+        row("1969-12-31 20:00:00", true, 0, true);
+        row("1970-01-01 00:05:37.500", false, 18338, true); // half to even
+        row("1970-01-01 00:16:52.500", false, 19012, true);
+        row("2038-01-18 23:14:07", true, kMax, true);
+        row("2038-01-18 22:14:08", false, 2147465648, false); // the offset would overflow
+        row("2038-01-19 03:14:08", true, 14400, false);       // beyond 32 bits
+        row("1901-12-13 20:45:52", false, kMin + 18000, true);
+        row("1901-12-13 20:45:51", false, 18000, false);
+        row("", false, 18000, false);
+    }
+    void convertsBetweenLocalAndStamp()
+    {
+        QFETCH(QString, local);
+        QFETCH(bool, daylight);
+        QFETCH(qint32, stamp);
+        QFETCH(bool, hasStamp);
+        const double dayCount = toDayCount(at(local));
+        QCOMPARE(veskTOunix(dayCount, daylight), stamp);
+        QCOMPARE(hasUnixStamp(dayCount, daylight), hasStamp);
+        if (hasStamp && !local.contains(u'.'))
+            QCOMPARE(fromDayCount(veskFROMunix(stamp, daylight)), at(local));
+    }
+
+    void roundTripsEveryStampAndReportsOverflow()
+    {
+        QVERIFY_THROWS_EXCEPTION(UnixTimeOverflow, veskFROMunix(kMin + 17999, false));
+        QVERIFY_THROWS_EXCEPTION(UnixTimeOverflow, veskFROMunix(kMin + 14399, true));
+        for (const bool daylight : {false, true}) {
+            // A step prime to a day meets every second of the day somewhere.
+            QList<qint64> stamps{kMax};
+            for (qint64 s = qint64(kMin) + (daylight ? 14400 : 18000); s < kMax; s += 7 * 86400 - 1)
+                stamps << s;
+            for (const qint64 s : std::as_const(stamps)) {
+                const auto stamp = static_cast<qint32>(s);
+                const double local = veskFROMunix(stamp, daylight);
+                QCOMPARE(veskTOunix(local, daylight), stamp);
+                QCOMPARE(veskTOunix(toDayCount(fromDayCount(local)), daylight), stamp);
+            }
+        }
+        // Neither the date-time's zone setting nor a gap of the machine's zone moves a value.
+        const QDateTime gap(QDate(2026, 3, 8), QTime(2, 30), Qt::UTC);
+        QCOMPARE(fromDayCount(toDayCount(gap)), gap);
+        const QDateTime localNoon(QDate(2026, 7, 1), QTime(12, 0), Qt::LocalTime);
+        QCOMPARE(veskTOunix(toDayCount(localNoon), true), 1782921600);
+        for (const char* text : {"1066-10-14 09:30:15.123", "9999-12-31 23:59:59.999"})
+            QCOMPARE(fromDayCount(toDayCount(at(text))), at(text));
+    }
+
+    void convertsDayCountToDateTime_data()
+    {
+        QTest::addColumn<double>("dayCount");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("day zero") << 0.0 << "1899-12-30 00:00:00.000";
+        // Before day zero the fraction counts forward from the day's start.
+        QTest::newRow("before day zero") << -1.25 << "1899-12-29 06:00:00.000";
+        QTest::newRow("minus half") << -0.5 << "1899-12-30 12:00:00.000";
+        QTest::newRow("rolls over") << 25569.9999999999 << "1970-01-02 00:00:00.000";
+        QTest::newRow("first day") << -657434.0 << "0100-01-01 00:00:00.000";
+        QTest::newRow("past last day") << 2958466.0 << "";
+        QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << "";
+    }
+    void convertsDayCountToDateTime()
+    {
+        QFETCH(double, dayCount);
+        QTEST(fromDayCount(dayCount).toString(kFormat), "shown");
+    }
+
+    void tellsUsDaylightSavingOfWallClockTime_data()
+    {
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<bool>("daylight");
+        for (const char* row :
+             {"2026-03-08 01:59:59|0", "2026-03-08 02:00:00|1", "2026-11-01 01:59:59|1",
+              "2026-11-01 02:00:00|0", "2023-03-05 12:00:00|0", "2023-11-05 01:30:00|1"})
+            QTest::newRow(row) << QString(row).section('|', 0, 0) << QString(row).endsWith('1');
+    }
+    void tellsUsDaylightSavingOfWallClockTime()
+    {
+        QFETCH(QString, local);
+        QTEST(usDaylightSaving(at(local).date(), at(local).time()), "daylight");
+    }
+
+    // "<none>": no file, "<folder>": a folder in its place.
+    void onlyExactTrueTicksTheDaylightBox_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("ticked");
+        QTest::newRow("then more") << QByteArray("true,more\r\n") << true;
+        QTest::newRow("blanks, quoted") << QByteArray("  \"true\"\r\n") << true;
+        QTest::newRow("True") << QByteArray("True\r\n") << false;
+        QTest::newRow("second line") << QByteArray("\r\ntrue\r\n") << false;
+        QTest::newRow("missing") << QByteArray("<none>") << false;
+        QTest::newRow("folder") << QByteArray("<folder>") << false;
+    }
+    void onlyExactTrueTicksTheDaylightBox()
+    {
+        QFETCH(QByteArray, content);
+        vesktest::TestInstallation inst;
+        if (content == "<folder>")
+            QVERIFY(QDir(inst.dir()).mkdir("veskdaylightsavings.ini"));
+        else if (content != "<none>")
+            inst.writeFile("veskdaylightsavings.ini", content);
+        QTEST(readDaylightSetting(inst.installation()), "ticked");
+    }
+
+    // Read on Tuesday 2023-11-14 10:15:37; an empty error: read.
+    void readsTypedEndOrSaysWhyNot_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QTime>("time"); // invalid: none typed
+        QTest::addColumn<QString>("error");
+        const auto end = [](const char* text, const QDate& date, const QTime& time = {}) {
+            QTest::newRow(text) << QString(text) << date << time << QString();
+        };
+        const auto refused = [](const char* text, const char* error) {
+            QTest::newRow(text) << QString(text) << QDate() << QTime() << QString(error);
+        };
+        const QDate eve(2026, 12, 24);
+        end("24.12.2026 20:00", eve, QTime(20, 0));
+        end("2026-12-24 20:00", eve, QTime(20, 0));
+        end("  DECEMBER-24-2026   8:05:30 ", eve, QTime(8, 5, 30));
+        end("Feb-29-2024", QDate(2024, 2, 29));
+        end("+0d 23:59", QDate(2023, 11, 14), QTime(23, 59));
+        end("+2W", QDate(2023, 11, 28));
+        end("Monday", QDate(2023, 11, 20));
+        end("tue", QDate(2023, 11, 21));
+        refused("", "Nothing typed");
+        refused("24/12/2026 20:00", "\"24/12/2026\" is not a date");
+        refused("31.11.2026", "\"31.11.2026\" is no day of the calendar");
+        refused("2026-12-24 24:00", "\"24:00\" is not a time of day");
+        refused("fri 20:00 sharp", "is more than a date and a time");
+        refused("+7", "\"+7\" is not a date");
+    }
+    void readsTypedEndOrSaysWhyNot()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        const TypedEnd got = parseTypedEnd(text, QDateTime(QDate(2023, 11, 14), QTime(10, 15, 37)));
+        QVERIFY2(error.isEmpty() ? got.isValid() : got.error.contains(error),
+                 qPrintable(got.error));
+        QTEST(got.date, "date");
+        QTEST(got.time, "time");
+    }
+};
+
+QTEST_GUILESS_MAIN(TimeConvTest)
+#include "tst_timeconv.moc"

@@ -1,0 +1,203 @@
+// The logo and message windows.
+
+#include "windows/LogoFit.h"
+#include "windows/Twips.h"
+#include "windows/frmLOGO.h"
+#include "windows/frmMSG.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace {
+const QColor PictureColour(200, 160, 40);
+// Large enough that no height of the tables is capped.
+const QRect TallScreen(0, 0, 1600, 40000);
+
+QString writePicture(const QTemporaryDir& dir, const QString& name, QSize size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(PictureColour);
+    if (!picture.save(dir.filePath(name)))
+        qFatal("cannot write %s", qPrintable(name));
+    return dir.filePath(name);
+}
+
+QString textOfLength(int length)
+{
+    return QStringLiteral("Gold ring sale ").repeated(length / 15 + 1).left(length);
+}
+
+std::unique_ptr<frmMSG> loadedMessage(const QString& text, const QRect& screen = TallScreen)
+{
+    auto window = std::make_unique<frmMSG>();
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->setScreenArea(screen);
+    window->TheMessage = text;
+    window->Form_Load();
+    return window;
+}
+} // namespace
+
+class WindowsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fitsLogoIntoBoxKeepingProportion()
+    {
+        QCOMPARE(LogoFit::fitPicture(QSizeF(1000, 2000)), QSizeF(2500, 5000));
+        QCOMPARE(LogoFit::windowSize(QSizeF(2500, 5000)), QSizeF(3500, 6500));
+        QVERIFY(!LogoFit::fitPicture(QSizeF(500, 0)));
+    }
+
+    void logoTextChangeLoadsFitsAndSizesWindow_data()
+    {
+        QTest::addColumn<QStringList>("files"); // typed one after the other
+        QTest::addColumn<QSize>("imagePixels");
+        QTest::addColumn<QSize>("windowPixels");
+        // 160 x 50 px = 2400 x 750 twips: 8000 x 2500, window 9000 x 4000.
+        QTest::newRow("wide png") << QStringList{"wide.png"} << QSize(533, 167) << QSize(600, 267);
+        // The design image, 2895 x 1095 twips: window 3895 x 2595.
+        QTest::newRow("missing") << QStringList{"none.jpg"} << QSize(193, 73) << QSize(260, 173);
+        // A fitted image keeps its size without its picture.
+        QTest::newRow("missing after a picture")
+            << QStringList{"wide.png", "none.png"} << QSize(533, 167) << QSize(600, 267);
+    }
+    void logoTextChangeLoadsFitsAndSizesWindow()
+    {
+        QFETCH(QStringList, files);
+        QTemporaryDir dir;
+        writePicture(dir, QStringLiteral("wide.png"), QSize(160, 50));
+        const auto window = std::make_unique<frmLOGO>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        for (const QString& file : files) {
+            window->txtLogo->selectAll();
+            QTest::keyClicks(window->txtLogo, dir.filePath(file));
+        }
+        const bool loaded = QFile::exists(dir.filePath(files.last()));
+        QCOMPARE(window->imgLOGO->hasPicture(), loaded);
+        QFETCH(QSize, imagePixels);
+        QCOMPARE(window->imgLOGO->geometry(), QRect(QPoint(8, 40), imagePixels));
+        QTEST(window->frameGeometry().size(), "windowPixels");
+        const QImage shown = window->imgLOGO->grab().toImage();
+        if (loaded) // stretched: the picture fills the image box
+            QCOMPARE(shown.pixelColor(shown.width() - 2, shown.height() - 2), PictureColour);
+    }
+
+    // The settings reader's load: no fitting, no resizing, not shown; no stretched
+    // picture from before survives.
+    void settingsReaderLogoLoadLeavesWindowAlone()
+    {
+        QTemporaryDir dir;
+        const auto window = std::make_unique<frmLOGO>();
+        window->txtLogo->setText(writePicture(dir, QStringLiteral("old.png"), QSize(20, 20)));
+        const QSize windowBefore = window->size();
+        window->loadLogoPicture(writePicture(dir, QStringLiteral("logo.jpg"), QSize(120, 90)));
+        QVERIFY(window->imgLOGO->hasPicture() && !window->imgLOGO->stretch());
+        QCOMPARE(window->imgLOGO->size(), QSize(120, 90));
+        QCOMPARE(window->size(), windowBefore);
+        QVERIFY(!window->isVisible());
+    }
+
+    void onlyBackgroundClickClosesLogoWindow_data()
+    {
+        QTest::addColumn<QString>("control"); // empty: the window's background
+        QTest::newRow("background") << "";
+        QTest::newRow("text box") << "txtLogo";
+        QTest::newRow("image") << "imgLOGO";
+    }
+    void onlyBackgroundClickClosesLogoWindow()
+    {
+        QFETCH(QString, control);
+        const auto window = std::make_unique<frmLOGO>(); // its owner deletes it, once
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QWidget* target = control.isEmpty() ? window.get() : window->findChild<QWidget*>(control);
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(3, 3));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(window->isVisible(), !control.isEmpty());
+    }
+
+    void messageStaysAndGrowsWithTheText_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("labelTwips"); // 735 per 15 characters
+        QTest::newRow("14") << 14 << 3000 << 735;
+        QTest::newRow("199") << 199 << 3000 << 9555;
+        QTest::newRow("200") << 200 << 2000 << 9555;
+        QTest::newRow("600") << 600 << 6000 << 29400;
+        QTest::newRow("675, past 16 bits") << 675 << 6750 << 33075;
+    }
+    void messageStaysAndGrowsWithTheText()
+    {
+        QFETCH(int, length);
+        QFETCH(int, labelTwips);
+        const auto window = loadedMessage(textOfLength(length));
+        QTEST(window->Timer1->interval(), "interval");
+        QVERIFY(window->Timer1->isActive());
+        const Twips twips = Twips::of(window.get());
+        for (QLabel* label : window->lblMSGdisplay)
+            QCOMPARE(label->height(), twips.toPixelsY(labelTwips));
+        QCOMPARE(window->size(), QSize(twips.toPixelsX(8760), twips.toPixelsY(labelTwips + 1250)));
+        // The white copy lies 25 twips right of and below the dark red text.
+        QCOMPARE(window->lblMSGdisplay[1]->pos(),
+                 QPoint(twips.toPixelsX(145), twips.toPixelsY(1225)));
+    }
+
+    void longMessageFitsTheScreen()
+    {
+        const QRect screen(0, 0, 1024, 700);
+        const auto window = loadedMessage(textOfLength(200000), screen);
+        QVERIFY(screen.contains(window->geometry()));
+        QCOMPARE(window->height(), screen.height());
+        QVERIFY(window->lblMSGdisplay[0]->geometry().bottom() >= window->height());
+    }
+
+    // Left out of the mask is exactly what shows cyan; the text shows white and dark red.
+    void messageBackgroundIsSeeThroughAndClickThrough()
+    {
+        const auto window = loadedMessage(QStringLiteral("New pieces are in the auction"));
+        QVERIFY(window->windowFlags() & Qt::FramelessWindowHint);
+        const QRegion mask = window->mask();
+        QImage shown(window->size(), QImage::Format_RGB32);
+        window->render(&shown, QPoint(), QRegion(),
+                       QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);
+        int white = 0, red = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb pixel = shown.pixel(x, y);
+                if ((pixel == qRgb(0, 255, 255)) == mask.contains(QPoint(x, y)))
+                    QFAIL(qPrintable(QStringLiteral("mask wrong at %1,%2").arg(x).arg(y)));
+                white += pixel == qRgb(255, 255, 255) ? 1 : 0;
+                red += pixel == qRgb(192, 0, 0) ? 1 : 0;
+            }
+        }
+        QVERIFY(white > 50 && red > 50);
+    }
+
+    void messageIsReadOnceAndClosesItselfOnTheTimer()
+    {
+        QPointer<frmMSG> window = new frmMSG;
+        window->setScreenArea(TallScreen);
+        window->TheMessage = QStringLiteral("Shown without a load");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const int height = window->height();
+        window->TheMessage = textOfLength(600);
+        window->Form_Load();
+        window->hide();
+        window->show();
+        QCOMPARE(window->lblMSGdisplay[1]->text(), QStringLiteral("Shown without a load"));
+        QCOMPARE(window->Timer1->interval(), 3000);
+        QCOMPARE(window->height(), height);
+        window->Timer1->start(0);
+        QTRY_VERIFY(window.isNull());
+    }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "tst_windows.moc"
