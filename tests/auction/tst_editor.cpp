@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QScrollBar>
 
 #include <ctime>
@@ -44,29 +45,6 @@ bool editorHidden(const frmVESKauction& w)
     return !w.dtDate->isVisible() && !w.dtTime->isVisible() && !w.cmdSave->isVisible();
 }
 
-// The machine's time zone for one test: Qt's local time follows TZ after tzset().
-class MachineTimeZone
-{
-public:
-    explicit MachineTimeZone(const QByteArray& zone)
-        : m_wasSet(qEnvironmentVariableIsSet("TZ")), m_previous(qgetenv("TZ"))
-    {
-        qputenv("TZ", zone);
-        tzset();
-    }
-    ~MachineTimeZone()
-    {
-        if (m_wasSet)
-            qputenv("TZ", m_previous);
-        else
-            qunsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool m_wasSet;
-    QByteArray m_previous;
-};
 } // namespace
 
 Q_DECLARE_METATYPE(Move)
@@ -282,7 +260,15 @@ private slots:
         QFETCH(QByteArray, zone);
         QFETCH(QDateTime, picked);
         QFETCH(QString, cells);
-        const MachineTimeZone machineZone(zone);
+        // The machine's time zone for this test: Qt's local time follows TZ after tzset().
+        const bool wasSet = qEnvironmentVariableIsSet("TZ");
+        const QByteArray previous = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        const auto restore = qScopeGuard([&] {
+            wasSet ? qputenv("TZ", previous) : qunsetenv("TZ");
+            tzset();
+        });
         SHOWN_WINDOW(fx, Engine::Sqlite, kItems);
         fx.clickCell(2, 5);
         if (picked.isValid()) {

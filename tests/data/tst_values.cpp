@@ -5,7 +5,6 @@
 #include "data/LeadingNumber.h"
 #include "data/ListingQuery.h"
 #include "data/PictureScaling.h"
-#include "sqlconv/ConvertSQL.h"
 
 #include "TestSupport.h"
 
@@ -179,29 +178,6 @@ private slots:
         const QStringList f = sizes.split(QLatin1Char(' '));
         QCOMPARE(QSizeF(PictureScaling::decodeSize(sizeOf(f[0]).toSize(), sizeOf(f[1]).toSize())),
                  sizeOf(f[2]));
-    }
-
-    // Typed text that the translation would change stays as typed.
-    void listingTranslationKeepsTypedTextAsTyped_data()
-    {
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<bool>("touched");
-        for (const char* special : {"[A]", "a  b", "len(Str(int(x", "=TRUE False '$'&", "%  %"})
-            QTest::addRow("kept: %s", special) << special << true;
-        for (const char* ordinary : {"", "O''Brien", "%_%"})
-            QTest::addRow("ordinary: %s", ordinary) << ordinary << false;
-    }
-    void listingTranslationKeepsTypedTextAsTyped()
-    {
-        QFETCH(QString, body);
-        QFETCH(bool, touched);
-        ListingFilters filters;
-        filters.free = true;
-        const QString statement =
-            listingBasePiece(body) + listingFilterPieces(filters, 1700000000).join(QString());
-        QCOMPARE(convertSqlKeepingLiteral(statement, listingStatementHead().size(), body.size()),
-                 touched ? listingStatementHead() + body + "%' AND auction_until_unix = 0 "
-                         : ConvertSQL(statement));
     }
 
     void formatsCellsWithLocaleSeparatorsAndMonths()
