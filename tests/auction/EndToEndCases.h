@@ -197,6 +197,10 @@ private:
     std::unique_ptr<frmVESKauction> m_window;
 };
 
+// Item 1 of S1 in auction, 2 of S1 in none, 3 of another store.
+inline const QVector<Item> kStoreItems = {{1, "S1", 1700003600}, {2, "S1", 0}, {3, "S2", 0}};
+inline const QDateTime kChristmasEve(QDate(2026, 12, 24), QTime(18, 0));
+
 #define SHOWN_WINDOW(fx, engine, rows)                                                             \
     endtoend::Fixture fx(engine);                                                                  \
     VESK_VERIFY_OK(fx.showWith(rows));                                                             \

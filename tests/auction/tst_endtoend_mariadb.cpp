@@ -4,12 +4,10 @@
 
 using endtoend::Engine;
 using endtoend::Item;
+using endtoend::kChristmasEve;
+using endtoend::kStoreItems;
 
 namespace {
-// Item 1 of S1 in auction, 2 of S1 in none, 3 of another store.
-const QVector<Item> kStoreItems = {{1, "S1", 1700003600}, {2, "S1", 0}, {3, "S2", 0}};
-const QDateTime kChristmasEve(QDate(2026, 12, 24), QTime(18, 0));
-
 void addEngines()
 {
     QTest::addColumn<Engine>("engine");

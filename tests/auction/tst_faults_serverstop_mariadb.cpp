@@ -5,7 +5,6 @@
 #include "EndToEndCases.h"
 #include "TcpRelay.h"
 #include "auction/ItemListing.h"
-#include "data/AuctionSaver.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
 #include "data/DatabaseWorker.h"
@@ -127,50 +126,6 @@ private slots:
         write(1.7e9);
         QCOMPARE(vesktest::scalar(items.db(), "SELECT auction_until_unix FROM item").toInt(),
                  1700000000);
-    }
-
-    // The server stops in the middle of a save and is back for the last rows: a
-    // save that went on trying would write them.
-    void saverStopsAtTheLostConnectionAndSavesAgainLater()
-    {
-        vesktest::TestInstallation inst;
-        ItemDatabase items(Engine::MariaDb, inst);
-        const auto healed = healedFirst();
-        VESK_VERIFY_OK(items.error());
-        VESK_VERIFY_OK(vesktest::runSql(items.db(), "INSERT INTO item (CV_itemid, storeid, "
-                                                    "auction_until_unix) VALUES (1, 'S1', 1), "
-                                                    "(2, 'S1', 1), (3, 'S1', 1), (4, 'S1', 1)"));
-        DataControl control("adoKBvesk1", items.connectionString(), 2, "item", nullptr);
-        AuctionSaver saver(control, "S1");
-        saver.beforeRow = [&](int row) {
-            if (row == 2)
-                server("stop");
-            else if (row == 3)
-                server("start");
-        };
-        QVector<AuctionRow> rows;
-        for (const int id : {1, 2, 3, 4}) {
-            AuctionRow row;
-            row.idText = QString::number(id);
-            row.stampText = QString::number(id * 11);
-            row.listedStamp = 1;
-            rows << row;
-        }
-        const AuctionSaveReport report = saver.save(rows);
-        QCOMPARE(report.saved, 2);
-        QVERIFY(report.connectionLost);
-        QCOMPARE(report.notAttempted, 2);
-        VESK_VERIFY_CONTAINS(report.message(false), "Saved: 2 rows", "Not saved: 2 rows",
-                             "lost the connection");
-        QSqlDatabase db = items.db();
-        db.close();
-        QVERIFY(db.open());
-        QCOMPARE(vesktest::scalar(db, "SELECT SUM(auction_until_unix) FROM item").toInt(),
-                 11 + 22 + 1 + 1);
-        saver.beforeRow = nullptr;
-        const AuctionSaveReport again = saver.save(rows.mid(2));
-        QCOMPARE(again.saved, 2);
-        QVERIFY(!again.hasProblems());
     }
 
     // A listing against a server that is gone or never answers: one message,

@@ -4,9 +4,7 @@
 #include "TestSupport.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
-#include "data/frmadoHelper.h"
 
-#include <QProcess>
 #include <QtTest>
 #include <memory>
 
@@ -342,26 +340,6 @@ private slots:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    // The run-wide helper, with an open connection, kept until the process ends.
-    if (argc == 3 && qstrcmp(argv[1], "--run-static-helper") == 0) {
-        frmadoHelper::setDefaultInstallation(Installation(QString::fromLocal8Bit(argv[2])));
-        DataControl& control = frmadoHelper::instance().adoKBvesk2;
-        DataControlBehaviour::query(control, "SELECT * FROM item");
-        return control.Recordset().RecordCount() == 0 ? 0 : 3;
-    }
-    {
-        vesktest::TestInstallation inst;
-        vesktest::ItemDatabase items(Engine::Sqlite, inst);
-        inst.writeConnections();
-        QProcess child;
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {"--run-static-helper", inst.dir()});
-        if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit ||
-            child.exitCode() != 0) {
-            qWarning("the run-wide helper did not end cleanly: %s", child.readAll().constData());
-            return 1;
-        }
-    }
     ItemDatabaseTest sqlite(Engine::Sqlite);
     ItemDatabaseTest maria(Engine::MariaDb);
     OdbcSourceTest odbc;

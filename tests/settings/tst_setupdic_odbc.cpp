@@ -1,9 +1,11 @@
 // The settings reader: setup.dic and camerachoice.ini from the installation
-// folder, the employee settings through the suite's data source ODBCCORVANDEL.
+// folder, the employee settings through the suite's data source ODBCCORVANDEL;
+// and the daylight-saving box's file.
 
 #include "data/FileRoutines.h"
 #include "data/frmadoHelper.h"
 #include "settings/GetSetupDICfile.h"
+#include "timeconv/DaylightSetting.h"
 
 #include "TestSupport.h"
 
@@ -257,6 +259,29 @@ private slots:
         QFETCH(QVariantMap, changed);
         verifyEmployeeFields(changed);
         QCOMPARE(m_helper->CameraChoice, QStringLiteral("XP")); // the steps between the queries ran
+    }
+
+    // "<none>": no file, "<folder>": a folder in its place.
+    void onlyExactTrueTicksTheDaylightBox_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("ticked");
+        QTest::newRow("then more") << QByteArray("true,more\r\n") << true;
+        QTest::newRow("blanks, quoted") << QByteArray("  \"true\"\r\n") << true;
+        QTest::newRow("True") << QByteArray("True\r\n") << false;
+        QTest::newRow("second line") << QByteArray("\r\ntrue\r\n") << false;
+        QTest::newRow("missing") << QByteArray("<none>") << false;
+        QTest::newRow("folder") << QByteArray("<folder>") << false;
+    }
+    void onlyExactTrueTicksTheDaylightBox()
+    {
+        QFETCH(QByteArray, content);
+        vesktest::TestInstallation inst;
+        if (content == "<folder>")
+            QVERIFY(QDir(inst.dir()).mkdir("veskdaylightsavings.ini"));
+        else if (content != "<none>")
+            inst.writeFile("veskdaylightsavings.ini", content);
+        QTEST(readDaylightSetting(inst.installation()), "ticked");
     }
 };
 

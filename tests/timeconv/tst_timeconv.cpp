@@ -1,5 +1,3 @@
-#include "TestSupport.h"
-#include "timeconv/DaylightSetting.h"
 #include "timeconv/TypedEnd.h"
 #include "timeconv/UnixTime.h"
 #include "timeconv/UsDaylightSaving.h"
@@ -121,29 +119,6 @@ private slots:
     {
         QFETCH(QString, local);
         QTEST(usDaylightSaving(at(local).date(), at(local).time()), "daylight");
-    }
-
-    // "<none>": no file, "<folder>": a folder in its place.
-    void onlyExactTrueTicksTheDaylightBox_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("ticked");
-        QTest::newRow("then more") << QByteArray("true,more\r\n") << true;
-        QTest::newRow("blanks, quoted") << QByteArray("  \"true\"\r\n") << true;
-        QTest::newRow("True") << QByteArray("True\r\n") << false;
-        QTest::newRow("second line") << QByteArray("\r\ntrue\r\n") << false;
-        QTest::newRow("missing") << QByteArray("<none>") << false;
-        QTest::newRow("folder") << QByteArray("<folder>") << false;
-    }
-    void onlyExactTrueTicksTheDaylightBox()
-    {
-        QFETCH(QByteArray, content);
-        vesktest::TestInstallation inst;
-        if (content == "<folder>")
-            QVERIFY(QDir(inst.dir()).mkdir("veskdaylightsavings.ini"));
-        else if (content != "<none>")
-            inst.writeFile("veskdaylightsavings.ini", content);
-        QTEST(readDaylightSetting(inst.installation()), "ticked");
     }
 
     // Read on Tuesday 2023-11-14 10:15:37; an empty error: read.
