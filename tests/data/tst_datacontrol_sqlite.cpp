@@ -58,29 +58,11 @@ private slots:
             VESK_VERIFY_CONTAINS(c->describe(), suite.filePath());
         }
     }
-
-    // The run-wide helper, with an open connection, kept until the process ends.
-    void runWideHelperEndsWithTheProcessCleanly()
-    {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"--run-static-helper", m_inst->dir()});
-        QVERIFY(child.waitForFinished(120000));
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-                 child.readAll().constData());
-    }
 };
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && qstrcmp(argv[1], "--run-static-helper") == 0) {
-        frmadoHelper::setDefaultInstallation(Installation(QString::fromLocal8Bit(argv[2])));
-        DataControl& control = frmadoHelper::instance().adoKBvesk2;
-        DataControlBehaviour::query(control, "SELECT * FROM item");
-        return control.Recordset().RecordCount() == 0 ? 0 : 3;
-    }
     DataControlSqliteTest test;
     return QTest::qExec(&test, argc, argv);
 }

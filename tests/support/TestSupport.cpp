@@ -3,6 +3,7 @@
 #include "auction/frmVESKauction.h"
 
 #include "data/ConnectionConfig.h"
+#include "data/SqlScript.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
@@ -72,18 +73,7 @@ QString schemaFile(const QString& engine, const QString& name)
 
 QString runSql(QSqlDatabase db, const QString& statements)
 {
-    QString text = statements;
-    text.remove(QRegularExpression(QStringLiteral("--[^\n]*")));
-    const QStringList parts =
-        text.split(QRegularExpression(QStringLiteral(";[ \t\r]*(\n|$)")), Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
-        if (part.trimmed().isEmpty())
-            continue;
-        QSqlQuery q(db);
-        if (!q.exec(part))
-            return QStringLiteral("%1\n  in: %2").arg(q.lastError().text(), part.trimmed());
-    }
-    return {};
+    return runSqlScript(db, statements);
 }
 
 QString runSqlFile(QSqlDatabase db, const QString& path)

@@ -1,5 +1,5 @@
 #include "data/FileRoutines.h"
-#include "timeconv/DaylightSetting.h"
+#include "settings/DaylightSetting.h"
 
 #include "TestSupport.h"
 
