@@ -4,6 +4,8 @@
 // (source DIR/env.sh first), an item table of their own on it, an installation
 // folder whose cv_veskauction.ini points there, and medians.
 
+#include "data/SqlScript.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -57,15 +59,9 @@ inline void run(QSqlDatabase db, const QString& sql)
 
 inline void runScript(QSqlDatabase db, const QString& script)
 {
-    QString text;
-    for (const QString& line : script.split(QLatin1Char('\n'))) {
-        if (!line.trimmed().startsWith(QLatin1String("--")))
-            text += line + QLatin1Char('\n');
-    }
-    for (const QString& statement : text.split(QLatin1Char(';'))) {
-        if (!statement.trimmed().isEmpty())
-            run(db, statement);
-    }
+    const QString error = runSqlScript(db, script);
+    if (!error.isEmpty())
+        fail(error);
 }
 
 inline double median(std::vector<double> values)

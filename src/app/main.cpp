@@ -26,11 +26,11 @@ int main(int argc, char* argv[])
     parser.process(app);
 
     const Installation installation(parser.value(installDir));
-    frmadoHelper::setDefaultInstallation(installation);
-    frmadoHelper::instance().pictures().pipeline().setDiskCacheFolder(
+    frmadoHelper helper(installation);
+    helper.pictures().pipeline().setDiskCacheFolder(
         ThumbnailDiskCache::defaultFolder(installation.dir()));
 
-    frmVESKauction window(frmadoHelper::instance());
+    frmVESKauction window(helper);
     // Gone from the screen at once, even while a database step given up on
     // still waits for its server's time-out before the program can end.
     QObject::connect(&window, &frmVESKauction::programEnded, &window, &QWidget::hide);

@@ -11,7 +11,7 @@
 #include "data/frmadoHelper.h"
 #include "settings/GetSetupDICfile.h"
 #include "timeconv/Clock.h"
-#include "timeconv/DaylightSetting.h"
+#include "settings/DaylightSetting.h"
 #include "windows/InputGuard.h"
 #include "windows/MessageBox.h"
 #include "windows/Platform.h"

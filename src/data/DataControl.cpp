@@ -1,4 +1,5 @@
 #include "data/DataControl.h"
+#include "sqlconv/SqlTokens.h"
 
 #include <QAtomicInteger>
 #include <QFileInfo>
@@ -20,112 +21,21 @@ QString nextConnectionName(const QString& control)
     return QStringLiteral("vesk-%1-%2").arg(control).arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
-// Qt's connection registry is a static that dies at program exit; a helper kept
-// in a static outlives it. The guard is made after the registry, so it dies first.
-bool g_sqlRegistryAlive = true;
-struct SqlRegistryGuard
-{
-    ~SqlRegistryGuard() { g_sqlRegistryAlive = false; }
-};
-void holdSqlRegistryGuard()
-{
-    QSqlDatabase::contains(QString());
-    static SqlRegistryGuard guard;
-}
-
 const ConnectionConfig& emptyConfig()
 {
     static const ConnectionConfig config;
     return config;
 }
 
-struct Token
-{
-    QString text;
-    bool word = false;
-    bool quoted = false; // a quoted identifier
-};
-
-// The statement's tokens outside parentheses; literals and comments are skipped.
-QVector<Token> topLevelTokens(const QString& sql)
-{
-    QVector<Token> out;
-    const qsizetype n = sql.size();
-    qsizetype i = 0;
-    const auto isWordChar = [](QChar c) {
-        return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') ||
-               c == QLatin1Char('.');
-    };
-    while (i < n) {
-        const QChar c = sql[i];
-        if (c.isSpace()) {
-            ++i;
-        } else if (c == QLatin1Char('-') && i + 1 < n && sql[i + 1] == QLatin1Char('-')) {
-            while (i < n && sql[i] != QLatin1Char('\n'))
-                ++i;
-        } else if (c == QLatin1Char('/') && i + 1 < n && sql[i + 1] == QLatin1Char('*')) {
-            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-        } else if (c == QLatin1Char('\'')) {
-            ++i;
-            while (i < n) {
-                if (sql[i] == QLatin1Char('\\')) {
-                    i += 2;
-                } else if (sql[i] == QLatin1Char('\'')) {
-                    ++i;
-                    if (i < n && sql[i] == QLatin1Char('\''))
-                        ++i;
-                    else
-                        break;
-                } else {
-                    ++i;
-                }
-            }
-            out.append({QStringLiteral("'"), false, false});
-        } else if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[')) {
-            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
-            const qsizetype end = sql.indexOf(close, i + 1);
-            const qsizetype stop = end < 0 ? n : end;
-            out.append({sql.mid(i + 1, stop - i - 1), false, true});
-            i = stop + 1;
-        } else if (c == QLatin1Char('(')) {
-            int depth = 0;
-            while (i < n) {
-                if (sql[i] == QLatin1Char('('))
-                    ++depth;
-                else if (sql[i] == QLatin1Char(')') && --depth == 0)
-                    break;
-                ++i;
-            }
-            ++i;
-            out.append({QStringLiteral("()"), false, false});
-        } else if (isWordChar(c)) {
-            const qsizetype start = i;
-            while (i < n && isWordChar(sql[i]))
-                ++i;
-            out.append({sql.mid(start, i - start), true, false});
-        } else {
-            out.append({QString(c), false, false});
-            ++i;
-        }
-    }
-    return out;
-}
-
-bool isKeyword(const Token& t, const char* word)
-{
-    return t.word && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
-}
-
 // The one table a SELECT reads, for writing its rows back; empty with a reason otherwise.
 QString singleTable(const QString& sql, QString* problem)
 {
-    const QVector<Token> tokens = topLevelTokens(sql);
+    const QVector<SqlToken> tokens = topLevelTokens(sql);
     if (tokens.isEmpty() || !isKeyword(tokens[0], "SELECT")) {
         *problem = QStringLiteral("only the rows of a SELECT can be written back");
         return {};
     }
-    for (const Token& t : tokens) {
+    for (const SqlToken& t : tokens) {
         for (const char* w : {"UNION", "GROUP", "HAVING", "INTERSECT", "EXCEPT"}) {
             if (isKeyword(t, w)) {
                 *problem = QStringLiteral("the rows of a query with %1 cannot be written back")
@@ -142,9 +52,9 @@ QString singleTable(const QString& sql, QString* problem)
         *problem = QStringLiteral("the query reads no table");
         return {};
     }
-    QVector<Token> part;
+    QVector<SqlToken> part;
     for (int i = from + 1; i < tokens.size(); ++i) {
-        const Token& t = tokens[i];
+        const SqlToken& t = tokens[i];
         bool end = t.text == QLatin1String(";");
         for (const char* w :
              {"WHERE", "ORDER", "LIMIT", "FOR", "LOCK", "PROCEDURE", "INTO", "WINDOW", "OFFSET"})
@@ -153,7 +63,7 @@ QString singleTable(const QString& sql, QString* problem)
             break;
         part.append(t);
     }
-    const auto isName = [](const Token& t) { return t.word || t.quoted; };
+    const auto isName = [](const SqlToken& t) { return t.word || t.quoted; };
     const bool plain = part.size() == 1 && isName(part[0]);
     const bool aliased =
         part.size() == 2 && isName(part[0]) && isName(part[1]) && !isKeyword(part[1], "JOIN");
@@ -168,7 +78,7 @@ QString singleTable(const QString& sql, QString* problem)
 
 bool isReadOnlyStatement(const QString& sql)
 {
-    const QVector<Token> tokens = topLevelTokens(sql);
+    const QVector<SqlToken> tokens = topLevelTokens(sql);
     return !tokens.isEmpty() && (isKeyword(tokens[0], "SELECT") || isKeyword(tokens[0], "SHOW"));
 }
 
@@ -190,14 +100,11 @@ DataControl::DataControl(QString name, QString connectionString, int commandType
       m_sqlConnectionName(nextConnectionName(m_name)),
       m_tables(std::make_shared<RecordSet::TableInfoCache>())
 {
-    holdSqlRegistryGuard();
 }
 
 DataControl::~DataControl()
 {
     m_recordset = RecordSet();
-    if (!g_sqlRegistryAlive)
-        return; // the process is ending: nothing left to close
     close();
     if (QSqlDatabase::contains(m_sqlConnectionName))
         QSqlDatabase::removeDatabase(m_sqlConnectionName);
@@ -220,17 +127,7 @@ ConnectionConfig::Target DataControl::resolve() const
 
 DataControl::Engine DataControl::engine() const
 {
-    switch (resolve().kind) {
-    case ConnectionConfig::Target::Kind::MySql:
-        return Engine::MySql;
-    case ConnectionConfig::Target::Kind::Sqlite:
-        return Engine::Sqlite;
-    case ConnectionConfig::Target::Kind::Odbc:
-        return Engine::Odbc;
-    case ConnectionConfig::Target::Kind::Invalid:
-        break;
-    }
-    return Engine::Unknown;
+    return resolve().kind;
 }
 
 QString DataControl::describe() const

@@ -15,13 +15,8 @@
 class DataControl
 {
 public:
-    enum class Engine
-    {
-        Unknown,
-        MySql,
-        Sqlite,
-        Odbc
-    };
+    // Which kind of database the connection string names.
+    using Engine = ConnectionConfig::Target::Kind;
 
     DataControl(QString name, QString connectionString, int commandType, QString recordSource,
                 const ConnectionConfig* config);

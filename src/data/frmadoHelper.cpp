@@ -4,8 +4,6 @@
 #include "data/FileRoutines.h"
 #include "data/HandShakeSettings.h"
 
-#include <memory>
-
 namespace {
 const QString kLocalDsn = QStringLiteral("DSN=ODBCCORVANDEL");
 const QString kLocalDsnMixed = QStringLiteral("DSN=ODBCCorvandel");
@@ -19,17 +17,6 @@ QString marrowinTemplate()
                           "Option=16387;Promt=complete;STMT=;\"");
 }
 
-Installation& defaultInstallation()
-{
-    static Installation installation;
-    return installation;
-}
-
-std::unique_ptr<frmadoHelper>& instanceSlot()
-{
-    static std::unique_ptr<frmadoHelper> helper;
-    return helper;
-}
 } // namespace
 
 frmadoHelper::frmadoHelper(const Installation& installation, QObject* parent)
@@ -79,19 +66,6 @@ frmadoHelper::frmadoHelper(const Installation& installation, QObject* parent)
 }
 
 frmadoHelper::~frmadoHelper() = default;
-
-frmadoHelper& frmadoHelper::instance()
-{
-    auto& slot = instanceSlot();
-    if (!slot)
-        slot = std::make_unique<frmadoHelper>(defaultInstallation());
-    return *slot;
-}
-
-void frmadoHelper::setDefaultInstallation(const Installation& installation)
-{
-    defaultInstallation() = installation;
-}
 
 QList<DataControl*> frmadoHelper::dataControls()
 {

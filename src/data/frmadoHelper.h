@@ -12,18 +12,15 @@
 #include <optional>
 
 // The program's data access helper: the data controls, the settings record,
-// and the shared routines for files, strings and item pictures. One instance
-// per run (instance()); tests build their own on temporary folders.
+// and the shared routines for files, strings and item pictures. The program
+// makes one for its installation and hands it to its window; tests build their
+// own on temporary folders.
 class frmadoHelper : public QObject, public SettingsRecord
 {
     Q_OBJECT
 public:
     explicit frmadoHelper(const Installation& installation, QObject* parent = nullptr);
     ~frmadoHelper() override;
-
-    // The run's instance, created on first use for the default installation.
-    static frmadoHelper& instance();
-    static void setDefaultInstallation(const Installation& installation);
 
     const Installation& installation() const { return m_installation; }
     const ConnectionConfig& config() const { return m_config; }

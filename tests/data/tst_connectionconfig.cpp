@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(t.kind, Kind::Invalid);
         VESK_VERIFY_CONTAINS(t.error, reason);
         DataControl control("adoMarrowin", connectionString, 2, QString(), nullptr);
-        QCOMPARE(control.engine(), DataControl::Engine::Unknown);
+        QCOMPARE(control.engine(), DataControl::Engine::Invalid);
         VESK_VERIFY_CONTAINS(refreshError(control), "adoMarrowin", reason);
     }
 

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
+#include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -42,6 +43,9 @@ inline void startApplication()
     static char name[] = "vesk_fuzz";
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
+    // Qt's connection registry is made now, so it outlives the targets' static
+    // data controls at the end of the run.
+    QSqlDatabase::contains(QString());
 }
 
 // A folder for the run's files; removed when the run ends normally.

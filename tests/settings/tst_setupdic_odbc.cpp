@@ -5,7 +5,7 @@
 #include "data/FileRoutines.h"
 #include "data/frmadoHelper.h"
 #include "settings/GetSetupDICfile.h"
-#include "timeconv/DaylightSetting.h"
+#include "settings/DaylightSetting.h"
 
 #include "TestSupport.h"
 

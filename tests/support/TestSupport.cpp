@@ -3,6 +3,7 @@
 #include "auction/frmVESKauction.h"
 
 #include "data/ConnectionConfig.h"
+#include "data/SqlScript.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
@@ -83,14 +83,7 @@ void dropConnection(const QString& name)
 
 QString runSql(QSqlDatabase db, const QString& statements)
 {
-    QString text = statements;
-    text.remove(QRegularExpression(QStringLiteral("--[^\n]*")));
-    for (const QString& part : text.split(QRegularExpression(QStringLiteral(";[ \t\r]*(\n|$)")))) {
-        QSqlQuery q(db);
-        if (!part.trimmed().isEmpty() && !q.exec(part))
-            return QStringLiteral("%1\n  in: %2").arg(q.lastError().text(), part.trimmed());
-    }
-    return {};
+    return runSqlScript(db, statements);
 }
 
 QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values)

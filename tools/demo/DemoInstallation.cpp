@@ -1,11 +1,14 @@
 #include "DemoInstallation.h"
 
+#include "data/SqlScript.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLinearGradient>
+#include <QMap>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -223,26 +226,9 @@ void runSqlFile(QSqlDatabase& db, const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("Cannot read the schema %1: %2").arg(path, file.errorString()));
-    const QString text = QString::fromUtf8(file.readAll());
-    QStringList statements;
-    QString current;
-    for (const QString& line : text.split(QLatin1Char('\n'))) {
-        const QString trimmed = line.trimmed();
-        if (trimmed.startsWith(QLatin1String("--")))
-            continue;
-        current += line + QLatin1Char('\n');
-        if (trimmed.endsWith(QLatin1Char(';'))) {
-            statements << current;
-            current.clear();
-        }
-    }
-    if (!current.trimmed().isEmpty())
-        statements << current;
-    for (const QString& statement : statements) {
-        QSqlQuery q(db);
-        if (!q.exec(statement))
-            fail(QStringLiteral("Schema %1 failed: %2").arg(path, q.lastError().text()));
-    }
+    const QString error = runSqlScript(db, QString::fromUtf8(file.readAll()));
+    if (!error.isEmpty())
+        fail(QStringLiteral("Schema %1 failed: %2").arg(path, error));
 }
 
 class SqliteFile
@@ -318,55 +304,26 @@ void DemoInstallation::writeSettingsFiles()
     writeLines(d + QStringLiteral("cv_veskauction.exe"),
                {QStringLiteral("stand-in program file of the demo installation")});
 
+    // The settings this program and the suite's other tools read; the rest are placeholders.
+    const QMap<int, QString> known = {
+        {11, QStringLiteral("\"Bijouterie Müller, Fine Jewellery\"")},
+        {12, QStringLiteral("1200 Rue Sainte-Catherine Ouest")},
+        {13, QStringLiteral("Montreal")},
+        {14, QStringLiteral("QC")},
+        {15, QStringLiteral("H3B 1K9")},
+        {16, QStringLiteral("(514) 555-0142")},
+        {17, QStringLiteral("(514) 555-0143")},
+        {19, d + QStringLiteral("pictures/")},
+        {20, d + QStringLiteral("logo.png")},
+        {27, QStringLiteral("Printer3")},
+        {52, QStringLiteral("VISA")},
+        {53, QStringLiteral("MASTERCARD")},
+        {64, d + QStringLiteral("appraisal.rtf")},
+        {147, d + QStringLiteral("repairs/")},
+    };
     QStringList setup;
-    for (int item = 1; item <= 147; ++item) {
-        switch (item) {
-        case 11:
-            setup << QStringLiteral("\"Bijouterie Müller, Fine Jewellery\"");
-            break;
-        case 12:
-            setup << QStringLiteral("1200 Rue Sainte-Catherine Ouest");
-            break;
-        case 13:
-            setup << QStringLiteral("Montreal");
-            break;
-        case 14:
-            setup << QStringLiteral("QC");
-            break;
-        case 15:
-            setup << QStringLiteral("H3B 1K9");
-            break;
-        case 16:
-            setup << QStringLiteral("(514) 555-0142");
-            break;
-        case 17:
-            setup << QStringLiteral("(514) 555-0143");
-            break;
-        case 19:
-            setup << d + QStringLiteral("pictures/");
-            break;
-        case 20:
-            setup << d + QStringLiteral("logo.png");
-            break;
-        case 27:
-            setup << QStringLiteral("Printer3");
-            break;
-        case 52:
-            setup << QStringLiteral("VISA");
-            break;
-        case 53:
-            setup << QStringLiteral("MASTERCARD");
-            break;
-        case 64:
-            setup << d + QStringLiteral("appraisal.rtf");
-            break;
-        case 147:
-            setup << d + QStringLiteral("repairs/");
-            break;
-        default:
-            setup << QStringLiteral("setting %1").arg(item);
-        }
-    }
+    for (int item = 1; item <= 147; ++item)
+        setup << known.value(item, QStringLiteral("setting %1").arg(item));
     writeLines(d + QStringLiteral("setup.dic"), setup);
 
     writeLines(

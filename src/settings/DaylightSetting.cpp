@@ -1,4 +1,4 @@
-#include "timeconv/DaylightSetting.h"
+#include "settings/DaylightSetting.h"
 
 #include "data/FieldReader.h"
 #include "data/FileRoutines.h"
