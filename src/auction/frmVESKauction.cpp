@@ -883,8 +883,10 @@ void frmVESKauction::openSetEnds(const QVector<int>& rows)
     auto* dialog = new SetEndsDialog(int(rows.size()), start.date(), start.time(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog, rows] {
-        m_editor->setEnds(rows, dialog->startDate->date(), dialog->startTime->time(),
-                          dialog->stepMinutes->value());
+        // The selection's highlight would hide the marks of the rows just set.
+        if (m_editor->setEnds(rows, dialog->startDate->date(), dialog->startTime->time(),
+                              dialog->stepMinutes->value()))
+            Flex->clearSelection();
     });
     dialog->open();
 }

@@ -133,14 +133,33 @@ private slots:
         QVERIFY(fx.messages.isEmpty());
     }
 
+    void setEndsStaggersSelectedRows_data()
+    {
+        QTest::addColumn<bool>("daylight");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<qint64>("first");
+        QTest::newRow("standard time") << false << QMessageBox::No << 0 << qint64(1798160400);
+        QTest::newRow("box ticked, own offset")
+            << true << QMessageBox::Yes << 1 << qint64(1798160400);
+        QTest::newRow("box ticked, box offset")
+            << true << QMessageBox::No << 1 << qint64(1798156800);
+    }
     // Rows picked with a click, a shift click and a control click get ends two
-    // minutes apart in grid order; the row left out keeps its end.
+    // minutes apart in grid order, with one daylight question for them all;
+    // the row left out keeps its end.
     void setEndsStaggersSelectedRows()
     {
+        QFETCH(bool, daylight);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(int, questions);
+        QFETCH(qint64, first);
         QVector<endtoend::Item> items;
         for (int id = 1; id <= 6; ++id)
             items << endtoend::Item{id, "S1", 0};
         SHOWN_WINDOW(fx, Engine::Sqlite, items);
+        w.chkDayLight->setChecked(daylight);
+        fx.answer = answer;
         const QVector<int> picked = {0, 1, 2, 3, 5};
         fx.clickCell(0, 5);
         QTest::mouseClick(w.Flex->viewport(), Qt::LeftButton, Qt::ShiftModifier,
@@ -164,8 +183,8 @@ private slots:
 
         QVERIFY(vesktest::clickAndWait(w, w.Command1));
         QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
-        QVERIFY(fx.questions.isEmpty());
-        qint64 expected = 1798160400; // Dec-24-2026 20:00 standard time
+        QCOMPARE(fx.questions.size(), questions);
+        qint64 expected = first; // Dec-24-2026 20:00
         for (int row = 0; row < 6; ++row) {
             const int id = ids.at(row);
             if (!picked.contains(row)) {
