@@ -864,7 +864,7 @@ void frmVESKauction::showGridMenu(const QPoint& position)
     undo->setShortcut(QKeySequence::Undo);
     undo->setEnabled(row >= 0 && m_pending->canUndoRow(row));
     QAction* setEnds =
-        menu->addAction(tr("Set ends\u2026"), this, [this, rows] { openSetEnds(rows); });
+        menu->addAction(tr("Set ends") + QChar(0x2026), this, [this, rows] { openSetEnds(rows); });
     setEnds->setEnabled(!rows.isEmpty());
     menu->popup(Flex->viewport()->mapToGlobal(position));
 }
