@@ -1,5 +1,6 @@
 #include "auction/AuctionEditor.h"
 
+#include "auction/PendingEnds.h"
 #include "auction/frmVESKauction.h"
 #include "timeconv/Clock.h"
 #include "timeconv/TypedEnd.h"
@@ -34,12 +35,11 @@ constexpr double kTypedHeight = 345;
 // it is the wall time as picked.
 const QDate kDayZero(1899, 12, 30);
 
-void setCellText(QTableWidget* grid, int row, int column, const QString& text)
+// Day number plus fraction of the day: the store's clock is a fixed offset
+// from UTC, so no time zone of this machine takes part.
+double wallDays(const QDate& date, const QTime& time)
 {
-    if (QTableWidgetItem* item = grid->item(row, column))
-        item->setText(text);
-    else
-        grid->setItem(row, column, new QTableWidgetItem(text));
+    return double(kDayZero.daysTo(date)) + time.msecsSinceStartOfDay() / 86400000.0;
 }
 
 QString cellText(const QTableWidget* grid, int row, int column)
@@ -100,10 +100,8 @@ bool isRowMarkedNotSaved(const QTableWidget& grid, int row)
     return item && item->data(kColourBeforeMarkRole).isValid();
 }
 
-void markRowSaved(QTableWidget& grid, int row, qint32 stamp)
+void unmarkRowNotSaved(QTableWidget& grid, int row)
 {
-    if (QTableWidgetItem* item = grid.item(row, kStampColumn))
-        item->setData(Qt::UserRole, qint64(stamp));
     for (int column = kStampColumn; column <= kTimeColumn; ++column) {
         QTableWidgetItem* item = grid.item(row, column);
         if (!item || !item->data(kColourBeforeMarkRole).isValid())
@@ -112,6 +110,13 @@ void markRowSaved(QTableWidget& grid, int row, qint32 stamp)
         item->setData(kColourBeforeMarkRole, QVariant());
         item->setToolTip(QString());
     }
+}
+
+void markRowSaved(QTableWidget& grid, int row, qint32 stamp)
+{
+    if (QTableWidgetItem* item = grid.item(row, kStampColumn))
+        item->setData(Qt::UserRole, qint64(stamp));
+    unmarkRowNotSaved(grid, row);
 }
 
 AuctionEditor::AuctionEditor(frmVESKauction& window)
@@ -152,9 +157,11 @@ bool AuctionEditor::eventFilter(QObject* watched, QEvent* event)
         } else if (event->type() == QEvent::MouseButtonDblClick) {
             m_pressed = false;
         } else if (event->type() == QEvent::MouseButtonRelease) {
-            const bool click =
-                m_pressed && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const bool click = m_pressed && mouse->button() == Qt::LeftButton;
             m_pressed = false;
+            // Shift and Ctrl clicks extend the selection of rows rather than edit one.
+            m_extending = (mouse->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) != 0;
             if (click)
                 emit gridClicked();
         }
@@ -181,7 +188,8 @@ bool AuctionEditor::eventFilter(QObject* watched, QEvent* event)
 void AuctionEditor::gridClick()
 {
     close();
-    if (m_window.Flex->currentRow() >= 0 && m_window.Flex->currentColumn() == kStampColumn)
+    if (!m_extending && m_window.Flex->currentRow() >= 0 &&
+        m_window.Flex->currentColumn() == kStampColumn)
         open();
 }
 
@@ -331,33 +339,84 @@ void AuctionEditor::apply()
     }
     const QDate date = w.dtDate->date();
     const QTime time = w.dtTime->time();
-    // Day number plus fraction of the day: the store's clock is a fixed offset
-    // from UTC, so no time zone of this machine takes part.
-    const double local = double(kDayZero.daysTo(date)) + time.msecsSinceStartOfDay() / 86400000.0;
     const std::optional<bool> chosen = chooseDaylightSaving(date, time);
     if (!chosen)
         return;
     const bool daylightSaving = *chosen;
-    const QLocale locale;
-    // Such an end would be stored as a stamp of a few hours after 1970.
-    if (!hasUnixStamp(local, daylightSaving)) {
-        MessageBox::warning(
-            &w, tr("An auction end of %1 %2 cannot be stored: the item database keeps auction "
-                   "ends only from Dec-13-1901 20:45:52 to Jan-18-2038 %3.\n\nPlease pick "
-                   "another date.")
-                    .arg(locale.toString(date, kDateFormat), locale.toString(time, "HH:mm:ss"),
-                         daylightSaving ? QStringLiteral("23:14:07") : QStringLiteral("22:14:07")));
+    if (!storable(date, time, daylightSaving))
         return;
-    }
-    const qint32 stamp = veskTOunix(local, daylightSaving);
+    const qint32 stamp = veskTOunix(wallDays(date, time), daylightSaving);
 
+    const QLocale locale;
     setCurrentColumn(kStampColumn);
-    setCellText(grid, row, kStampColumn, QString::number(stamp));
     setCurrentColumn(kDateColumn);
-    setCellText(grid, row, kDateColumn, locale.toString(date, kDateFormat));
     setCurrentColumn(kTimeColumn);
-    setCellText(grid, row, kTimeColumn, locale.toString(time, kTimeFormat));
+    w.pendingEnds().setEnd(row, QString::number(stamp), locale.toString(date, kDateFormat),
+                           locale.toString(time, kTimeFormat));
     close();
+}
+
+bool AuctionEditor::setEnds(const QVector<int>& rows, const QDate& date, const QTime& time,
+                            int stepMinutes)
+{
+    close();
+    const bool box = m_window.daylightSaving();
+    // Wall times of the store's clock, one step apart.
+    const QDateTime start(date, time, Qt::UTC);
+    QVector<QDateTime> ends;
+    for (int i = 0; i < rows.size(); ++i)
+        ends << start.addSecs(qint64(i) * stepMinutes * 60);
+    // One question for all the ends, on the first whose daylight saving
+    // differs from the box: Yes gives every end the offset of its own date.
+    bool ownOffsets = false;
+    for (const QDateTime& end : std::as_const(ends)) {
+        if (usDaylightSaving(end.date(), end.time()) == box)
+            continue;
+        const std::optional<bool> chosen = chooseDaylightSaving(end.date(), end.time());
+        if (!chosen)
+            return false;
+        ownOffsets = *chosen != box;
+        break;
+    }
+    QVector<qint32> stamps;
+    for (const QDateTime& end : std::as_const(ends)) {
+        const bool daylightSaving = ownOffsets ? usDaylightSaving(end.date(), end.time()) : box;
+        if (!storable(end.date(), end.time(), daylightSaving))
+            return false;
+        stamps << veskTOunix(wallDays(end.date(), end.time()), daylightSaving);
+    }
+    const QLocale locale;
+    for (int i = 0; i < rows.size(); ++i)
+        m_window.pendingEnds().setEnd(rows.at(i), QString::number(stamps.at(i)),
+                                      locale.toString(ends.at(i).date(), kDateFormat),
+                                      locale.toString(ends.at(i).time(), kTimeFormat));
+    return true;
+}
+
+bool AuctionEditor::storable(const QDate& date, const QTime& time, bool daylightSaving)
+{
+    // Such an end would be stored as a stamp of a few hours after 1970.
+    if (hasUnixStamp(wallDays(date, time), daylightSaving))
+        return true;
+    const QLocale locale;
+    MessageBox::warning(
+        &m_window,
+        tr("An auction end of %1 %2 cannot be stored: the item database keeps auction "
+           "ends only from Dec-13-1901 20:45:52 to Jan-18-2038 %3.\n\nPlease pick "
+           "another date.")
+            .arg(locale.toString(date, kDateFormat), locale.toString(time, "HH:mm:ss"),
+                 daylightSaving ? QStringLiteral("23:14:07") : QStringLiteral("22:14:07")));
+    return false;
+}
+
+QDateTime AuctionEditor::rowEnd(int row) const
+{
+    const QLocale locale;
+    const QDate date = locale.toDate(cellText(m_window.Flex, row, kDateColumn), kDateFormat);
+    const QTime time = locale.toTime(cellText(m_window.Flex, row, kTimeColumn), kTimeFormat);
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time, Qt::UTC);
 }
 
 std::optional<bool> AuctionEditor::chooseDaylightSaving(const QDate& date, const QTime& time)

@@ -3,6 +3,7 @@
 #include "data/AuctionSaver.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QObject>
 #include <QTime>
 #include <QVector>
@@ -22,6 +23,8 @@ void markRowSaved(QTableWidget& grid, int row, qint32 stamp);
 // A save ended before it wrote the row: the end stays in the grid, marked.
 void markRowNotSaved(QTableWidget& grid, int row);
 bool isRowMarkedNotSaved(const QTableWidget& grid, int row);
+// The row's end is back to what the database holds: the mark goes.
+void unmarkRowNotSaved(QTableWidget& grid, int row);
 
 // The in-place editor of an auction end over the grid's stamp column: the
 // pickers dtDate and dtTime with the apply button cmdSave of the window, and
@@ -44,6 +47,14 @@ public:
 
     bool isOpen() const;
 
+    // Writes ends into the rows, the first at the date and time, each next one
+    // stepMinutes later, as pending edits; false when the clerk cancels or an
+    // end cannot be stored (nothing written then).
+    bool setEnds(const QVector<int>& rows, const QDate& date, const QTime& time, int stepMinutes);
+    // The end a row shows as the store's wall time (in UTC); invalid when it
+    // shows none.
+    QDateTime rowEnd(int row) const;
+
 signals:
     // A mouse click (press and release) in the grid's cell area.
     void gridClicked();
@@ -61,6 +72,8 @@ private:
     // Whether to save the end with the daylight-saving offset: the box's state,
     // or the other one where the clerk chooses it; empty when the clerk cancels.
     std::optional<bool> chooseDaylightSaving(const QDate& date, const QTime& time);
+    // Warns and gives false for an end the item database cannot keep.
+    bool storable(const QDate& date, const QTime& time, bool daylightSaving);
     // Moves the current cell along the current row without scrolling the grid.
     void setCurrentColumn(int column);
 
@@ -69,4 +82,5 @@ private:
     QLineEdit* m_typed;
     QLabel* m_typedResult;
     bool m_pressed = false;
+    bool m_extending = false;
 };

@@ -3,6 +3,8 @@
 #include "auction/AuctionEditor.h"
 #include "auction/GetLeft.h"
 #include "auction/ItemListing.h"
+#include "auction/PendingEnds.h"
+#include "auction/SetEndsDialog.h"
 #include "data/AuctionSaver.h"
 #include "data/DataError.h"
 #include "data/DatabaseWorker.h"
@@ -26,9 +28,11 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
@@ -37,9 +41,12 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QTableWidget>
+#include <QTimeEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -227,7 +234,17 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     m_stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     m_stopKey->setEnabled(false);
     connect(m_stopKey, &QShortcut::activated, this, &frmVESKauction::cmdStop_Click);
+    m_pending = new PendingEnds(*Flex, this);
+    connect(m_pending, &PendingEnds::countChanged, this, &frmVESKauction::showUnsavedCount);
+    auto* undoKey = new QShortcut(QKeySequence::Undo, this);
+    connect(undoKey, &QShortcut::activated, this, &frmVESKauction::undoEnd);
+    // Shift and Ctrl clicks pick whole rows, for setting the ends of several at once.
+    Flex->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Flex->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Flex->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Flex, &QWidget::customContextMenuRequested, this, &frmVESKauction::showGridMenu);
     m_listing = &ItemListing::of(*this);
+    connect(m_listing, &ItemListing::listed, m_pending, &PendingEnds::forget);
     connect(m_listing, &ItemListing::waitingChanged, this, &frmVESKauction::updateBusyState);
     connect(m_listing, &ItemListing::finished, this, &frmVESKauction::listingFinished);
     timerx->start();
@@ -363,6 +380,14 @@ void frmVESKauction::createControls()
     makeGraphicalButton(cmdStop);
     cmdStop->hide();
     place(cmdStop, "cmdStop", 6000, 10200, 2415, 375);
+
+    // Not a design control: the free strip between Command1 and the grid.
+    m_unsavedLabel = new QLabel(this);
+    m_unsavedLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_unsavedLabel->setFont(designFont(8.25, true));
+    setTextColour(m_unsavedLabel, kBlueText);
+    m_unsavedLabel->hide();
+    place(m_unsavedLabel, "lblUnsaved", 11280, 1590, 3735, 195);
 
     // Lines 2 pixels wide, centred on their design position.
     const QColor grey(128, 128, 128);
@@ -612,6 +637,8 @@ void frmVESKauction::Form_Activate()
 {
     if (m_saving)
         return; // the save lists again when it ends
+    if (!confirmDiscardPending())
+        return;
     optCurrent->setChecked(true);
     Timer1_Timer();
 }
@@ -681,12 +708,14 @@ void frmVESKauction::Command1_Click()
 void frmVESKauction::saveDone(const AuctionSaveReport& report)
 {
     m_saving = false;
+    const bool endAfterSave = std::exchange(m_endAfterSave, false);
     Bar->setRange(m_barRangeBeforeSave.first, m_barRangeBeforeSave.second);
     Bar->setValue(m_barValueBeforeSave);
     QVector<bool> saved(Flex->rowCount(), false);
     for (const std::pair<int, qint32>& row : report.savedRows) {
         if (row.first < Flex->rowCount()) {
             markRowSaved(*Flex, row.first, row.second);
+            m_pending->rowSaved(row.first);
             saved[row.first] = true;
         }
     }
@@ -703,6 +732,11 @@ void frmVESKauction::saveDone(const AuctionSaveReport& report)
         return;
     }
     updateBusyState();
+    if (endAfterSave && !report.hasProblems()) {
+        emit saveEnded();
+        emit programEnded();
+        return;
+    }
     m_reportAfterListing = report.hasProblems() ? report.message(true) : QString();
     m_listingAfterSave = true;
     Timer1_Timer();
@@ -767,7 +801,100 @@ void frmVESKauction::updateBusyState()
 
 void frmVESKauction::Command2_Click()
 {
-    Timer1_Timer();
+    if (confirmDiscardPending())
+        Timer1_Timer();
+}
+
+bool frmVESKauction::confirmDiscardPending()
+{
+    const int count = m_pending->count();
+    if (count == 0)
+        return true;
+    return MessageBox::question(messageParent(), tr("Discard %1 unsaved ends?").arg(count),
+                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool frmVESKauction::mayEnd()
+{
+    const int count = m_pending->count();
+    if (count == 0 || m_saving)
+        return true;
+    switch (MessageBox::question(messageParent(),
+                                 tr("Save %1 unsaved ends before closing?\n\n"
+                                    "Yes: save them, and close once they are saved.\n"
+                                    "No: close without them.\nCancel: stay.")
+                                     .arg(count),
+                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        Command1_Click();
+        m_endAfterSave = m_saving;
+        return false;
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void frmVESKauction::undoEnd()
+{
+    if (!m_saving)
+        m_pending->undo();
+}
+
+void frmVESKauction::showGridMenu(const QPoint& position)
+{
+    if (m_saving)
+        return;
+    const int row = Flex->rowAt(position.y());
+    QVector<int> rows;
+    for (const QModelIndex& index : Flex->selectionModel()->selectedIndexes()) {
+        if (!rows.contains(index.row()))
+            rows << index.row();
+    }
+    if (rows.isEmpty() && row >= 0)
+        rows << row;
+    // Top to bottom as the grid shows them, whatever order they were picked in.
+    std::sort(rows.begin(), rows.end());
+
+    auto* menu = new QMenu(Flex);
+    menu->setObjectName(QStringLiteral("gridMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* undo = menu->addAction(tr("Undo end"), this, [this, row] { m_pending->undoRow(row); });
+    undo->setShortcut(QKeySequence::Undo);
+    undo->setEnabled(row >= 0 && m_pending->canUndoRow(row));
+    QAction* setEnds =
+        menu->addAction(tr("Set ends") + QChar(0x2026), this, [this, rows] { openSetEnds(rows); });
+    setEnds->setEnabled(!rows.isEmpty());
+    menu->popup(Flex->viewport()->mapToGlobal(position));
+}
+
+void frmVESKauction::openSetEnds(const QVector<int>& rows)
+{
+    // The first row's end when it is still to come, else now rounded up to
+    // the next five minutes.
+    const QDateTime now = clock().now();
+    const QDateTime wallNow(now.date(), now.time(), Qt::UTC);
+    QDateTime start = m_editor->rowEnd(rows.first());
+    if (!start.isValid() || start <= wallNow) {
+        const qint64 seconds = wallNow.toSecsSinceEpoch();
+        start = QDateTime::fromSecsSinceEpoch((seconds + 299) / 300 * 300, Qt::UTC);
+    }
+    auto* dialog = new SetEndsDialog(int(rows.size()), start.date(), start.time(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog, rows] {
+        // The selection's highlight would hide the marks of the rows just set.
+        if (m_editor->setEnds(rows, dialog->startDate->date(), dialog->startTime->time(),
+                              dialog->stepMinutes->value()))
+            Flex->clearSelection();
+    });
+    dialog->open();
+}
+
+void frmVESKauction::showUnsavedCount(int count)
+{
+    m_unsavedLabel->setText(count > 0 ? tr("%1 unsaved").arg(count) : QString());
+    m_unsavedLabel->setVisible(count > 0);
 }
 
 void frmVESKauction::Flex_Click()
@@ -816,7 +943,8 @@ void frmVESKauction::chkDayLight_Click()
 
 void frmVESKauction::Image1_Click()
 {
-    emit programEnded();
+    if (mayEnd())
+        emit programEnded();
 }
 
 bool frmVESKauction::eventFilter(QObject* watched, QEvent* event)
@@ -857,6 +985,10 @@ void frmVESKauction::mouseDoubleClickEvent(QMouseEvent* event)
 
 void frmVESKauction::closeEvent(QCloseEvent* event)
 {
+    if (!mayEnd()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     emit programEnded();
 }

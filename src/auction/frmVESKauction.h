@@ -25,6 +25,7 @@ class Clock;
 class DatabaseWorker;
 class QShortcut;
 class ItemListing;
+class PendingEnds;
 struct AuctionSaveReport;
 class frmadoHelper;
 class frmLOGO;
@@ -113,6 +114,11 @@ public:
     // Runs the listing's and the save's database steps off this window's thread.
     DatabaseWorker& databaseWorker() { return *m_worker; }
     bool isSaving() const { return m_saving; }
+    // The ends changed in the grid and not saved yet.
+    PendingEnds& pendingEnds() { return *m_pending; }
+    // Asks before a listing throws unsaved ends away; false keeps them (and
+    // the listing is not to run).
+    bool confirmDiscardPending();
     // A listing or a save is under way.
     bool isBusy() const;
 
@@ -181,6 +187,12 @@ private:
     QWidget* messageParent();
 
     void windowActivated(QWidget* window);
+    // Whether the program may end now: unsaved ends are offered for saving first.
+    bool mayEnd();
+    void undoEnd();
+    void showGridMenu(const QPoint& position);
+    void openSetEnds(const QVector<int>& rows);
+    void showUnsavedCount(int count);
 
     void saveDone(const AuctionSaveReport& report);
     void listingFinished();
@@ -202,6 +214,10 @@ private:
     QString m_reportAfterListing;
     bool m_listingAfterSave = false;
     AuctionEditor* m_editor = nullptr;
+    PendingEnds* m_pending = nullptr;
+    QLabel* m_unsavedLabel = nullptr;
+    // The clerk chose to save before closing: the program ends if the save succeeds.
+    bool m_endAfterSave = false;
     const Clock* m_clock;
     std::unique_ptr<frmLOGO> m_logo;
     std::vector<Control> m_controls;

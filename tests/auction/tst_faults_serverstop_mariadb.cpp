@@ -152,6 +152,7 @@ private slots:
         fx.pickEnd(2, kNewEnd);
         server(qPrintable(fault));
 
+        fx.answer = QMessageBox::Yes; // the refresh may discard the unsaved end
         vesktest::StallMeter stall;
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         if (stop) {
