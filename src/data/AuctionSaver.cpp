@@ -274,13 +274,17 @@ AuctionSaver::readHeld(const QVector<AuctionChange>& changes)
         QStringList list;
         for (int i = first; i < ids.size() && i < first + kIdsPerQuery; ++i)
             list << QString::number(ids[i]);
+        // The store as a literal: a statement without values to bind is one
+        // round trip to the server, a prepared one two.
         m_control.CommandType = 1;
         m_control.RecordSource =
             QStringLiteral("SELECT CV_itemid, storeid, auction_until_unix FROM item WHERE storeid "
-                           "LIKE ? ESCAPE '%1' AND CV_itemid IN (%2)")
+                           "LIKE '") +
+            m_control.escapeLiteral(likeLiteral(m_storeId)) +
+            QStringLiteral("' ESCAPE '%1' AND CV_itemid IN (%2)")
                 .arg(QLatin1Char(kLikeEscape))
                 .arg(list.join(QLatin1Char(',')));
-        m_control.Parameters = {likeLiteral(m_storeId)};
+        m_control.Parameters.clear();
         m_control.Refresh();
         RecordSet& rs = m_control.Recordset();
         for (rs.MoveFirst(); !rs.atEnd(); rs.MoveNext()) {
@@ -342,17 +346,117 @@ AuctionSaveReport AuctionSaver::write(const QVector<AuctionChange>& changes,
     // Rows the server refused: left out when their transaction is run again.
     QMap<int, AuctionSaveReport::Entry> refused;
     QVector<int> pending; // changes the open transaction holds, for the report at its commit
+    // Rows of the open transaction still to write, with the end each expects:
+    // written in one statement, or row by row once the server refused one.
+    QVector<std::pair<int, std::optional<qint64>>> batch;
+    bool batched = true;
     bool open = false;
     int chunkStart = 0;
     int failedMark = report.failed.size();
     int changedMark = report.changedElsewhere.size();
-    bool ended = false;
+    int i = 0;
+    bool stopping = false;
+    int counted = 0; // rows counted as not attempted when the stop came
 
     const auto notAttemptedFrom = [&](int from) {
         int count = 0;
         for (int j = from; j < changes.size(); ++j)
             count += refused.contains(j) ? 0 : 1;
         return count;
+    };
+    const auto targetOf = [&](int change) {
+        const std::optional<qint32> stamp = changes[change].stamp;
+        return stamp ? std::optional<qint64>(*stamp) : std::nullopt;
+    };
+    const auto stampValue = [](std::optional<qint64> stamp) {
+        return stamp ? QVariant(*stamp) : QVariant(QMetaType::fromType<qint64>());
+    };
+    // The open transaction is dropped and its rows are looked at again.
+    const auto again = [&] {
+        if (open)
+            m_control.rollback();
+        open = false;
+        report.failed.resize(failedMark);
+        report.changedElsewhere.resize(changedMark);
+        wrote = wroteCommitted;
+        pending.clear();
+        batch.clear();
+        if (stopping)
+            report.notAttempted -= counted;
+        stopping = report.stopped = false;
+        i = chunkStart;
+    };
+    // A statement failed and its transaction is rolled back; false when the
+    // server is gone, which ends the save.
+    const auto serverStillAnswers = [&](const QString& reason) {
+        m_control.rollback();
+        open = false;
+        if (serverAnswers())
+            return true;
+        lostConnection(reason);
+        report.notAttempted += pending.size() + (stopping ? 0 : notAttemptedFrom(i));
+        pending.clear();
+        batch.clear();
+        return false;
+    };
+    const auto begin = [&] {
+        if (!open)
+            m_control.beginTransaction();
+        open = true;
+    };
+    // The batch in one statement. Throws DataError.
+    const auto writeBatch = [&] {
+        // Per item: what its last row writes over what it held before the first.
+        QVector<qint32> items;
+        QHash<qint32, std::pair<std::optional<qint64>, std::optional<qint64>>> ends;
+        QVector<AuctionChange> written;
+        for (const auto& [change, expected] : std::as_const(batch)) {
+            const qint32 item = changes[change].itemId;
+            if (!ends.contains(item)) {
+                items.append(item);
+                written.append(changes[change]);
+                ends.insert(item, {expected, targetOf(change)});
+            }
+            ends[item].second = targetOf(change);
+        }
+        QString sql = QStringLiteral("UPDATE item SET auction_until_unix=CASE CV_itemid");
+        QVariantList values;
+        for (qint32 item : std::as_const(items)) {
+            sql += QStringLiteral(" WHEN ? THEN ?");
+            values << item << stampValue(ends[item].second);
+        }
+        sql += QStringLiteral(" END WHERE storeid LIKE ? ESCAPE '%1' AND (")
+                   .arg(QLatin1Char(kLikeEscape));
+        values << likeLiteral(m_storeId);
+        for (int k = 0; k < items.size(); ++k) {
+            const std::optional<qint64> expected = ends[items[k]].first;
+            sql += (k ? QStringLiteral(" OR ") : QString()) +
+                   (expected ? QStringLiteral("(CV_itemid=? AND auction_until_unix=?)")
+                             : QStringLiteral("(CV_itemid=? AND auction_until_unix IS NULL)"));
+            values << items[k];
+            if (expected)
+                values << *expected;
+        }
+        sql += QLatin1Char(')');
+        begin();
+        if (m_control.execute(sql, values) < items.size()) {
+            // Someone changed a row between the read and the write: the rows
+            // whose item does not hold its end now were not written.
+            const QHash<qint32, QVector<Held>> now = readHeld(written);
+            for (const auto& [change, expected] : std::as_const(batch)) {
+                const qint32 item = changes[change].itemId;
+                const QVector<Held> rows = now.value(item);
+                if (rows.size() == 1 && rows[0].stamp == ends[item].second)
+                    continue;
+                pending.removeAll(change);
+                wrote.remove(item);
+                report.changedElsewhere.append(
+                    {changes[change].row, QString::number(item),
+                     QStringLiteral("changed by someone else while it was being saved"), false,
+                     rows.size() == 1 ? stampText(rows[0].stamp) : QString()});
+            }
+        }
+        batch.clear();
     };
     // Ends the open transaction keeping its rows; false when they were not kept.
     const auto commit = [&]() {
@@ -365,8 +469,8 @@ AuctionSaveReport AuctionSaver::write(const QVector<AuctionChange>& changes,
             try {
                 if (open)
                     m_control.commit();
-                for (int i : std::as_const(pending)) {
-                    const AuctionChange& c = changes[i];
+                for (int change : std::as_const(pending)) {
+                    const AuctionChange& c = changes[change];
                     const qint32 stamp = c.stamp.value_or(0);
                     ++report.saved;
                     report.savedRows.append({c.row, stamp});
@@ -381,9 +485,10 @@ AuctionSaveReport AuctionSaver::write(const QVector<AuctionChange>& changes,
                 m_control.rollback();
                 const QString reason = errorText(error);
                 if (serverAnswers()) {
-                    for (int i : std::as_const(pending))
-                        report.failed.append(
-                            {changes[i].row, QString::number(changes[i].itemId), reason, true, {}});
+                    for (int change : std::as_const(pending))
+                        report.failed.append({changes[change].row,
+                                              QString::number(changes[change].itemId), reason, true,
+                                              QString()});
                 } else {
                     lostConnection(reason);
                     report.notAttempted += pending.size();
@@ -396,17 +501,48 @@ AuctionSaveReport AuctionSaver::write(const QVector<AuctionChange>& changes,
         return false;
     };
 
-    for (int i = 0; i < changes.size() && !ended; ++i) {
-        if (refused.contains(i))
+    while (true) {
+        const bool atEnd = stopping || i >= changes.size();
+        if (atEnd || pending.size() >= kRowsPerCommit) {
+            if (!batch.isEmpty()) {
+                QString reason;
+                try {
+                    writeBatch();
+                } catch (const std::exception& error) {
+                    reason = errorText(error);
+                }
+                if (!reason.isNull()) {
+                    if (!serverStillAnswers(reason))
+                        break;
+                    // Row by row from now on: the rows the server refuses are told apart.
+                    batched = false;
+                    again();
+                    continue;
+                }
+            }
+            if ((!pending.isEmpty() || open) && !commit()) {
+                report.notAttempted += stopping ? 0 : notAttemptedFrom(i);
+                break;
+            }
+            if (atEnd)
+                break;
+            chunkStart = i;
+            failedMark = report.failed.size();
+            changedMark = report.changedElsewhere.size();
+        }
+        if (refused.contains(i)) {
+            ++i;
             continue;
+        }
         const AuctionChange& c = changes[i];
         const QString itemText = QString::number(c.itemId);
         if (beforeRow)
             beforeRow(c.row);
         if (stopRequested && stopRequested()) {
-            report.stopped = true;
-            report.notAttempted += notAttemptedFrom(i);
-            break;
+            stopping = report.stopped = true;
+            counted = notAttemptedFrom(i);
+            report.notAttempted += counted;
+            continue;
         }
         const QVector<Held> rows = held.value(c.itemId);
         // The row the clerk changed is one of this store's only if the server
@@ -414,117 +550,83 @@ AuctionSaveReport AuctionSaver::write(const QVector<AuctionChange>& changes,
         bool listedStoreFound = !c.listedStore;
         for (const Held& h : rows)
             listedStoreFound = listedStoreFound || h.store == c.listedStore;
+        QString failure;
         if (c.storeListed && (!c.listedStore || !listedStoreFound)) {
-            report.failed.append(
-                {c.row,
-                 itemText,
-                 c.listedStore ? QStringLiteral("it belongs to store \"%1\", not to store \"%2\"")
-                                     .arg(*c.listedStore, m_storeId)
-                               : QStringLiteral("it belongs to no store (its storeid is NULL), "
-                                                "not to store \"%1\"")
-                                     .arg(m_storeId),
-                 false,
-                 {}});
-            continue;
-        }
-        if (rows.isEmpty()) {
+            failure = c.listedStore
+                          ? QStringLiteral("it belongs to store \"%1\", not to store \"%2\"")
+                                .arg(*c.listedStore, m_storeId)
+                          : QStringLiteral("it belongs to no store (its storeid is NULL), not to "
+                                           "store \"%1\"")
+                                .arg(m_storeId);
+        } else if (rows.isEmpty()) {
             // One arg() call: a "%1" in the store id stays as it is.
-            report.failed.append(
-                {c.row,
-                 itemText,
-                 QStringLiteral("store \"%1\" has no item %2").arg(m_storeId, itemText),
-                 false,
-                 {}});
-            continue;
-        }
-        if (rows.size() > 1) {
+            failure = QStringLiteral("store \"%1\" has no item %2").arg(m_storeId, itemText);
+        } else if (rows.size() > 1) {
             QStringList stores;
             for (const Held& h : rows)
                 stores << h.store.value_or(QString());
-            report.failed.append(
-                {c.row,
-                 itemText,
-                 QStringLiteral("%1 rows of the item table match store \"%2\" for this item "
-                                "(store ids \"%3\"), so none of them was written")
-                     .arg(rows.size())
-                     .arg(m_storeId, stores.join(QStringLiteral("\", \""))),
-                 false,
-                 {}});
+            failure = QStringLiteral("%1 rows of the item table match store \"%2\" for this item "
+                                     "(store ids \"%3\"), so none of them was written")
+                          .arg(rows.size())
+                          .arg(m_storeId, stores.join(QStringLiteral("\", \"")));
+        }
+        if (!failure.isEmpty()) {
+            report.failed.append({c.row, itemText, failure, false, QString()});
+            ++i;
             continue;
         }
         const auto written = wrote.constFind(c.itemId);
         const bool wroteItem = written != wrote.constEnd();
         const std::optional<qint64> current = wroteItem ? *written : rows[0].stamp;
         const std::optional<qint64> expected = wroteItem ? *written : c.expected;
-        const std::optional<qint64> target =
-            c.stamp ? std::optional<qint64>(*c.stamp) : std::nullopt;
+        const std::optional<qint64> target = targetOf(i);
         if (current != target && current != expected) {
             report.changedElsewhere.append(
                 {c.row, itemText,
                  QStringLiteral("the database holds %1, the table was listed with %2")
                      .arg(stampText(current), stampText(expected)),
                  false, stampText(current)});
+            ++i;
             continue;
         }
-        if (current != target) {
+        if (current != target && batched) {
+            batch.append({i, expected});
+        } else if (current != target) {
+            int affected = 0;
             try {
-                if (!open) {
-                    m_control.beginTransaction();
-                    open = true;
-                }
+                begin();
                 const QString sql =
                     QStringLiteral("UPDATE item SET auction_until_unix=? WHERE CV_itemid=? AND "
                                    "storeid LIKE ? ESCAPE '%1' AND auction_until_unix")
                         .arg(QLatin1Char(kLikeEscape)) +
                     (expected ? QStringLiteral("=?") : QStringLiteral(" IS NULL"));
-                QVariantList values = {target ? QVariant(*target)
-                                              : QVariant(QMetaType::fromType<qint64>()),
-                                       c.itemId, likeLiteral(m_storeId)};
+                QVariantList values = {stampValue(target), c.itemId, likeLiteral(m_storeId)};
                 if (expected)
                     values << *expected;
-                if (m_control.execute(sql, values) == 0) {
-                    report.changedElsewhere.append(
-                        {c.row,
-                         itemText,
-                         QStringLiteral("changed by someone else while it was being saved"),
-                         false,
-                         {}});
-                    continue;
-                }
+                affected = m_control.execute(sql, values);
             } catch (const std::exception& error) {
                 const QString reason = errorText(error);
-                m_control.rollback();
-                open = false;
-                if (!serverAnswers()) {
-                    lostConnection(reason);
-                    report.notAttempted += pending.size() + notAttemptedFrom(i);
-                    pending.clear();
+                if (!serverStillAnswers(reason))
                     break;
-                }
                 // The row is left out, and the transaction's other rows are
                 // written again: the server may have undone them with it.
-                refused.insert(i, {c.row, itemText, reason, true, {}});
-                report.failed.resize(failedMark);
-                report.changedElsewhere.resize(changedMark);
-                wrote = wroteCommitted;
-                pending.clear();
-                i = chunkStart - 1;
+                refused.insert(i, {c.row, itemText, reason, true, QString()});
+                again();
+                continue;
+            }
+            if (affected == 0) {
+                report.changedElsewhere.append(
+                    {c.row, itemText,
+                     QStringLiteral("changed by someone else while it was being saved"), false,
+                     QString()});
+                ++i;
                 continue;
             }
         }
         wrote.insert(c.itemId, target);
         pending.append(i);
-        if (pending.size() >= kRowsPerCommit) {
-            ended = !commit() || report.stopped;
-            if (ended)
-                report.notAttempted += notAttemptedFrom(i + 1);
-            chunkStart = i + 1;
-            failedMark = report.failed.size();
-            changedMark = report.changedElsewhere.size();
-        }
+        ++i;
     }
-    if (!ended && (!pending.isEmpty() || open))
-        commit();
     for (const AuctionSaveReport::Entry& entry : std::as_const(refused))
         report.failed.append(entry);
     std::stable_sort(report.failed.begin(), report.failed.end(),

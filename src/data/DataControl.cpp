@@ -13,6 +13,7 @@
 namespace {
 constexpr int kOptionFoundRows = 2;
 constexpr int kOptionBigIntAsInt = 16384;
+constexpr size_t kPreparedKept = 16;
 
 QString nextConnectionName(const QString& control)
 {
@@ -490,6 +491,9 @@ int DataControl::execute(const QString& sql, const QVariantList& values)
                 close();
             throw failure(error.text(), target.password);
         }
+        // Statements whose text differs with their rows are not kept for long.
+        if (m_prepared.size() >= kPreparedKept)
+            m_prepared.clear();
         found = m_prepared.emplace(sql, std::move(query)).first;
     }
     QSqlQuery& q = *found->second;
