@@ -89,7 +89,8 @@ struct AuctionSaveReport
 // A row is written only when its stamp differs from what the listing read and
 // the database still holds that value, so nobody else's newer end is lost.
 // The rows are read in one query and written in transactions of up to
-// kRowsPerCommit rows: a row counts as saved once its transaction committed.
+// kRowsPerCommit rows, one UPDATE for each (row by row once the server refused
+// one); a row counts as saved once its transaction committed.
 // The store is matched as the server's LIKE compares a text without wildcards:
 // the column's collation decides case, trailing blanks count. An item that
 // matches more than one row of the store, or a row the listing read for
