@@ -62,6 +62,8 @@ QVector<AuctionRow> auctionRows(const QTableWidget& grid)
             if (!store.isNull())
                 row.listedStore = store.toString();
         }
+        if (const QTableWidgetItem* sku = grid.item(r, 1))
+            row.skuText = sku->text();
         if (const QTableWidgetItem* stamp = grid.item(r, kStampColumn)) {
             row.stampText = stamp->text();
             const QVariant listed = stamp->data(Qt::UserRole);

@@ -5,15 +5,16 @@
 #include "auction/ItemListing.h"
 #include "auction/PendingEnds.h"
 #include "auction/SetEndsDialog.h"
+#include "data/AuctionJournal.h"
 #include "data/AuctionSaver.h"
 #include "data/DataError.h"
 #include "data/DatabaseWorker.h"
 #include "data/FieldReader.h"
 #include "data/FileRoutines.h"
 #include "data/frmadoHelper.h"
+#include "settings/DaylightSetting.h"
 #include "settings/GetSetupDICfile.h"
 #include "timeconv/Clock.h"
-#include "settings/DaylightSetting.h"
 #include "windows/InputGuard.h"
 #include "windows/MessageBox.h"
 #include "windows/Platform.h"
@@ -59,6 +60,13 @@ constexpr double kDesignClientHeight = 10680;
 constexpr double kBorderWidth = kDesignWindowWidth - kDesignClientWidth;
 constexpr double kMaxWindowWidth = 20000;
 constexpr int kDesignScreenWidth = 1024;
+
+// The state of a running save, shared with the database worker.
+constexpr int kSaveRunning = 0;
+constexpr int kSaveStopping = 1; // end at the next row, committing what was written
+constexpr int kSaveGivenUp = 2;  // nobody waits for the report: commit nothing more
+// How long a stopped save may take to end by itself before it is given up on.
+constexpr int kStopGraceMs = 250;
 
 const QColor kWindowColour(227, 227, 203);
 const QColor kButtonColour(237, 237, 213);
@@ -230,6 +238,7 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
             &frmVESKauction::Flex_Scroll);
     connect(cmdSave, &QPushButton::clicked, this, &frmVESKauction::cmdSave_Click);
     connect(cmdStop, &QPushButton::clicked, this, &frmVESKauction::cmdStop_Click);
+    connect(cmdUndoSave, &QPushButton::clicked, this, &frmVESKauction::cmdUndoSave_Click);
     // Esc stops a wait only while there is one; otherwise it stays the controls' own key.
     m_stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     m_stopKey->setEnabled(false);
@@ -388,6 +397,9 @@ void frmVESKauction::createControls()
     setTextColour(m_unsavedLabel, kBlueText);
     m_unsavedLabel->hide();
     place(m_unsavedLabel, "lblUnsaved", 11280, 1590, 3735, 195);
+    cmdUndoSave = new QPushButton(QStringLiteral("Undo last save"), this);
+    makeGraphicalButton(cmdUndoSave);
+    place(cmdUndoSave, "cmdUndoSave", 8520, 10200, 2295, 375);
 
     // Lines 2 pixels wide, centred on their design position.
     const QColor grey(128, 128, 128);
@@ -664,40 +676,84 @@ void frmVESKauction::Timer1_Timer()
 // ends early keeps the ends it did not write, marked, for the next press.
 void frmVESKauction::Command1_Click()
 {
-    if (m_saving || m_listing->isRunning())
+    if (isBusy())
         return;
     const QVector<AuctionRow> rows = auctionRows(*Flex);
+    const QString store = txtStoreID->text();
+    startSave(
+        false, AuctionSaver::rowsToWrite(rows),
+        [rows, store](DataControl& control, const std::function<void(AuctionSaver&)>& prepare) {
+            AuctionSaver saver(control, store);
+            prepare(saver);
+            return saver.save(rows);
+        });
+}
+
+// Puts back the ends the last save of the journal replaced, where nobody has
+// changed them since. The undo is journaled as a save of its own, so a second
+// press undoes the undo.
+void frmVESKauction::cmdUndoSave_Click()
+{
+    // The table is listed again after the undo: ask before that throws edits away.
+    if (isBusy() || !confirmDiscardPending())
+        return;
+    const QString journalFile = m_helper.installation().auctionJournalFile();
+    startSave(
+        true, {},
+        [journalFile](DataControl& control, const std::function<void(AuctionSaver&)>& prepare) {
+            const AuctionJournal::Save last = AuctionJournal(journalFile).lastSave();
+            AuctionSaveReport report;
+            if (!last.error.isEmpty() || last.rows.isEmpty()) {
+                report.journalError =
+                    !last.error.isEmpty()
+                        ? last.error
+                        : QStringLiteral("the save journal %1 holds no save").arg(journalFile);
+                return report;
+            }
+            AuctionSaver saver(control, last.rows.first().store);
+            prepare(saver);
+            return saver.write(AuctionSaver::undoOf(last.rows));
+        });
+}
+
+void frmVESKauction::startSave(bool undo, const QVector<int>& rowsToWrite, SaveRun run)
+{
     const DatabaseWorker::ControlSetup setup =
         DatabaseWorker::ControlSetup::of(m_helper.adoKBvesk1);
-    const QString store = txtStoreID->text();
+    const QString journalFile = m_helper.installation().auctionJournalFile();
     const quint64 generation = ++m_saveGeneration;
-    const auto stop = std::make_shared<std::atomic<bool>>(false);
+    const auto state = std::make_shared<std::atomic<int>>(kSaveRunning);
     const auto report = std::make_shared<AuctionSaveReport>();
     const bool started = m_worker->run(
-        [this, rows, setup, store, generation, stop, report,
+        [this, run, setup, journalFile, generation, state, report,
          before = beforeSaveRow](DatabaseWorker::Session& session) {
-            AuctionSaver saver(session.control(setup), store);
-            saver.beforeRow = before;
-            saver.stopRequested = [stop] { return stop->load(); };
-            saver.rowSaved = [this, generation](int row, qint32 stamp) {
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, generation, row, stamp] {
-                        if (!m_saving || generation != m_saveGeneration)
-                            return;
-                        m_savedSoFar.append({row, stamp});
-                        emit rowSaved(row);
-                    },
-                    Qt::QueuedConnection);
+            const AuctionJournal journal(journalFile);
+            const auto prepare = [&](AuctionSaver& saver) {
+                saver.journal = &journal;
+                saver.beforeRow = before;
+                saver.stopRequested = [state] { return state->load() != kSaveRunning; };
+                saver.givenUp = [state] { return state->load() == kSaveGivenUp; };
+                saver.rowSaved = [this, generation](int row, qint32 stamp) {
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, generation, row, stamp] {
+                            if (!m_saving || generation != m_saveGeneration)
+                                return;
+                            m_savedSoFar.append({row, stamp});
+                            emit rowSaved(row);
+                        },
+                        Qt::QueuedConnection);
+                };
             };
-            *report = saver.save(rows);
+            *report = run(session.control(setup), prepare);
         },
         [this, report] { saveDone(*report); });
     if (!started)
         return;
     m_saving = true;
-    m_stopSave = stop;
-    m_rowsToWrite = AuctionSaver::rowsToWrite(rows);
+    m_undoing = undo;
+    m_stopSave = state;
+    m_rowsToWrite = rowsToWrite;
     m_savedSoFar.clear();
     m_barRangeBeforeSave = {Bar->minimum(), Bar->maximum()};
     m_barValueBeforeSave = Bar->value();
@@ -709,8 +765,22 @@ void frmVESKauction::saveDone(const AuctionSaveReport& report)
 {
     m_saving = false;
     const bool endAfterSave = std::exchange(m_endAfterSave, false);
+    const bool undo = std::exchange(m_undoing, false);
     Bar->setRange(m_barRangeBeforeSave.first, m_barRangeBeforeSave.second);
     Bar->setValue(m_barValueBeforeSave);
+    if (undo) {
+        updateBusyState();
+        if (report.endedEarly()) {
+            MessageBox::warning(messageParent(), report.undoMessage());
+            emit saveEnded();
+            return;
+        }
+        m_reportAfterListing = report.undoMessage();
+        m_reportIsWarning = report.hasProblems();
+        m_listingAfterSave = true;
+        Timer1_Timer();
+        return;
+    }
     QVector<bool> saved(Flex->rowCount(), false);
     for (const std::pair<int, qint32>& row : report.savedRows) {
         if (row.first < Flex->rowCount()) {
@@ -738,6 +808,7 @@ void frmVESKauction::saveDone(const AuctionSaveReport& report)
         return;
     }
     m_reportAfterListing = report.hasProblems() ? report.message(true) : QString();
+    m_reportIsWarning = true;
     m_listingAfterSave = true;
     Timer1_Timer();
 }
@@ -749,26 +820,29 @@ void frmVESKauction::listingFinished()
         return;
     m_listingAfterSave = false;
     const QString report = std::exchange(m_reportAfterListing, QString());
-    if (!report.isEmpty())
+    if (!report.isEmpty() && m_reportIsWarning)
         MessageBox::warning(messageParent(), report);
+    else if (!report.isEmpty())
+        MessageBox::information(messageParent(), report);
     emit saveEnded();
 }
 
-// Gives up the wait for the database: a save keeps every row it has not
-// confirmed, a listing leaves the table as it was.
+// Gives up the wait for the database: a save keeps every row it has
+// committed, a listing leaves the table as it was.
 void frmVESKauction::cmdStop_Click()
 {
     if (m_saving) {
-        // Rows confirmed before the stop still count.
-        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-        m_stopSave->store(true);
-        m_worker->abandon();
-        AuctionSaveReport report;
-        report.stopped = true;
-        report.savedRows = m_savedSoFar;
-        report.saved = m_savedSoFar.size();
-        report.notAttempted = std::max(0, int(m_rowsToWrite.size()) - report.saved);
-        saveDone(report);
+        int running = kSaveRunning;
+        if (!m_stopSave->compare_exchange_strong(running, kSaveStopping)) {
+            giveUpSave(); // pressed again
+            return;
+        }
+        // A server that answers lets the save end at the next row, with what
+        // it wrote committed; one that does not is given up on shortly.
+        QTimer::singleShot(kStopGraceMs, this, [this, generation = m_saveGeneration] {
+            if (m_saving && generation == m_saveGeneration)
+                giveUpSave();
+        });
         return;
     }
     if (m_listing->isWaiting()) {
@@ -777,6 +851,20 @@ void frmVESKauction::cmdStop_Click()
                                 tr("The listing was stopped before the item database answered.\n\n"
                                    "The table still shows what it showed before."));
     }
+}
+
+void frmVESKauction::giveUpSave()
+{
+    // From now on the save commits nothing more; the rows it confirmed still count.
+    m_stopSave->store(kSaveGivenUp);
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    m_worker->abandon();
+    AuctionSaveReport report;
+    report.stopped = true;
+    report.savedRows = m_savedSoFar;
+    report.saved = m_savedSoFar.size();
+    report.notAttempted = std::max(0, int(m_rowsToWrite.size()) - report.saved);
+    saveDone(report);
 }
 
 bool frmVESKauction::isBusy() const
@@ -795,6 +883,8 @@ void frmVESKauction::updateBusyState()
                              static_cast<QWidget*>(dtDate), static_cast<QWidget*>(dtTime)})
         control->setEnabled(!saving);
     Command1->setEnabled(!saving && !m_listing->isRunning());
+    cmdUndoSave->setEnabled(!saving && !m_listing->isRunning() &&
+                            QFileInfo::exists(m_helper.installation().auctionJournalFile()));
     cmdStop->setVisible(saving || m_listing->isWaiting());
     m_stopKey->setEnabled(cmdStop->isVisibleTo(this));
 }

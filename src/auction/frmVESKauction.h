@@ -25,6 +25,8 @@ class Clock;
 class DatabaseWorker;
 class QShortcut;
 class ItemListing;
+class AuctionSaver;
+class DataControl;
 class PendingEnds;
 struct AuctionSaveReport;
 class frmadoHelper;
@@ -69,6 +71,8 @@ public:
     QFrame* Line1_2 = nullptr;
     // Shown while the window waits for a database: gives up the wait (also Esc).
     QPushButton* cmdStop = nullptr;
+    // Puts back the ends the last save (of the save journal) replaced.
+    QPushButton* cmdUndoSave = nullptr;
 
     // Horizontal stretch factor chosen at start-up (1 up to 1024 pixels).
     float ScreenMultiplier = 1.0f;
@@ -136,6 +140,7 @@ public:
     void chkDayLight_Click();
     void Image1_Click();
     void cmdStop_Click();
+    void cmdUndoSave_Click();
 
 signals:
     // The program is to end now (close icon, missing store identifier).
@@ -194,6 +199,13 @@ private:
     void openSetEnds(const QVector<int>& rows);
     void showUnsavedCount(int count);
 
+    // Runs a save on the database worker: `run` writes with a saver it has
+    // prepared with the given function. `rowsToWrite`: the grid rows it may write.
+    using SaveRun = std::function<AuctionSaveReport(
+        DataControl& control, const std::function<void(AuctionSaver&)>& prepare)>;
+    void startSave(bool undo, const QVector<int>& rowsToWrite, SaveRun run);
+    // Ends the running save without waiting for its report any more.
+    void giveUpSave();
     void saveDone(const AuctionSaveReport& report);
     void listingFinished();
     void updateBusyState();
@@ -207,11 +219,14 @@ private:
     quint64 m_saveGeneration = 0;
     QVector<int> m_rowsToWrite;
     QVector<std::pair<int, qint32>> m_savedSoFar;
-    std::shared_ptr<std::atomic<bool>> m_stopSave;
+    // The running save's state: running, asked to stop, given up.
+    std::shared_ptr<std::atomic<int>> m_stopSave;
+    bool m_undoing = false; // the running save undoes the last one
     std::pair<int, int> m_barRangeBeforeSave{0, 100};
     int m_barValueBeforeSave = 0;
     // A save's report, shown once the table is listed again.
     QString m_reportAfterListing;
+    bool m_reportIsWarning = true;
     bool m_listingAfterSave = false;
     AuctionEditor* m_editor = nullptr;
     PendingEnds* m_pending = nullptr;

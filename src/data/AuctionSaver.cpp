@@ -1,13 +1,17 @@
 #include "data/AuctionSaver.h"
 
+#include "data/AuctionJournal.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
 #include "data/LeadingNumber.h"
 
 #include <QHash>
+#include <QMap>
+#include <QSet>
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -60,8 +64,13 @@ QString AuctionSaveReport::message(bool relisted) const
     if (!hasProblems())
         return {};
     QStringList lines;
-    lines << (stopped ? QStringLiteral("The save was stopped.")
-                      : QStringLiteral("Not every auction end could be saved."));
+    if (!journalError.isEmpty())
+        lines << QStringLiteral("Nothing was saved: every save is first recorded in the save "
+                                "journal, and %1.")
+                     .arg(journalError);
+    else
+        lines << (stopped ? QStringLiteral("The save was stopped.")
+                          : QStringLiteral("Not every auction end could be saved."));
     lines << QString();
     lines << QStringLiteral("Saved: %1.").arg(plural(saved, "row", "rows"));
     const int notSaved = failed.size() + changedElsewhere.size() + notAttempted;
@@ -83,7 +92,7 @@ QString AuctionSaveReport::message(bool relisted) const
                      .arg(connectionError);
         lines << QStringLiteral("Not saved because of that: %1.")
                      .arg(plural(notAttempted, "row", "rows"));
-    } else if (stopped) {
+    } else if (stopped && journalError.isEmpty()) {
         lines << QString()
               << QStringLiteral("Not saved because the save was stopped: %1.")
                      .arg(plural(notAttempted, "row", "rows"));
@@ -95,6 +104,51 @@ QString AuctionSaveReport::message(bool relisted) const
         lines << QStringLiteral("Your ends that were not saved are still in the table, marked in "
                                 "orange: press \"save this table --->>>\" again when the item "
                                 "database answers.");
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString AuctionSaveReport::undoMessage() const
+{
+    QStringList lines;
+    if (!journalError.isEmpty()) {
+        lines << QStringLiteral("Nothing was put back: %1.").arg(journalError);
+        return lines.join(QLatin1Char('\n'));
+    }
+    lines << (hasProblems() ? QStringLiteral("The last save was undone in part.")
+                            : QStringLiteral("The last save was undone."));
+    lines << QString();
+    lines << QStringLiteral("Put back to the ends they had before that save: %1.")
+                 .arg(plural(saved, "row", "rows"));
+    if (!changedElsewhere.isEmpty()) {
+        lines << QString()
+              << QStringLiteral("Left alone, as they changed after that save: %1.")
+                     .arg(plural(changedElsewhere.size(), "row", "rows"));
+        for (int i = 0; i < changedElsewhere.size() && i < kListedEntries; ++i) {
+            const Entry& e = changedElsewhere[i];
+            lines << (e.heldNow.isEmpty()
+                          ? QStringLiteral("- item %1: %2").arg(e.itemId, e.reason)
+                          : QStringLiteral("- item %1 now holds %2").arg(e.itemId, e.heldNow));
+        }
+        if (changedElsewhere.size() > kListedEntries)
+            lines << QStringLiteral("- and %1 more").arg(changedElsewhere.size() - kListedEntries);
+    }
+    if (!failed.isEmpty()) {
+        lines << QString() << QStringLiteral("Refused or failed:");
+        for (int i = 0; i < failed.size() && i < kListedEntries; ++i)
+            lines << QStringLiteral("- item %1: %2").arg(failed[i].itemId, failed[i].reason);
+        if (failed.size() > kListedEntries)
+            lines << QStringLiteral("- and %1 more").arg(failed.size() - kListedEntries);
+    }
+    if (connectionLost)
+        lines << QString()
+              << QStringLiteral("The item database could not be reached, timed out or lost the "
+                                "connection: %1")
+                     .arg(connectionError)
+              << QStringLiteral("Not put back because of that: %1.")
+                     .arg(plural(notAttempted, "row", "rows"));
+    else if (stopped)
+        lines << QString()
+              << QStringLiteral("The undo was stopped: the rows not put back keep their ends.");
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -165,126 +219,421 @@ QVector<int> AuctionSaver::rowsToWrite(const QVector<AuctionRow>& rows)
 AuctionSaveReport AuctionSaver::save(const QVector<AuctionRow>& rows)
 {
     AuctionSaveReport report;
-    // What this save wrote per item: a later row of the same item expects it.
-    QHash<qint32, qint64> written;
+    QVector<AuctionChange> changes;
     for (int r = 0; r < rows.size(); ++r) {
-        if (beforeRow)
-            beforeRow(r);
         const AuctionRow& row = rows[r];
         const Plan p = plan(row);
-        const QString itemText =
-            p.kind == Plan::Kind::Write ? QString::number(p.itemId) : row.idText.trimmed();
-        if (p.kind == Plan::Kind::Fail) {
-            report.failed.append({r, itemText, p.failure, false});
-            continue;
-        }
-        if (p.kind == Plan::Kind::Unchanged)
+        if (p.kind == Plan::Kind::Fail)
+            report.failed.append({r, row.idText.trimmed(), p.failure, false, {}});
+        else if (p.kind == Plan::Kind::Unchanged)
             ++report.unchanged;
-        if (p.kind != Plan::Kind::Write)
-            continue;
-        if (!report.connectionLost && !report.stopped && stopRequested && stopRequested())
-            report.stopped = true;
-        if (report.connectionLost || report.stopped) {
-            ++report.notAttempted;
-            continue;
-        }
-        const auto previous = written.constFind(p.itemId);
-        const std::optional<qint64> expected =
-            previous != written.constEnd() ? std::optional<qint64>(*previous) : row.listedStamp;
-        QString reason;
-        switch (write(p, row, expected, &reason)) {
-        case Outcome::Saved:
-            ++report.saved;
-            report.savedRows.append({r, p.stamp});
-            written.insert(p.itemId, p.stamp);
-            if (rowSaved)
-                rowSaved(r, p.stamp);
-            break;
-        case Outcome::ChangedElsewhere:
-            report.changedElsewhere.append({r, itemText, reason, false});
-            break;
-        case Outcome::ConnectionLost:
-            report.connectionLost = true;
-            report.connectionError = reason;
-            ++report.notAttempted;
-            break;
-        case Outcome::Failed:
-            report.failed.append({r, itemText, reason, false});
-            break;
-        case Outcome::Refused:
-            report.failed.append({r, itemText, reason, true});
-            break;
-        }
+        else if (p.kind == Plan::Kind::Write)
+            changes.append({r, p.itemId, row.skuText, p.stamp, row.listedStamp, row.storeListed,
+                            row.listedStore});
     }
-    return report;
+    return write(changes, std::move(report));
 }
 
-AuctionSaver::Outcome AuctionSaver::write(const Plan& plan, const AuctionRow& row,
-                                          std::optional<qint64> expected, QString* reason)
+QVector<AuctionChange> AuctionSaver::undoOf(const QVector<AuctionJournal::Row>& rows)
 {
-    const auto failure = [&](const QString& message) {
-        *reason = message;
-        // A dead server would fail every remaining row the same way, slowly.
-        return serverAnswers() ? Outcome::Refused : Outcome::ConnectionLost;
-    };
-    try {
+    // An item written twice by one save goes back to what it held before the
+    // first write, from what the last one wrote.
+    QVector<AuctionChange> changes;
+    QHash<qint32, int> index;
+    for (int line = 0; line < rows.size(); ++line) {
+        const AuctionJournal::Row& row = rows[line];
+        const auto found = index.constFind(row.itemId);
+        if (found != index.constEnd()) {
+            changes[*found].expected = row.newStamp;
+            continue;
+        }
+        const std::optional<qint32> old =
+            row.oldStamp ? toInt32HalfEven(double(*row.oldStamp)) : std::nullopt;
+        if (row.oldStamp && !old)
+            continue; // no end of 32 bits was there to put back
+        index.insert(row.itemId, changes.size());
+        changes.append({line, row.itemId, row.sku, old, row.newStamp, false, std::nullopt});
+    }
+    return changes;
+}
+
+QHash<qint32, QVector<AuctionSaver::Held>>
+AuctionSaver::readHeld(const QVector<AuctionChange>& changes)
+{
+    constexpr int kIdsPerQuery = 500;
+    QVector<qint32> ids;
+    QSet<qint32> seen;
+    for (const AuctionChange& c : changes) {
+        if (!seen.contains(c.itemId)) {
+            seen.insert(c.itemId);
+            ids.append(c.itemId);
+        }
+    }
+    QHash<qint32, QVector<Held>> held;
+    for (int first = 0; first < ids.size(); first += kIdsPerQuery) {
+        QStringList list;
+        for (int i = first; i < ids.size() && i < first + kIdsPerQuery; ++i)
+            list << QString::number(ids[i]);
+        // The store as a literal: a statement without values to bind is one
+        // round trip to the server, a prepared one two.
         m_control.CommandType = 1;
         m_control.RecordSource =
-            QStringLiteral("SELECT * FROM item WHERE storeid LIKE ? ESCAPE '%1' AND CV_itemid=")
-                .arg(kLikeEscape) +
-            QString::number(plan.itemId);
-        m_control.Parameters = {likeLiteral(m_storeId)};
+            QStringLiteral("SELECT CV_itemid, storeid, auction_until_unix FROM item WHERE storeid "
+                           "LIKE '") +
+            m_control.escapeLiteral(likeLiteral(m_storeId)) +
+            QStringLiteral("' ESCAPE '%1' AND CV_itemid IN (%2)")
+                .arg(QLatin1Char(kLikeEscape))
+                .arg(list.join(QLatin1Char(',')));
+        m_control.Parameters.clear();
         m_control.Refresh();
-
         RecordSet& rs = m_control.Recordset();
-        QStringList stores;
-        for (rs.MoveFirst(); !rs.atEnd(); rs.MoveNext())
-            stores << rs.Fields(QStringLiteral("storeid")).toString();
+        for (rs.MoveFirst(); !rs.atEnd(); rs.MoveNext()) {
+            const QVariant store = rs.Fields(QStringLiteral("storeid"));
+            const QVariant stamp = rs.Fields(QStringLiteral("auction_until_unix"));
+            held[rs.Fields(QStringLiteral("CV_itemid")).toInt()].append(
+                {store.isNull() ? std::nullopt : std::optional<QString>(store.toString()),
+                 stamp.isNull() ? std::nullopt : std::optional<qint64>(stamp.toLongLong())});
+        }
+    }
+    return held;
+}
+
+AuctionSaveReport AuctionSaver::write(const QVector<AuctionChange>& changes,
+                                      AuctionSaveReport report)
+{
+    if (changes.isEmpty())
+        return report;
+    if (journal) {
+        QVector<AuctionJournal::Row> lines;
+        for (const AuctionChange& c : changes)
+            lines.append({{},
+                          {},
+                          m_storeId,
+                          c.itemId,
+                          c.sku,
+                          c.expected,
+                          c.stamp ? std::optional<qint64>(*c.stamp) : std::nullopt});
+        report.journalError = journal->append(lines);
+        if (!report.journalError.isEmpty()) {
+            report.notAttempted = changes.size();
+            return report;
+        }
+    }
+    const auto lostConnection = [&](const QString& reason) {
+        report.connectionLost = true;
+        report.connectionError = reason;
+    };
+
+    QHash<qint32, QVector<Held>> held;
+    try {
+        held = readHeld(changes);
+    } catch (const std::exception& error) {
+        const QString reason = errorText(error);
+        if (!serverAnswers()) {
+            lostConnection(reason);
+            report.notAttempted += changes.size();
+            return report;
+        }
+        for (const AuctionChange& c : changes)
+            report.failed.append({c.row, QString::number(c.itemId), reason, true, {}});
+        return report;
+    }
+
+    // What this save wrote per item: the database holds it, and a later row of
+    // the same item expects it. Both as of the last commit and now.
+    QHash<qint32, std::optional<qint64>> wroteCommitted;
+    QHash<qint32, std::optional<qint64>> wrote;
+    // Rows the server refused: left out when their transaction is run again.
+    QMap<int, AuctionSaveReport::Entry> refused;
+    QVector<int> pending; // changes the open transaction holds, for the report at its commit
+    // Rows of the open transaction still to write, with the end each expects:
+    // written in one statement, or row by row once the server refused one.
+    QVector<std::pair<int, std::optional<qint64>>> batch;
+    bool batched = true;
+    bool open = false;
+    int chunkStart = 0;
+    int failedMark = report.failed.size();
+    int changedMark = report.changedElsewhere.size();
+    int i = 0;
+    bool stopping = false;
+    int counted = 0; // rows counted as not attempted when the stop came
+
+    const auto notAttemptedFrom = [&](int from) {
+        int count = 0;
+        for (int j = from; j < changes.size(); ++j)
+            count += refused.contains(j) ? 0 : 1;
+        return count;
+    };
+    const auto targetOf = [&](int change) {
+        const std::optional<qint32> stamp = changes[change].stamp;
+        return stamp ? std::optional<qint64>(*stamp) : std::nullopt;
+    };
+    const auto stampValue = [](std::optional<qint64> stamp) {
+        return stamp ? QVariant(*stamp) : QVariant(QMetaType::fromType<qint64>());
+    };
+    // The open transaction is dropped and its rows are looked at again.
+    const auto again = [&] {
+        if (open)
+            m_control.rollback();
+        open = false;
+        report.failed.resize(failedMark);
+        report.changedElsewhere.resize(changedMark);
+        wrote = wroteCommitted;
+        pending.clear();
+        batch.clear();
+        if (stopping)
+            report.notAttempted -= counted;
+        stopping = report.stopped = false;
+        i = chunkStart;
+    };
+    // A statement failed and its transaction is rolled back; false when the
+    // server is gone, which ends the save.
+    const auto serverStillAnswers = [&](const QString& reason) {
+        m_control.rollback();
+        open = false;
+        if (serverAnswers())
+            return true;
+        lostConnection(reason);
+        report.notAttempted += pending.size() + (stopping ? 0 : notAttemptedFrom(i));
+        pending.clear();
+        batch.clear();
+        return false;
+    };
+    const auto begin = [&] {
+        if (!open)
+            m_control.beginTransaction();
+        open = true;
+    };
+    // The batch in one statement. Throws DataError.
+    const auto writeBatch = [&] {
+        // Per item: what its last row writes over what it held before the first.
+        QVector<qint32> items;
+        QHash<qint32, std::pair<std::optional<qint64>, std::optional<qint64>>> ends;
+        QVector<AuctionChange> written;
+        for (const auto& [change, expected] : std::as_const(batch)) {
+            const qint32 item = changes[change].itemId;
+            if (!ends.contains(item)) {
+                items.append(item);
+                written.append(changes[change]);
+                ends.insert(item, {expected, targetOf(change)});
+            }
+            ends[item].second = targetOf(change);
+        }
+        QString sql = QStringLiteral("UPDATE item SET auction_until_unix=CASE CV_itemid");
+        QVariantList values;
+        for (qint32 item : std::as_const(items)) {
+            sql += QStringLiteral(" WHEN ? THEN ?");
+            values << item << stampValue(ends[item].second);
+        }
+        sql += QStringLiteral(" END WHERE storeid LIKE ? ESCAPE '%1' AND (")
+                   .arg(QLatin1Char(kLikeEscape));
+        values << likeLiteral(m_storeId);
+        for (int k = 0; k < items.size(); ++k) {
+            const std::optional<qint64> expected = ends[items[k]].first;
+            sql += (k ? QStringLiteral(" OR ") : QString()) +
+                   (expected ? QStringLiteral("(CV_itemid=? AND auction_until_unix=?)")
+                             : QStringLiteral("(CV_itemid=? AND auction_until_unix IS NULL)"));
+            values << items[k];
+            if (expected)
+                values << *expected;
+        }
+        sql += QLatin1Char(')');
+        begin();
+        if (m_control.execute(sql, values) < items.size()) {
+            // Someone changed a row between the read and the write: the rows
+            // whose item does not hold its end now were not written.
+            const QHash<qint32, QVector<Held>> now = readHeld(written);
+            for (const auto& [change, expected] : std::as_const(batch)) {
+                const qint32 item = changes[change].itemId;
+                const QVector<Held> rows = now.value(item);
+                if (rows.size() == 1 && rows[0].stamp == ends[item].second)
+                    continue;
+                pending.removeAll(change);
+                wrote.remove(item);
+                report.changedElsewhere.append(
+                    {changes[change].row, QString::number(item),
+                     QStringLiteral("changed by someone else while it was being saved"), false,
+                     rows.size() == 1 ? stampText(rows[0].stamp) : QString()});
+            }
+        }
+        batch.clear();
+    };
+    // Ends the open transaction keeping its rows; false when they were not kept.
+    const auto commit = [&]() {
+        if (givenUp && givenUp()) {
+            if (open)
+                m_control.rollback();
+            report.stopped = true;
+            report.notAttempted += pending.size();
+        } else {
+            try {
+                if (open)
+                    m_control.commit();
+                for (int change : std::as_const(pending)) {
+                    const AuctionChange& c = changes[change];
+                    const qint32 stamp = c.stamp.value_or(0);
+                    ++report.saved;
+                    report.savedRows.append({c.row, stamp});
+                    if (rowSaved)
+                        rowSaved(c.row, stamp);
+                }
+                wroteCommitted = wrote;
+                pending.clear();
+                open = false;
+                return true;
+            } catch (const std::exception& error) {
+                m_control.rollback();
+                const QString reason = errorText(error);
+                if (serverAnswers()) {
+                    for (int change : std::as_const(pending))
+                        report.failed.append({changes[change].row,
+                                              QString::number(changes[change].itemId), reason, true,
+                                              QString()});
+                } else {
+                    lostConnection(reason);
+                    report.notAttempted += pending.size();
+                }
+            }
+        }
+        wrote = wroteCommitted;
+        pending.clear();
+        open = false;
+        return false;
+    };
+
+    while (true) {
+        const bool atEnd = stopping || i >= changes.size();
+        if (atEnd || pending.size() >= kRowsPerCommit) {
+            if (!batch.isEmpty()) {
+                QString reason;
+                try {
+                    writeBatch();
+                } catch (const std::exception& error) {
+                    reason = errorText(error);
+                }
+                if (!reason.isNull()) {
+                    if (!serverStillAnswers(reason))
+                        break;
+                    // Row by row from now on: the rows the server refuses are told apart.
+                    batched = false;
+                    again();
+                    continue;
+                }
+            }
+            if ((!pending.isEmpty() || open) && !commit()) {
+                report.notAttempted += stopping ? 0 : notAttemptedFrom(i);
+                break;
+            }
+            if (atEnd)
+                break;
+            chunkStart = i;
+            failedMark = report.failed.size();
+            changedMark = report.changedElsewhere.size();
+        }
+        if (refused.contains(i)) {
+            ++i;
+            continue;
+        }
+        const AuctionChange& c = changes[i];
+        const QString itemText = QString::number(c.itemId);
+        if (beforeRow)
+            beforeRow(c.row);
+        if (stopRequested && stopRequested()) {
+            stopping = report.stopped = true;
+            counted = notAttemptedFrom(i);
+            report.notAttempted += counted;
+            continue;
+        }
+        const QVector<Held> rows = held.value(c.itemId);
         // The row the clerk changed is one of this store's only if the server
         // found the very store id the listing read.
-        if (row.storeListed && (!row.listedStore || !stores.contains(*row.listedStore))) {
-            *reason = row.listedStore
+        bool listedStoreFound = !c.listedStore;
+        for (const Held& h : rows)
+            listedStoreFound = listedStoreFound || h.store == c.listedStore;
+        QString failure;
+        if (c.storeListed && (!c.listedStore || !listedStoreFound)) {
+            failure = c.listedStore
                           ? QStringLiteral("it belongs to store \"%1\", not to store \"%2\"")
-                                .arg(*row.listedStore, m_storeId)
+                                .arg(*c.listedStore, m_storeId)
                           : QStringLiteral("it belongs to no store (its storeid is NULL), not to "
                                            "store \"%1\"")
                                 .arg(m_storeId);
-            return Outcome::Failed;
-        }
-        if (stores.isEmpty()) {
+        } else if (rows.isEmpty()) {
             // One arg() call: a "%1" in the store id stays as it is.
-            *reason = QStringLiteral("store \"%1\" has no item %2")
-                          .arg(m_storeId, QString::number(plan.itemId));
-            return Outcome::Failed;
-        }
-        if (stores.size() > 1) {
-            *reason = QStringLiteral("%1 rows of the item table match store \"%2\" for this item "
+            failure = QStringLiteral("store \"%1\" has no item %2").arg(m_storeId, itemText);
+        } else if (rows.size() > 1) {
+            QStringList stores;
+            for (const Held& h : rows)
+                stores << h.store.value_or(QString());
+            failure = QStringLiteral("%1 rows of the item table match store \"%2\" for this item "
                                      "(store ids \"%3\"), so none of them was written")
-                          .arg(stores.size())
+                          .arg(rows.size())
                           .arg(m_storeId, stores.join(QStringLiteral("\", \"")));
-            return Outcome::Failed;
         }
-
-        rs.MoveFirst();
-        const QVariant held = rs.Fields(QStringLiteral("auction_until_unix"));
-        const std::optional<qint64> current =
-            held.isNull() ? std::nullopt : std::optional<qint64>(held.toLongLong());
-        if (current == plan.stamp)
-            return Outcome::Saved;
-        if (current != expected) {
-            *reason = QStringLiteral("the database holds %1, the table was listed with %2")
-                          .arg(stampText(current), stampText(expected));
-            return Outcome::ChangedElsewhere;
+        if (!failure.isEmpty()) {
+            report.failed.append({c.row, itemText, failure, false, QString()});
+            ++i;
+            continue;
         }
-        rs.setField(QStringLiteral("auction_until_unix"), QVariant(qint64(plan.stamp)));
-        rs.Update();
-        return Outcome::Saved;
-    } catch (const UpdateConflict&) {
-        *reason = QStringLiteral("changed by someone else while it was being saved");
-        return Outcome::ChangedElsewhere;
-    } catch (const std::exception& error) {
-        return failure(errorText(error));
+        const auto written = wrote.constFind(c.itemId);
+        const bool wroteItem = written != wrote.constEnd();
+        const std::optional<qint64> current = wroteItem ? *written : rows[0].stamp;
+        const std::optional<qint64> expected = wroteItem ? *written : c.expected;
+        const std::optional<qint64> target = targetOf(i);
+        if (current != target && current != expected) {
+            report.changedElsewhere.append(
+                {c.row, itemText,
+                 QStringLiteral("the database holds %1, the table was listed with %2")
+                     .arg(stampText(current), stampText(expected)),
+                 false, stampText(current)});
+            ++i;
+            continue;
+        }
+        if (current != target && batched) {
+            batch.append({i, expected});
+        } else if (current != target) {
+            int affected = 0;
+            try {
+                begin();
+                const QString sql =
+                    QStringLiteral("UPDATE item SET auction_until_unix=? WHERE CV_itemid=? AND "
+                                   "storeid LIKE ? ESCAPE '%1' AND auction_until_unix")
+                        .arg(QLatin1Char(kLikeEscape)) +
+                    (expected ? QStringLiteral("=?") : QStringLiteral(" IS NULL"));
+                QVariantList values = {stampValue(target), c.itemId, likeLiteral(m_storeId)};
+                if (expected)
+                    values << *expected;
+                affected = m_control.execute(sql, values);
+            } catch (const std::exception& error) {
+                const QString reason = errorText(error);
+                if (!serverStillAnswers(reason))
+                    break;
+                // The row is left out, and the transaction's other rows are
+                // written again: the server may have undone them with it.
+                refused.insert(i, {c.row, itemText, reason, true, QString()});
+                again();
+                continue;
+            }
+            if (affected == 0) {
+                report.changedElsewhere.append(
+                    {c.row, itemText,
+                     QStringLiteral("changed by someone else while it was being saved"), false,
+                     QString()});
+                ++i;
+                continue;
+            }
+        }
+        wrote.insert(c.itemId, target);
+        pending.append(i);
+        ++i;
     }
+    for (const AuctionSaveReport::Entry& entry : std::as_const(refused))
+        report.failed.append(entry);
+    std::stable_sort(report.failed.begin(), report.failed.end(),
+                     [](const AuctionSaveReport::Entry& a, const AuctionSaveReport::Entry& b) {
+                         return a.row < b.row;
+                     });
+    return report;
 }
 
 bool AuctionSaver::serverAnswers()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QVector>
 #include <QtGlobal>
@@ -7,12 +8,15 @@
 #include <functional>
 #include <optional>
 
+#include "data/AuctionJournal.h"
+
 class DataControl;
 
 // One grid row as the save reads it.
 struct AuctionRow
 {
     QString idText;    // column 0: the item number
+    QString skuText;   // column 1, for the save journal
     QString stampText; // column 5: the auction end stamp
     // The stamp the listing read from the database; nullopt when it held NULL.
     std::optional<qint64> listedStamp;
@@ -20,6 +24,19 @@ struct AuctionRow
     // nullopt for NULL. The listing shows every store's items, so an item number
     // alone does not say whose row it is.
     bool storeListed = false;
+    std::optional<QString> listedStore;
+};
+
+// One end a save writes to an item of its store, decided before anything is
+// written: from a grid row, or from the journal when a save is undone.
+struct AuctionChange
+{
+    int row = 0; // the grid row (or journal line) it stands for
+    qint32 itemId = 0;
+    QString sku;                    // for the journal
+    std::optional<qint32> stamp;    // the end to write; nullopt writes NULL
+    std::optional<qint64> expected; // what the database must still hold; nullopt: NULL
+    bool storeListed = false;       // as in AuctionRow
     std::optional<QString> listedStore;
 };
 
@@ -33,10 +50,12 @@ struct AuctionSaveReport
         QString reason;
         // The database refused it this time; a later save may get it through.
         bool worthRetrying = false;
+        // Changed elsewhere: what the database holds now, as text; empty if not known.
+        QString heldNow = QString();
     };
 
-    int saved = 0; // rows whose stamp the database now holds
-    // Those rows with the stamp written, in grid order.
+    int saved = 0; // rows whose stamp the database now holds (committed)
+    // Those rows with the stamp written (0 for NULL), in grid order.
     QVector<std::pair<int, qint32>> savedRows;
     int unchanged = 0; // rows with a stamp the listing already read: nothing to write
     QVector<Entry> failed;
@@ -47,24 +66,31 @@ struct AuctionSaveReport
     int notAttempted = 0;
     // The clerk stopped the save before its end.
     bool stopped = false;
+    // The journal could not record the save, so it wrote nothing.
+    QString journalError;
 
     bool hasProblems() const
     {
-        return !failed.isEmpty() || !changedElsewhere.isEmpty() || connectionLost || stopped;
+        return !failed.isEmpty() || !changedElsewhere.isEmpty() || endedEarly();
     }
     // The save ended early: the ends not written are worth keeping in the grid.
-    bool endedEarly() const { return connectionLost || stopped; }
+    bool endedEarly() const { return connectionLost || stopped || !journalError.isEmpty(); }
     // Some ends not written may still be saved by another try.
     bool worthKeeping() const;
     // The text of the message for the person at the window; empty without problems.
     // `relisted`: the grid now shows what the database holds; otherwise the ends
     // not saved are still in it.
     QString message(bool relisted) const;
+    // The text of the one message an undo of the last save ends with.
+    QString undoMessage() const;
 };
 
 // Writes the auction ends of the grid rows to the item table of one store.
 // A row is written only when its stamp differs from what the listing read and
 // the database still holds that value, so nobody else's newer end is lost.
+// The rows are read in one query and written in transactions of up to
+// kRowsPerCommit rows, one UPDATE for each (row by row once the server refused
+// one); a row counts as saved once its transaction committed.
 // The store is matched as the server's LIKE compares a text without wildcards:
 // the column's collation decides case, trailing blanks count. An item that
 // matches more than one row of the store, or a row the listing read for
@@ -75,26 +101,31 @@ class AuctionSaver
 public:
     AuctionSaver(DataControl& control, QString storeId);
 
+    static constexpr int kRowsPerCommit = 100;
+
     AuctionSaveReport save(const QVector<AuctionRow>& rows);
+    // Writes the changes in their order; what save() does once it has read the
+    // grid rows. The entries `report` has already stay.
+    AuctionSaveReport write(const QVector<AuctionChange>& changes, AuctionSaveReport report = {});
+    // The changes that put back the ends a journaled save replaced, where the
+    // database still holds what that save wrote. Made with its store.
+    static QVector<AuctionChange> undoOf(const QVector<AuctionJournal::Row>& rows);
     // The grid rows that a save of `rows` would write.
     static QVector<int> rowsToWrite(const QVector<AuctionRow>& rows);
 
-    // Runs before each grid row is looked at (row index); lets tests act mid-save.
+    // When set, the rows a save will write are appended to it before any is.
+    const AuctionJournal* journal = nullptr;
+    // Runs before each row to write (its row); lets tests act mid-save.
     std::function<void(int)> beforeRow;
-    // Asked before each row: true ends the save there.
+    // Asked before each row: true ends the save there, keeping what it wrote.
     std::function<bool()> stopRequested;
-    // A row's stamp reached the database (row index, stamp), as it happens.
+    // Asked before each commit: true ends the save without committing, as
+    // nobody waits for its report any more.
+    std::function<bool()> givenUp;
+    // A row's stamp reached the database (row, stamp), once it is committed.
     std::function<void(int, qint32)> rowSaved;
 
 private:
-    enum class Outcome
-    {
-        Saved,
-        Failed,
-        Refused,
-        ChangedElsewhere,
-        ConnectionLost
-    };
     // What a row asks for, decided from the grid alone.
     struct Plan
     {
@@ -110,9 +141,16 @@ private:
         QString failure;
     };
 
+    // A row of the item table that matches the store and an item.
+    struct Held
+    {
+        std::optional<QString> store;
+        std::optional<qint64> stamp;
+    };
+
     static Plan plan(const AuctionRow& row);
-    Outcome write(const Plan& plan, const AuctionRow& row, std::optional<qint64> expected,
-                  QString* reason);
+    // The store's rows of the changes' items, read in few queries. Throws DataError.
+    QHash<qint32, QVector<Held>> readHeld(const QVector<AuctionChange>& changes);
     bool serverAnswers();
 
     DataControl& m_control;

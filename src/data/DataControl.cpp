@@ -14,6 +14,7 @@
 namespace {
 constexpr int kOptionFoundRows = 2;
 constexpr int kOptionBigIntAsInt = 16384;
+constexpr size_t kPreparedKept = 16;
 
 QString nextConnectionName(const QString& control)
 {
@@ -112,6 +113,7 @@ DataControl::~DataControl()
 
 void DataControl::close()
 {
+    m_prepared.clear();
     if (QSqlDatabase::contains(m_sqlConnectionName)) {
         QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
         db.close();
@@ -363,4 +365,80 @@ void DataControl::Refresh()
         }
     }
     throw failure(error, target.password);
+}
+
+int DataControl::execute(const QString& sql, const QVariantList& values)
+{
+    const ConnectionConfig::Target target = resolve();
+    if (target.kind == ConnectionConfig::Target::Kind::Invalid)
+        throw failure(target.error, target.password);
+    openIfNeeded(target);
+    QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+    auto found = m_prepared.find(sql);
+    if (found == m_prepared.end()) {
+        auto query = std::make_unique<QSqlQuery>(db);
+        query->setForwardOnly(true);
+        if (!query->prepare(sql)) {
+            const QSqlError error = query->lastError();
+            if (isConnectionLoss(error) || !db.isOpen())
+                close();
+            throw failure(error.text(), target.password);
+        }
+        // Statements whose text differs with their rows are not kept for long.
+        if (m_prepared.size() >= kPreparedKept)
+            m_prepared.clear();
+        found = m_prepared.emplace(sql, std::move(query)).first;
+    }
+    QSqlQuery& q = *found->second;
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
+    if (!q.exec()) {
+        const QSqlError error = q.lastError();
+        if (isConnectionLoss(error) || !db.isOpen())
+            close();
+        else
+            m_prepared.erase(found);
+        throw failure(error.text(), target.password);
+    }
+    const int affected = q.numRowsAffected();
+    q.finish();
+    return affected;
+}
+
+void DataControl::beginTransaction()
+{
+    const ConnectionConfig::Target target = resolve();
+    if (target.kind == ConnectionConfig::Target::Kind::Invalid)
+        throw failure(target.error, target.password);
+    openIfNeeded(target);
+    QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+    if (!db.transaction()) {
+        const QSqlError error = db.lastError();
+        if (isConnectionLoss(error) || !db.isOpen())
+            close();
+        throw failure(QStringLiteral("cannot begin a transaction: %1").arg(error.text()),
+                      target.password);
+    }
+}
+
+void DataControl::commit()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+    if (!db.isOpen())
+        throw failure(QStringLiteral("cannot commit: the connection is closed"), QString());
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        if (isConnectionLoss(error) || !db.isOpen())
+            close();
+        throw failure(QStringLiteral("cannot commit: %1").arg(error.text()), resolve().password);
+    }
+}
+
+void DataControl::rollback()
+{
+    if (!QSqlDatabase::contains(m_sqlConnectionName))
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+    if (db.isOpen() && !db.rollback() && isConnectionLoss(db.lastError()))
+        close();
 }

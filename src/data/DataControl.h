@@ -6,7 +6,10 @@
 
 #include <QString>
 #include <QVariantList>
+#include <map>
 #include <memory>
+
+class QSqlQuery;
 
 // A named, pre-configured database connection with one record set.
 // Every query runs the same way: set CommandType, set RecordSource,
@@ -47,6 +50,19 @@ public:
     // Rows changed by the last Refresh() of a statement that returns no rows; -1 otherwise.
     int RecordsAffected() const { return m_recordsAffected; }
 
+    // Runs a statement that returns no rows with `values` bound to its '?'
+    // placeholders, and keeps it prepared for the next call with the same text.
+    // Returns the rows it changed. Throws DataError; a lost connection is not
+    // tried again (the statement may have reached the server): the control is
+    // closed, and an open transaction with it.
+    int execute(const QString& sql, const QVariantList& values);
+    // A transaction on the control's connection, opened if needed. Throw DataError.
+    void beginTransaction();
+    void commit();
+    // Ends the open transaction without its changes; a failure is no news, as a
+    // lost connection has ended the transaction already.
+    void rollback();
+
     // Which engine ConnectionString resolves to (opens nothing).
     Engine engine() const;
     // Human-readable name of the database this control talks to, for messages
@@ -75,4 +91,6 @@ private:
     QString m_openKey;           // what the open connection was opened for
     std::shared_ptr<RecordSet::TableInfoCache> m_tables;
     int m_recordsAffected = -1;
+    // Statements of execute(), prepared on the open connection.
+    std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };

@@ -22,6 +22,8 @@ public:
     QString setupDicFile() const { return filePath(QStringLiteral("setup.dic")); }
     QString cameraChoiceFile() const { return filePath(QStringLiteral("camerachoice.ini")); }
     QString programFile() const { return filePath(QStringLiteral("cv_veskauction.exe")); }
+    // Every save of auction ends, row by row, appended before it writes.
+    QString auctionJournalFile() const { return filePath(QStringLiteral("auction_journal.csv")); }
     // Deployment configuration: database servers, credentials, helper text fields.
     QString connectionsFile() const { return filePath(QStringLiteral("cv_veskauction.ini")); }
 

@@ -1,90 +1,31 @@
-// The save of the grid's ends on every item database. Database rows are written
-// "CV_itemid|storeid|auction_until_unix", grid rows "id text|stamp text|listed
-// stamp[|listed store]"; NULL stands for a NULL value. The outcome is
-// "saved/failed/changed elsewhere".
-
-#include "TestSupport.h"
-#include "data/AuctionSaver.h"
+// The save of the grid's ends on every item database.
+#include "SaverRows.h"
 #include "data/DataControl.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <memory>
 
 using vesktest::Engine;
-
-namespace {
-QVariant field(const QString& text)
-{
-    return text == QLatin1String("NULL") ? QVariant() : QVariant(text);
-}
-
-QString seed(QSqlDatabase db, const QStringList& rows)
-{
-    QList<QVariantList> values;
-    for (const QString& row : rows)
-        values << QVariantList{field(row.section('|', 0, 0)), field(row.section('|', 2, 2)),
-                               field(row.section('|', 1, 1)), "SKU"};
-    return vesktest::insertRows(db, "item", {"CV_itemid", "auction_until_unix", "storeid", "SKU"},
-                                values);
-}
-
-// The item table in the seed form, in the order of insertion.
-QStringList contents(QSqlDatabase db)
-{
-    QStringList out;
-    QSqlQuery q(db);
-    if (!q.exec("SELECT CV_itemid, storeid, auction_until_unix FROM item ORDER BY id"))
-        return {"query failed: " + q.lastError().text()};
-    while (q.next()) {
-        QStringList f;
-        for (int i = 0; i < 3; ++i)
-            f << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
-        out << f.join(u'|');
-    }
-    return out;
-}
-
-QVector<AuctionRow> gridRows(const QStringList& rows)
-{
-    QVector<AuctionRow> out;
-    for (const QString& row : rows) {
-        const QStringList f = row.split(u'|');
-        AuctionRow r;
-        r.idText = f.value(0);
-        r.stampText = f.value(1);
-        if (f.value(2) != QLatin1String("NULL"))
-            r.listedStamp = f.value(2).toLongLong();
-        r.storeListed = f.size() > 3;
-        if (r.storeListed && f[3] != QLatin1String("NULL"))
-            r.listedStore = f[3];
-        out << r;
-    }
-    return out;
-}
-
-QString outcome(const AuctionSaveReport& report)
-{
-    return QStringLiteral("%1/%2/%3")
-        .arg(report.saved)
-        .arg(report.failed.size())
-        .arg(report.changedElsewhere.size());
-}
-} // namespace
+using namespace saverrows;
 
 class AuctionSaverTest : public QObject
 {
     Q_OBJECT
 public:
-    explicit AuctionSaverTest(Engine engine) : m_engine(engine) {}
+    // `odbc`: through the ODBC data source (an SQLite file), for its driver's
+    // transactions and counts of changed rows.
+    explicit AuctionSaverTest(Engine engine, bool odbc = false) : m_engine(engine), m_odbc(odbc) {}
 
 private:
     Engine m_engine;
+    bool m_odbc;
     std::unique_ptr<vesktest::TestInstallation> m_inst;
     std::unique_ptr<vesktest::ItemDatabase> m_db;
+    std::unique_ptr<vesktest::TestOdbcSource> m_source;
     std::unique_ptr<DataControl> m_control;
+
+    QSqlDatabase db() const { return m_source ? m_source->db() : db(); }
 
     std::unique_ptr<DataControl> control(const QString& connectionString) const
     {
@@ -95,6 +36,13 @@ private slots:
     void init()
     {
         m_inst = std::make_unique<vesktest::TestInstallation>();
+        if (m_odbc) {
+            VESK_REQUIRE_ODBC();
+            m_source = std::make_unique<vesktest::TestOdbcSource>(QStringList{"item"});
+            VESK_VERIFY_OK(m_source->error());
+            m_control = control(QStringLiteral("DSN=ODBCCORVANDEL"));
+            return;
+        }
         m_db = std::make_unique<vesktest::ItemDatabase>(m_engine, *m_inst);
         VESK_VERIFY_OK(m_db->error());
         m_control = control(m_db->connectionString());
@@ -102,6 +50,7 @@ private slots:
     void cleanup()
     {
         m_control.reset();
+        m_source.reset();
         m_db.reset();
         m_inst.reset();
     }
@@ -185,9 +134,9 @@ private slots:
         QFETCH(QString, store);
         QFETCH(QStringList, grid);
         QFETCH(QString, message);
-        VESK_VERIFY_OK(seed(m_db->db(), seedRows));
+        VESK_VERIFY_OK(seed(db(), seedRows));
         const AuctionSaveReport report = AuctionSaver(*m_control, store).save(gridRows(grid));
-        QTEST(contents(m_db->db()), "expected");
+        QTEST(contents(db()), "expected");
         QTEST(outcome(report), "outcome");
         QVERIFY(!report.connectionLost);
         QCOMPARE(report.message(true).isEmpty(), !report.hasProblems());
@@ -199,42 +148,33 @@ private slots:
     {
         if (m_engine != Engine::Sqlite)
             QSKIP("the trigger is written for SQLite");
-        VESK_VERIFY_OK(seed(m_db->db(), {"1|S1|1", "2|S1|1", "3|S1|1"}));
+        VESK_VERIFY_OK(seed(db(), {"1|S1|1", "2|S1|1", "3|S1|1"}));
         VESK_VERIFY_OK(vesktest::exec(
-            m_db->db(), "CREATE TRIGGER frozen BEFORE UPDATE ON item WHEN OLD.CV_itemid = 2 "
-                        "BEGIN SELECT RAISE(ABORT, 'item 2 is frozen'); END"));
+            db(), "CREATE TRIGGER frozen BEFORE UPDATE ON item WHEN OLD.CV_itemid = 2 "
+                  "BEGIN SELECT RAISE(ABORT, 'item 2 is frozen'); END"));
         const AuctionSaveReport report =
             AuctionSaver(*m_control, "S1").save(gridRows({"1|11|1", "2|22|1", "3|33|1"}));
-        QCOMPARE(contents(m_db->db()), QStringList({"1|S1|11", "2|S1|1", "3|S1|33"}));
+        QCOMPARE(contents(db()), QStringList({"1|S1|11", "2|S1|1", "3|S1|33"}));
         QCOMPARE(outcome(report), "2/1/0");
         QCOMPARE(report.failed[0].itemId, "2");
         VESK_VERIFY_CONTAINS(report.failed[0].reason, "frozen");
         QVERIFY(!report.connectionLost);
     }
 
-    // The file turns up during the save: a save that went on trying would write rows.
     void unreachableDatabaseEndsTheSaveAndTheRestIsCounted()
     {
-        if (m_engine != Engine::Sqlite)
+        if (m_engine != Engine::Sqlite || m_odbc)
             QSKIP("the file stands for the server");
-        const QString missing = m_inst->path("gone.sqlite");
-        const auto gone = control("DRIVER={SQLite3 ODBC Driver};DATABASE=" + missing);
-        AuctionSaver saver(*gone, "S1");
-        std::unique_ptr<vesktest::TestSqliteDb> late;
-        saver.beforeRow = [&](int row) {
-            if (row == 1) {
-                late = std::make_unique<vesktest::TestSqliteDb>(missing, QStringList{"item"});
-                seed(late->db(), {"1|S1|1", "2|S1|1", "3|S1|1", "4|S1|1"});
-            }
-        };
+        const auto gone =
+            control("DRIVER={SQLite3 ODBC Driver};DATABASE=" + m_inst->path("gone.sqlite"));
         const AuctionSaveReport report =
-            saver.save(gridRows({"1|11|1", "2|1|1", "3|33|1", "4|44|1", "0|55|1"}));
+            AuctionSaver(*gone, "S1")
+                .save(gridRows({"1|11|1", "2|1|1", "3|33|1", "4|44|1", "0|55|1"}));
         QVERIFY(report.connectionLost);
         VESK_VERIFY_CONTAINS(report.connectionError, "gone.sqlite");
         QCOMPARE(outcome(report), "0/0/0");
-        // The first row tried, the two other changed rows counted; row 2 had nothing to write.
+        // The three changed rows; row 2 had nothing to write.
         QCOMPARE(report.notAttempted, 3);
-        QCOMPARE(contents(late->db()), QStringList({"1|S1|1", "2|S1|1", "3|S1|1", "4|S1|1"}));
         VESK_VERIFY_CONTAINS(report.message(false), "Not saved because of that: 3 rows",
                              "Saved: 0 rows", "still in the table");
     }
@@ -259,7 +199,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     AuctionSaverTest sqlite(Engine::Sqlite);
     AuctionSaverTest maria(Engine::MariaDb);
-    return QTest::qExec(&sqlite, argc, argv) + QTest::qExec(&maria, argc, argv);
+    AuctionSaverTest odbc(Engine::Sqlite, true);
+    return QTest::qExec(&sqlite, argc, argv) + QTest::qExec(&maria, argc, argv) +
+           QTest::qExec(&odbc, argc, argv);
 }
 
 #include "tst_auctionsaver_mariadb.moc"
