@@ -153,6 +153,26 @@ private:
     QString m_name;
 };
 
+// The peak resident size of the process (VmHWM), in kB; -1 where unknown.
+inline qint64 peakMemoryKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Lets the peak resident size start again from the current one.
+inline bool resetPeakMemory()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
 // Records the longest time the event loop did not turn.
 class StallMeter : public QObject
 {

@@ -51,25 +51,6 @@ using namespace benchdb;
 constexpr int kPictures = 50;
 constexpr int kShapes = 100;
 
-qint64 statusKb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-// Lets the peak resident size start again from the current one.
-bool resetPeakMemory()
-{
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
-}
-
 void decodeFloor(const QStringList& paths)
 {
     QtConcurrent::blockingMap(paths, [](const QString& path) {
@@ -239,7 +220,7 @@ int benchmark(int repetitions, int items)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     const double picturesMs = clock.nsecsElapsed() / 1e6;
     const double longestStall = stalls.stop();
-    const qint64 peakKb = statusKb("VmHWM:");
+    const qint64 peakKb = peakMemoryKb();
 
     const double floorMs = median(floor);
     const double coldMs = median(cold);

@@ -5,7 +5,8 @@
 #   scripts/fuzz.sh run N [TARGET...]     build, then each target (or those named) for N inputs
 # Each target starts from its seeds in tests/fuzz/corpus/<target> and keeps what it
 # finds in build/fuzz/corpus/<target>; a crashing input lands in build/fuzz/crashes/
-# and the script fails. Logs: build/fuzz/logs/<target>.log. Runs at nice 10.
+# and the script fails. Logs: build/fuzz/logs/<target>.log. Runs at nice 19, on
+# the CPU time nothing else wants.
 # VESK_FUZZ_FLAGS adds libFuzzer options, e.g. "-max_total_time=3600" to cap a run.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -64,7 +65,7 @@ run_target() {
     local timeout=10
     [ "$name" = pictures ] && timeout=30
     if ! TMPDIR="$scratch" ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        nice -n 10 "$build/tests/fuzz/fuzz_$name" "$corpus" "$seeds/$name" \
+        nice -n 19 "$build/tests/fuzz/fuzz_$name" "$corpus" "$seeds/$name" \
         -max_len="$(max_len "$name")" -timeout="$timeout" \
         -print_final_stats=1 -artifact_prefix="$build/crashes/$name-" "$@" >"$log" 2>&1; then
         tail -n 60 "$log" >&2

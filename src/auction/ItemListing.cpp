@@ -18,8 +18,11 @@
 #include <QLocale>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QThreadPool>
 
+#include <algorithm>
 #include <exception>
+#include <memory>
 
 namespace {
 constexpr int kColumns = 8;
@@ -35,6 +38,13 @@ constexpr int kLastColumn = 7;
 // enough that the window answers at once.
 constexpr qint64 kEventPassMs = 30;
 constexpr qint64 kLookUpBatchMs = 10;
+// A long listing shows its first rows at once and fills the rest in slices
+// short enough that the window keeps answering.
+constexpr int kFirstRows = 100;
+constexpr int kRowsPerStep = 64;
+constexpr int kClearStep = 500;
+constexpr qint64 kBarEveryMs = 100;
+constexpr qint64 kFillSliceMs = 8;
 
 const QString kItemIdField = QStringLiteral("CV_itemid");
 const QString kSkuField = QStringLiteral("SKU");
@@ -66,6 +76,9 @@ ItemListing::ItemListing(frmVESKauction& window)
     m_batchTimer.setSingleShot(true);
     m_batchTimer.setInterval(0);
     connect(&m_batchTimer, &QTimer::timeout, this, &ItemListing::lookUpBatch);
+    m_fillTimer.setSingleShot(true);
+    m_fillTimer.setInterval(0);
+    connect(&m_fillTimer, &QTimer::timeout, this, &ItemListing::fillSlice);
 
     connect(&m_pipeline, &ThumbnailPipeline::thumbnailReady, this, &ItemListing::pictureDecoded,
             Qt::QueuedConnection);
@@ -89,6 +102,11 @@ void ItemListing::run()
 {
     if (m_running) {
         m_again = true;
+        // Rows still filling belong to a listing the clerk no longer wants.
+        if (m_filling) {
+            abandonFill();
+            endRun();
+        }
         return;
     }
     m_running = true;
@@ -199,17 +217,24 @@ void ItemListing::queryDone(QueryResult& result)
         showFailure(tr("The items could not be listed from %1.\n\n%2\n\nThe table still shows "
                        "what it showed before.")
                         .arg(control.describe(), result.error));
-    } else {
-        m_window.helper().adoKBvesk2.takeRecordset(std::move(result.records));
-        cancelPictures();
-        fillGrid(m_now, m_daylightSaving);
-        finishRun();
+        endRun();
+        return;
     }
-    endRun();
+    cancelPictures();
+    m_fill = Fill();
+    m_fill.records = std::move(result.records);
+    m_filling = true;
+    fillSlice();
 }
 
 void ItemListing::stop()
 {
+    if (m_filling) {
+        abandonFill();
+        m_again = false;
+        endRun();
+        return;
+    }
     if (!m_waitingForServer)
         return;
     m_worker.abandon();
@@ -233,12 +258,10 @@ void ItemListing::endRun()
     emit finished();
 }
 
-void ItemListing::fillGrid(qint32 now, bool daylightSaving)
+// The grid made ready for the rows that arrived: the old rows are gone.
+void ItemListing::beginFill()
 {
     QTableWidget* grid = m_window.Flex;
-    RecordSet& records = m_window.helper().adoKBvesk2.Recordset();
-    const QLocale locale;
-
     grid->setUpdatesEnabled(false);
     grid->clear();
     grid->setColumnCount(kColumns);
@@ -246,57 +269,82 @@ void ItemListing::fillGrid(qint32 now, bool daylightSaving)
     grid->verticalHeader()->setMinimumSectionSize(1);
     grid->verticalHeader()->setDefaultSectionSize(m_window.twipsToPixelsY(kRowHeightTwips));
 
-    const int count = records.RecordCount();
+    const int count = m_fill.records.RecordCount();
     m_window.Bar->setRange(0, count + 1);
     m_window.Bar->setValue(0);
-    grid->setRowCount(count);
     m_lookUp = QVector<std::optional<qint32>>(count);
 
-    QFont itemFont = grid->font();
-    itemFont.setPointSizeF(6);
+    m_fill.count = count;
+    m_fill.hasStore = m_fill.records.hasField(kStoreField);
+    m_fill.itemFont = grid->font();
+    m_fill.itemFont.setPointSizeF(6);
+    m_fill.cleared = true;
+}
+
+// Takes the old rows away from the end, a few hundred at a time: dropping a
+// hundred thousand at once would hold the window up. The rows on screen stay
+// until the last step.
+bool ItemListing::clearRows(qint64 budgetMs)
+{
+    QTableWidget* grid = m_window.Flex;
+    QElapsedTimer slice;
+    slice.start();
+    while (grid->rowCount() > kClearStep && slice.elapsed() < budgetMs)
+        grid->setRowCount(grid->rowCount() - kClearStep);
+    return grid->rowCount() <= kClearStep;
+}
+
+// Adds rows to the grid until `last` (excluded) or until `budgetMs` is spent;
+// the grid only ever holds complete rows.
+void ItemListing::fillRows(int last, qint64 budgetMs)
+{
+    QTableWidget* grid = m_window.Flex;
+    RecordSet& records = m_fill.records;
     const Qt::Alignment itemAlignment = Qt::AlignHCenter | Qt::AlignBottom;
     const Qt::Alignment numberAlignment = Qt::AlignRight | Qt::AlignVCenter;
-    bool anyItemId = false;
-    bool anySku = false;
-    bool anyDescription = false;
+    QElapsedTimer slice;
+    slice.start();
+    last = std::min(last, m_fill.count);
 
-    for (int i = 1; i <= count; ++i) {
-        if (!m_sinceEvents.isValid() || m_sinceEvents.elapsed() >= kEventPassMs) {
-            m_window.Bar->setValue(i);
-            letEventsThrough(true);
-        }
-        if (i == 1)
+    while (m_fill.next < last &&
+           (budgetMs <= 0 || slice.elapsed() < budgetMs || m_fill.next < grid->rowCount())) {
+        // Rows are added a few at a time, each step filled whole: one row
+        // count change per row would cost more.
+        const int row = m_fill.next;
+        if (row >= grid->rowCount())
+            grid->setRowCount(std::min(last, row + kRowsPerStep));
+        if (row == 0)
             records.MoveFirst();
         else
             records.MoveNext();
-        const int row = i - 1;
+        ++m_fill.next;
         const QVariant itemId = records.Fields(kItemIdField);
         const QVariant sku = records.Fields(kSkuField);
         const QVariant description = records.Fields(kDescriptionField);
         const ListingRow cells =
             listingRow(itemId, sku, description, records.Fields(kRetailField),
-                       records.Fields(kStampField), now, daylightSaving, locale);
+                       records.Fields(kStampField), m_now, m_daylightSaving, m_fill.locale);
 
         auto* item = textItem(cells.itemId);
         item->setTextAlignment(itemAlignment);
-        item->setFont(itemFont);
+        item->setFont(m_fill.itemFont);
         // Whose row it is, for the save; a NULL store id stays a null value.
-        if (records.hasField(kStoreField)) {
+        if (m_fill.hasStore) {
             const QVariant store = records.Fields(kStoreField);
             item->setData(Qt::UserRole, store.isNull() ? QVariant(QMetaType::fromType<QString>())
                                                        : QVariant(store.toString()));
         }
         grid->setItem(row, 0, item);
-        anyItemId = anyItemId || !itemId.isNull();
+        m_fill.anyItemId = m_fill.anyItemId || !itemId.isNull();
         m_lookUp[row] = cells.pictureItem;
 
         if (!sku.isNull()) {
             grid->setItem(row, 1, textItem(cells.sku));
-            anySku = true;
+            m_fill.anySku = true;
         }
         if (!description.isNull()) {
             grid->setItem(row, 2, textItem(cells.description));
-            anyDescription = true;
+            m_fill.anyDescription = true;
         }
         if (!cells.retail.isEmpty()) {
             auto* retail = textItem(cells.retail);
@@ -304,14 +352,14 @@ void ItemListing::fillGrid(qint32 now, bool daylightSaving)
             grid->setItem(row, 4, retail);
         }
 
-        const QColor colour = stateColour(cells.state);
+        const QBrush colour = m_fill.brush(stateColour(cells.state));
         auto* stampItem = textItem(cells.stamp);
         stampItem->setTextAlignment(numberAlignment);
         // What the listing read, for the save to tell changed rows and conflicts.
         stampItem->setData(Qt::UserRole, cells.listedStamp);
         auto* dateItem = cells.date.isEmpty() ? nullptr : textItem(cells.date);
         auto* timeItem = cells.time.isEmpty() ? nullptr : textItem(cells.time);
-        if (colour.isValid()) {
+        if (colour.style() != Qt::NoBrush) {
             for (QTableWidgetItem* coloured : {stampItem, dateItem, timeItem}) {
                 if (coloured)
                     coloured->setBackground(colour);
@@ -323,21 +371,78 @@ void ItemListing::fillGrid(qint32 now, bool daylightSaving)
         if (timeItem)
             grid->setItem(row, kLastColumn, timeItem);
     }
-    m_window.Bar->setValue(count);
+    // The bar repaints the window at once: not after every slice.
+    if (!m_fill.sinceBar.isValid() || m_fill.sinceBar.elapsed() >= kBarEveryMs) {
+        m_window.Bar->setValue(m_fill.next);
+        m_fill.sinceBar.restart();
+    }
+}
 
+void ItemListing::setColumnWidths()
+{
+    QTableWidget* grid = m_window.Flex;
     const auto width = [this](int twips) {
         return m_window.twipsToPixelsX(scaledTwips(twips, m_window.ScreenMultiplier));
     };
-    if (anyItemId)
+    if (m_fill.anyItemId)
         grid->setColumnWidth(0, width(kItemWidth));
-    if (anySku)
+    if (m_fill.anySku)
         grid->setColumnWidth(1, width(kSkuWidth));
-    if (anyDescription)
+    if (m_fill.anyDescription)
         grid->setColumnWidth(2, width(kDescriptionWidth));
-    if (count > 0) {
+    if (m_fill.next > 0) {
         grid->setColumnWidth(4, width(kRetailWidth));
         for (int column = kStampColumn; column <= kLastColumn; ++column)
             grid->setColumnWidth(column, width(kStampWidth));
+    }
+}
+
+// One step of a listing's rows into the grid: the old rows away, the first
+// rows at once (then shown), the rest a slice at a time from the event loop.
+void ItemListing::fillSlice()
+{
+    if (!m_filling)
+        return;
+    if (!m_fill.cleared) {
+        if (!clearRows(kFillSliceMs)) {
+            m_fillTimer.start();
+            return;
+        }
+        beginFill();
+        fillRows(kFirstRows, 0);
+        setColumnWidths();
+        m_window.Flex->setUpdatesEnabled(true);
+    } else {
+        fillRows(m_fill.count, kFillSliceMs);
+    }
+    if (m_fill.next < m_fill.count) {
+        m_fillTimer.start();
+        return;
+    }
+    endFill();
+    finishRun();
+    endRun();
+}
+
+// The grid holds the rows now. Letting go of a hundred thousand of them
+// takes a while: another thread does it.
+void ItemListing::releaseRows()
+{
+    auto rows = std::make_shared<RecordSet>(std::move(m_fill.records));
+    m_fill.records = RecordSet();
+    QThreadPool::globalInstance()->start([rows]() mutable { rows.reset(); });
+}
+
+// Every row is in the grid: the current cell and the pictures.
+void ItemListing::endFill()
+{
+    m_filling = false;
+    releaseRows();
+    QTableWidget* grid = m_window.Flex;
+    const int count = m_fill.count;
+    setColumnWidths();
+    m_window.Bar->setValue(count);
+    if (count > 0) {
         // The last cell filled stays current (the editor relies on it), without
         // scrolling the grid away from its first rows.
         const bool autoScroll = grid->hasAutoScroll();
@@ -359,6 +464,19 @@ void ItemListing::fillGrid(qint32 now, bool daylightSaving)
     m_picturesActive = true;
     if (count <= kImmediatePictures)
         lookUpAllPictures();
+}
+
+// A new listing or a stop while the grid fills: the grid keeps the rows it
+// holds, without pictures, and the listing ends.
+void ItemListing::abandonFill()
+{
+    m_fillTimer.stop();
+    m_filling = false;
+    releaseRows();
+    cancelPictures();
+    m_window.Flex->setUpdatesEnabled(true);
+    m_window.Bar->setValue(m_fill.next);
+    m_window.shpWait->hide();
 }
 
 void ItemListing::finishRun()

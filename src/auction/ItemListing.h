@@ -1,8 +1,13 @@
 #pragma once
 
+#include "data/RecordSet.h"
+
+#include <QBrush>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -24,8 +29,9 @@ struct Thumbnail;
 // Flex, one row per item, with the pictures of the items.
 //
 // Listings of up to kImmediatePictures rows have every picture in place when
-// run() returns. Longer ones show their texts and colours at once and get
-// their pictures afterwards from the event loop, the rows on screen first.
+// they end. Longer ones show their first rows at once, the rest of their texts
+// and colours in slices from the event loop, and get their pictures
+// afterwards, the rows on screen first.
 class ItemListing : public QObject
 {
     Q_OBJECT
@@ -76,7 +82,14 @@ private:
     void queryDone(QueryResult& result);
     void endRun();
     void setWaiting(bool waiting);
-    void fillGrid(qint32 now, bool daylightSaving);
+    void beginFill();
+    bool clearRows(qint64 budgetMs);
+    void fillRows(int last, qint64 budgetMs);
+    void fillSlice();
+    void setColumnWidths();
+    void endFill();
+    void releaseRows();
+    void abandonFill();
     void finishRun();
     void showFailure(const QString& text);
     void letEventsThrough(bool always);
@@ -101,6 +114,7 @@ private:
     ThumbnailPipeline& m_pipeline;
     ItemPictureDelegate* m_delegate = nullptr;
     QTimer m_batchTimer;
+    QTimer m_fillTimer;
     QElapsedTimer m_sinceEvents;
     QString m_assembled;
     bool m_running = false;
@@ -113,6 +127,36 @@ private:
     std::pair<int, int> m_barRange{0, 100};
     int m_barValue = 0;
     int m_completed = 0;
+
+    // The grid being filled from the listing's rows, which are let go once
+    // the grid holds them.
+    struct Fill
+    {
+        RecordSet records;
+        bool cleared = false; // the rows of the listing before are gone
+        int count = 0;
+        int next = 0; // the next row to add; rows before it are complete
+        bool hasStore = false;
+        bool anyItemId = false;
+        bool anySku = false;
+        bool anyDescription = false;
+        QFont itemFont;
+        QLocale locale;
+        QElapsedTimer sinceBar;
+        // One brush per colour, shared by the cells of that colour.
+        QHash<QRgb, QBrush> brushes;
+        QBrush brush(const QColor& colour)
+        {
+            if (!colour.isValid())
+                return QBrush();
+            auto it = brushes.find(colour.rgba());
+            if (it == brushes.end())
+                it = brushes.insert(colour.rgba(), QBrush(colour));
+            return *it;
+        }
+    };
+    Fill m_fill;
+    bool m_filling = false;
 
     // Pictures of the current listing, by grid row.
     QVector<std::optional<qint32>> m_lookUp; // item number still to be looked up

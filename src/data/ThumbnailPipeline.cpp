@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -20,7 +21,8 @@ using namespace PictureScaling;
 
 namespace {
 constexpr qint64 kDefaultCacheBytes = 256LL * 1024 * 1024;
-// Decoders without reduced-size reading (PNG, BMP) stop above this.
+// Decoders without reduced-size reading (PNG, BMP) stop above this. The limit
+// is the decoders' own, for the whole process.
 constexpr int kAllocationLimitMb = 256;
 // A failed file still takes a cache entry, so that it is not read again.
 constexpr qint64 kEntryOverhead = 256;
@@ -275,7 +277,6 @@ bool paintFromEmbeddedThumbnail(QFile& file, const QByteArray& head, qint32 picS
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "jpeg");
     reader.setAutoTransform(false);
-    reader.setAllocationLimit(kAllocationLimitMb);
     const QSize stored = reader.size();
     const QSize shown = turned ? stored.transposed() : stored;
     if (!shown.isValid() || shown.width() < painted.width() || shown.height() < painted.height())
@@ -359,7 +360,8 @@ Thumbnail renderThumbnail(const QString& path, qint32 picSize, const ThumbnailSe
     const qint64 fileSize = file.size();
     if (fileSize <= 0 || fileSize > kMaxPictureFileBytes)
         return result;
-    QByteArray data = file.read(kHeadBytes);
+    // No more than the file holds: a small file costs no buffer of the full head.
+    QByteArray data = file.read(std::min(kHeadBytes, fileSize));
     if (paintFromEmbeddedThumbnail(file, data, picSize, settings, result))
         return result;
     // Read whole: the decoder reads it all anyway, and a truncated JPEG shows
@@ -376,7 +378,6 @@ Thumbnail renderThumbnail(const QString& path, qint32 picSize, const ThumbnailSe
     QImageReader reader(&buffer);
     // Photographs stand upright as the camera recorded it (EXIF orientation).
     reader.setAutoTransform(true);
-    reader.setAllocationLimit(kAllocationLimitMb);
 
     const double tx = settings.twipsX;
     const double ty = settings.twipsY;
@@ -412,6 +413,7 @@ Thumbnail renderThumbnail(const QString& path, qint32 picSize, const ThumbnailSe
 
 ThumbnailPipeline::ThumbnailPipeline(QObject* parent) : QObject(parent)
 {
+    QImageReader::setAllocationLimit(kAllocationLimitMb);
     m_cache.setMaxCost(kDefaultCacheBytes);
     m_pool.setMaxThreadCount(qMax(1, QThread::idealThreadCount()));
     m_writer.setMaxThreadCount(1);
