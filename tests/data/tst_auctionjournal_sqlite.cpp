@@ -1,5 +1,6 @@
 #include "SaverRows.h"
 #include "data/AuctionJournal.h"
+#include "data/DataControl.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
