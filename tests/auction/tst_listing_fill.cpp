@@ -1,6 +1,6 @@
-#include "ListingCases.h"
+#include "EndToEndCases.h"
 
-using listingcases::Engine;
+using endtoend::Engine;
 
 // A long listing shows its first rows at once and fills the rest of the grid
 // from the event loop.
@@ -16,7 +16,8 @@ private slots:
     {
         constexpr int kItems = 5000;
         constexpr int kKept = 1234;
-        LISTING_FIXTURE(fx, Engine::Sqlite);
+        endtoend::Fixture fx(Engine::Sqlite);
+        VESK_VERIFY_OK(fx.error);
         VESK_VERIFY_OK(vesktest::exec(
             fx.items(),
             QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
@@ -24,7 +25,7 @@ private slots:
                            "auction_until_unix, storeid) SELECT i, 'R-' || i, 'ring', i, "
                            "1700000000 + i, 'S1' FROM n")
                 .arg(kItems)));
-        fx.show();
+        QVERIFY(fx.show());
         frmVESKauction& w = fx.window();
         w.chkLimit->setChecked(false);
         QSignalSpy listed(&fx.listing(), &ItemListing::listed);
