@@ -25,7 +25,7 @@ private:
     std::unique_ptr<vesktest::TestOdbcSource> m_source;
     std::unique_ptr<DataControl> m_control;
 
-    QSqlDatabase db() const { return m_source ? m_source->db() : db(); }
+    QSqlDatabase db() const { return m_source ? m_source->db() : m_db->db(); }
 
     std::unique_ptr<DataControl> control(const QString& connectionString) const
     {
