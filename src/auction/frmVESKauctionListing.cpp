@@ -1,0 +1,129 @@
+// The auction window: listing the items and the clerk's pending ends in the grid.
+#include "auction/frmVESKauction.h"
+
+#include "auction/AuctionEditor.h"
+#include "auction/ItemListing.h"
+#include "auction/PendingEnds.h"
+#include "auction/SetEndsDialog.h"
+#include "timeconv/Clock.h"
+#include "windows/MessageBox.h"
+
+#include <QDialog>
+#include <QMenu>
+#include <QSpinBox>
+
+void frmVESKauction::Timer1_Timer()
+{
+    Timer1->stop();
+    if (m_saving)
+        return; // the grid is being saved; the save lists again when it ends
+    ++listingRuns;
+    emit listingStarted();
+    m_listing->run();
+    updateBusyState();
+}
+
+void frmVESKauction::listingFinished()
+{
+    updateBusyState();
+    if (!m_listingAfterSave)
+        return;
+    m_listingAfterSave = false;
+    const QString report = std::exchange(m_reportAfterListing, QString());
+    if (!report.isEmpty() && m_reportIsWarning)
+        MessageBox::warning(messageParent(), report);
+    else if (!report.isEmpty())
+        MessageBox::information(messageParent(), report);
+    emit saveEnded();
+}
+
+void frmVESKauction::Command2_Click()
+{
+    if (confirmDiscardPending())
+        Timer1_Timer();
+}
+
+bool frmVESKauction::confirmDiscardPending()
+{
+    const int count = m_pending->count();
+    if (count == 0)
+        return true;
+    return MessageBox::question(messageParent(), tr("Discard %1 unsaved ends?").arg(count),
+                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void frmVESKauction::undoEnd()
+{
+    if (!m_saving)
+        m_pending->undo();
+}
+
+void frmVESKauction::showGridMenu(const QPoint& position)
+{
+    if (m_saving)
+        return;
+    const int row = Flex->rowAt(position.y());
+    QVector<int> rows;
+    for (const QModelIndex& index : Flex->selectionModel()->selectedIndexes()) {
+        if (!rows.contains(index.row()))
+            rows << index.row();
+    }
+    if (rows.isEmpty() && row >= 0)
+        rows << row;
+    // Top to bottom as the grid shows them, whatever order they were picked in.
+    std::sort(rows.begin(), rows.end());
+
+    auto* menu = new QMenu(Flex);
+    menu->setObjectName(QStringLiteral("gridMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* undo = menu->addAction(tr("Undo end"), this, [this, row] { m_pending->undoRow(row); });
+    undo->setShortcut(QKeySequence::Undo);
+    undo->setEnabled(row >= 0 && m_pending->canUndoRow(row));
+    QAction* setEnds =
+        menu->addAction(tr("Set ends") + QChar(0x2026), this, [this, rows] { openSetEnds(rows); });
+    setEnds->setEnabled(!rows.isEmpty());
+    menu->popup(Flex->viewport()->mapToGlobal(position));
+}
+
+void frmVESKauction::openSetEnds(const QVector<int>& rows)
+{
+    // The first row's end when it is still to come, else now rounded up to
+    // the next five minutes.
+    const QDateTime now = clock().now();
+    const QDateTime wallNow(now.date(), now.time(), Qt::UTC);
+    QDateTime start = m_editor->rowEnd(rows.first());
+    if (!start.isValid() || start <= wallNow) {
+        const qint64 seconds = wallNow.toSecsSinceEpoch();
+        start = QDateTime::fromSecsSinceEpoch((seconds + 299) / 300 * 300, Qt::UTC);
+    }
+    auto* dialog = new SetEndsDialog(int(rows.size()), start.date(), start.time(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog, rows] {
+        // The selection's highlight would hide the marks of the rows just set.
+        if (m_editor->setEnds(rows, dialog->startDate->date(), dialog->startTime->time(),
+                              dialog->stepMinutes->value()))
+            Flex->clearSelection();
+    });
+    dialog->open();
+}
+
+void frmVESKauction::showUnsavedCount(int count)
+{
+    m_unsavedLabel->setText(count > 0 ? tr("%1 unsaved").arg(count) : QString());
+    m_unsavedLabel->setVisible(count > 0);
+}
+
+void frmVESKauction::Flex_Click()
+{
+    m_editor->gridClick();
+}
+
+void frmVESKauction::Flex_Scroll()
+{
+    m_editor->gridScrolled();
+}
+
+void frmVESKauction::cmdSave_Click()
+{
+    m_editor->apply();
+}

@@ -1,0 +1,251 @@
+// The auction window: saving the ends and undoing the last save, on the database worker.
+#include "auction/frmVESKauction.h"
+
+#include "auction/AuctionEditor.h"
+#include "auction/ItemListing.h"
+#include "auction/PendingEnds.h"
+#include "data/AuctionJournal.h"
+#include "data/AuctionSaver.h"
+#include "data/DatabaseWorker.h"
+#include "data/frmadoHelper.h"
+#include "windows/MessageBox.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QShortcut>
+#include <QTimer>
+
+namespace {
+// The state of a running save, shared with the database worker.
+constexpr int kSaveRunning = 0;
+constexpr int kSaveStopping = 1; // end at the next row, committing what was written
+constexpr int kSaveGivenUp = 2;  // nobody waits for the report: commit nothing more
+// How long a stopped save may take to end by itself before it is given up on.
+constexpr int kStopGraceMs = 250;
+} // namespace
+
+// Saves the auction ends of the grid on the database worker. The window stays
+// live but takes no input that would change the grid meanwhile; a save that
+// ends early keeps the ends it did not write, marked, for the next press.
+void frmVESKauction::Command1_Click()
+{
+    if (isBusy())
+        return;
+    const QVector<AuctionRow> rows = auctionRows(*Flex);
+    const QString store = txtStoreID->text();
+    startSave(
+        false, AuctionSaver::rowsToWrite(rows),
+        [rows, store](DataControl& control, const std::function<void(AuctionSaver&)>& prepare) {
+            AuctionSaver saver(control, store);
+            prepare(saver);
+            return saver.save(rows);
+        });
+}
+
+// Puts back the ends the last save of the journal replaced, where nobody has
+// changed them since. The undo is journaled as a save of its own, so a second
+// press undoes the undo.
+void frmVESKauction::cmdUndoSave_Click()
+{
+    // The table is listed again after the undo: ask before that throws edits away.
+    if (isBusy() || !confirmDiscardPending())
+        return;
+    const QString journalFile = m_helper.installation().auctionJournalFile();
+    startSave(
+        true, {},
+        [journalFile](DataControl& control, const std::function<void(AuctionSaver&)>& prepare) {
+            const AuctionJournal::Save last = AuctionJournal(journalFile).lastSave();
+            AuctionSaveReport report;
+            if (!last.error.isEmpty() || last.rows.isEmpty()) {
+                report.journalError =
+                    !last.error.isEmpty()
+                        ? last.error
+                        : QStringLiteral("the save journal %1 holds no save").arg(journalFile);
+                return report;
+            }
+            AuctionSaver saver(control, last.rows.first().store);
+            prepare(saver);
+            return saver.write(AuctionSaver::undoOf(last.rows));
+        });
+}
+
+void frmVESKauction::startSave(bool undo, const QVector<int>& rowsToWrite, SaveRun run)
+{
+    const DatabaseWorker::ControlSetup setup =
+        DatabaseWorker::ControlSetup::of(m_helper.adoKBvesk1);
+    const QString journalFile = m_helper.installation().auctionJournalFile();
+    const quint64 generation = ++m_saveGeneration;
+    const auto state = std::make_shared<std::atomic<int>>(kSaveRunning);
+    const auto report = std::make_shared<AuctionSaveReport>();
+    const bool started = m_worker->run(
+        [this, run, setup, journalFile, generation, state, report,
+         before = beforeSaveRow](DatabaseWorker::Session& session) {
+            const AuctionJournal journal(journalFile);
+            const auto prepare = [&](AuctionSaver& saver) {
+                saver.journal = &journal;
+                saver.beforeRow = before;
+                saver.stopRequested = [state] { return state->load() != kSaveRunning; };
+                saver.givenUp = [state] { return state->load() == kSaveGivenUp; };
+                saver.rowSaved = [this, generation](int row, qint32 stamp) {
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, generation, row, stamp] {
+                            if (!m_saving || generation != m_saveGeneration)
+                                return;
+                            m_savedSoFar.append({row, stamp});
+                            emit rowSaved(row);
+                        },
+                        Qt::QueuedConnection);
+                };
+            };
+            *report = run(session.control(setup), prepare);
+        },
+        [this, report] { saveDone(*report); });
+    if (!started)
+        return;
+    m_saving = true;
+    m_undoing = undo;
+    m_stopSave = state;
+    m_rowsToWrite = rowsToWrite;
+    m_savedSoFar.clear();
+    m_barRangeBeforeSave = {Bar->minimum(), Bar->maximum()};
+    m_barValueBeforeSave = Bar->value();
+    Bar->setRange(0, 0);
+    updateBusyState();
+}
+
+void frmVESKauction::saveDone(const AuctionSaveReport& report)
+{
+    m_saving = false;
+    const bool endAfterSave = std::exchange(m_endAfterSave, false);
+    const bool undo = std::exchange(m_undoing, false);
+    Bar->setRange(m_barRangeBeforeSave.first, m_barRangeBeforeSave.second);
+    Bar->setValue(m_barValueBeforeSave);
+    if (undo) {
+        updateBusyState();
+        if (report.endedEarly()) {
+            MessageBox::warning(messageParent(), report.undoMessage());
+            emit saveEnded();
+            return;
+        }
+        m_reportAfterListing = report.undoMessage();
+        m_reportIsWarning = report.hasProblems();
+        m_listingAfterSave = true;
+        Timer1_Timer();
+        return;
+    }
+    QVector<bool> saved(Flex->rowCount(), false);
+    for (const std::pair<int, qint32>& row : report.savedRows) {
+        if (row.first < Flex->rowCount()) {
+            markRowSaved(*Flex, row.first, row.second);
+            m_pending->rowSaved(row.first);
+            saved[row.first] = true;
+        }
+    }
+    // Ends that could still be written later stay in the grid rather than
+    // being replaced by a new listing.
+    if (report.worthKeeping()) {
+        for (int row : std::as_const(m_rowsToWrite)) {
+            if (row < Flex->rowCount() && !saved[row])
+                markRowNotSaved(*Flex, row);
+        }
+        updateBusyState();
+        MessageBox::warning(messageParent(), report.message(false));
+        emit saveEnded();
+        return;
+    }
+    updateBusyState();
+    if (endAfterSave && !report.hasProblems()) {
+        emit saveEnded();
+        emit programEnded();
+        return;
+    }
+    m_reportAfterListing = report.hasProblems() ? report.message(true) : QString();
+    m_reportIsWarning = true;
+    m_listingAfterSave = true;
+    Timer1_Timer();
+}
+
+// Gives up the wait for the database: a save keeps every row it has
+// committed, a listing leaves the table as it was.
+void frmVESKauction::cmdStop_Click()
+{
+    if (m_saving) {
+        int running = kSaveRunning;
+        if (!m_stopSave->compare_exchange_strong(running, kSaveStopping)) {
+            giveUpSave(); // pressed again
+            return;
+        }
+        // A server that answers lets the save end at the next row, with what
+        // it wrote committed; one that does not is given up on shortly.
+        QTimer::singleShot(kStopGraceMs, this, [this, generation = m_saveGeneration] {
+            if (m_saving && generation == m_saveGeneration)
+                giveUpSave();
+        });
+        return;
+    }
+    if (m_listing->isWaiting()) {
+        m_listing->stop();
+        MessageBox::information(messageParent(),
+                                tr("The listing was stopped before the item database answered.\n\n"
+                                   "The table still shows what it showed before."));
+    }
+}
+
+void frmVESKauction::giveUpSave()
+{
+    // From now on the save commits nothing more; the rows it confirmed still count.
+    m_stopSave->store(kSaveGivenUp);
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    m_worker->abandon();
+    AuctionSaveReport report;
+    report.stopped = true;
+    report.savedRows = m_savedSoFar;
+    report.saved = m_savedSoFar.size();
+    report.notAttempted = std::max(0, int(m_rowsToWrite.size()) - report.saved);
+    saveDone(report);
+}
+
+bool frmVESKauction::isBusy() const
+{
+    return m_saving || m_listing->isRunning();
+}
+
+void frmVESKauction::updateBusyState()
+{
+    const bool saving = m_saving;
+    for (QWidget* control : {static_cast<QWidget*>(Command2), static_cast<QWidget*>(Option1),
+                             static_cast<QWidget*>(optPast), static_cast<QWidget*>(optFree),
+                             static_cast<QWidget*>(optCurrent), static_cast<QWidget*>(chkLimit),
+                             static_cast<QWidget*>(txtSearch), static_cast<QWidget*>(txtStoreID),
+                             static_cast<QWidget*>(Flex), static_cast<QWidget*>(cmdSave),
+                             static_cast<QWidget*>(dtDate), static_cast<QWidget*>(dtTime)})
+        control->setEnabled(!saving);
+    Command1->setEnabled(!saving && !m_listing->isRunning());
+    cmdUndoSave->setEnabled(!saving && !m_listing->isRunning() &&
+                            QFileInfo::exists(m_helper.installation().auctionJournalFile()));
+    cmdStop->setVisible(saving || m_listing->isWaiting());
+    m_stopKey->setEnabled(cmdStop->isVisibleTo(this));
+}
+
+bool frmVESKauction::mayEnd()
+{
+    const int count = m_pending->count();
+    if (count == 0 || m_saving)
+        return true;
+    switch (MessageBox::question(messageParent(),
+                                 tr("Save %1 unsaved ends before closing?\n\n"
+                                    "Yes: save them, and close once they are saved.\n"
+                                    "No: close without them.\nCancel: stay.")
+                                     .arg(count),
+                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        Command1_Click();
+        m_endAfterSave = m_saving;
+        return false;
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
