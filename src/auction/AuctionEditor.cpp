@@ -2,6 +2,7 @@
 
 #include "auction/PendingEnds.h"
 #include "auction/frmVESKauction.h"
+#include "data/AuctionGrid.h"
 #include "timeconv/Clock.h"
 #include "timeconv/TypedEnd.h"
 #include "timeconv/UnixTime.h"
@@ -19,13 +20,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-namespace {
-constexpr int kStampColumn = 5;
-constexpr int kDateColumn = 6;
-constexpr int kTimeColumn = 7;
+using namespace auctiongrid;
 
-const QString kDateFormat = QStringLiteral("MMM-d-yyyy");
-const QString kTimeFormat = QStringLiteral("HH:mm:00");
+namespace {
 
 // Under cmdSave (at +750, 255 high), clear of the three design controls.
 constexpr double kTypedTop = 1050;
@@ -77,7 +74,6 @@ QVector<AuctionRow> auctionRows(const QTableWidget& grid)
 
 namespace {
 // The state colour a marked cell had, given back once the row is saved.
-constexpr int kColourBeforeMarkRole = Qt::UserRole + 1;
 const QColor kNotSavedColour(255, 165, 0);
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "auction/ItemPictureDelegate.h"
 #include "auction/frmVESKauction.h"
+#include "data/AuctionGrid.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
 #include "data/DatabaseWorker.h"
@@ -24,16 +25,15 @@
 #include <exception>
 #include <memory>
 
+using namespace auctiongrid;
+
 namespace {
-constexpr int kColumns = 8;
 constexpr int kRowHeightTwips = 1000;
 constexpr int kItemWidth = 1200;
 constexpr int kSkuWidth = 2000;
 constexpr int kDescriptionWidth = 5500;
 constexpr int kRetailWidth = 1000;
 constexpr int kStampWidth = 1200;
-constexpr int kStampColumn = 5;
-constexpr int kLastColumn = 7;
 // Long enough that letting events through costs nothing measurable, short
 // enough that the window answers at once.
 constexpr qint64 kEventPassMs = 30;
@@ -264,7 +264,7 @@ void ItemListing::beginFill()
     QTableWidget* grid = m_window.Flex;
     grid->setUpdatesEnabled(false);
     grid->clear();
-    grid->setColumnCount(kColumns);
+    grid->setColumnCount(kColumnCount);
     grid->setRowCount(0);
     grid->verticalHeader()->setMinimumSectionSize(1);
     grid->verticalHeader()->setDefaultSectionSize(m_window.twipsToPixelsY(kRowHeightTwips));
@@ -369,7 +369,7 @@ void ItemListing::fillRows(int last, qint64 budgetMs)
         if (dateItem)
             grid->setItem(row, 6, dateItem);
         if (timeItem)
-            grid->setItem(row, kLastColumn, timeItem);
+            grid->setItem(row, kTimeColumn, timeItem);
     }
     // The bar repaints the window at once: not after every slice.
     if (!m_fill.sinceBar.isValid() || m_fill.sinceBar.elapsed() >= kBarEveryMs) {
@@ -392,7 +392,7 @@ void ItemListing::setColumnWidths()
         grid->setColumnWidth(2, width(kDescriptionWidth));
     if (m_fill.next > 0) {
         grid->setColumnWidth(4, width(kRetailWidth));
-        for (int column = kStampColumn; column <= kLastColumn; ++column)
+        for (int column = kStampColumn; column <= kTimeColumn; ++column)
             grid->setColumnWidth(column, width(kStampWidth));
     }
 }
@@ -447,7 +447,7 @@ void ItemListing::endFill()
         // scrolling the grid away from its first rows.
         const bool autoScroll = grid->hasAutoScroll();
         grid->setAutoScroll(false);
-        grid->selectionModel()->setCurrentIndex(grid->model()->index(count - 1, kLastColumn),
+        grid->selectionModel()->setCurrentIndex(grid->model()->index(count - 1, kTimeColumn),
                                                 QItemSelectionModel::NoUpdate);
         grid->setAutoScroll(autoScroll);
     }

@@ -1,13 +1,15 @@
 #include "auction/PendingEnds.h"
 
 #include "auction/AuctionEditor.h"
+#include "data/AuctionGrid.h"
 
 #include <QTableWidget>
 
 #include <algorithm>
 
+using namespace auctiongrid;
+
 namespace {
-constexpr int kStampColumn = 5;
 const QColor kPendingColour(135, 206, 250);
 } // namespace
 

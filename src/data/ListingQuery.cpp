@@ -1,5 +1,6 @@
 #include "data/ListingQuery.h"
 
+#include "data/AuctionGrid.h"
 #include "sqlconv/ConvertSQL.h"
 #include "timeconv/UnixTime.h"
 
@@ -143,12 +144,12 @@ QString formatRetail(double value, const QLocale& locale)
 
 QString formatAuctionDate(const QDate& date, const QLocale& locale)
 {
-    return locale.toString(date, QStringLiteral("MMM-d-yyyy"));
+    return locale.toString(date, auctiongrid::kDateFormat);
 }
 
 QString formatAuctionTime(const QTime& time, const QLocale& locale)
 {
-    return locale.toString(time, QStringLiteral("HH:mm")) + QStringLiteral(":00");
+    return locale.toString(time, auctiongrid::kTimeFormat);
 }
 
 AuctionState auctionState(qint64 stamp, qint32 now)
