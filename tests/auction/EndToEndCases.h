@@ -5,6 +5,7 @@
 // item pictures, a fixed clock and the messages the window would have shown.
 
 #include "TestSupport.h"
+#include "WindowWaits.h"
 #include "auction/ItemListing.h"
 #include "auction/frmVESKauction.h"
 #include "data/frmadoHelper.h"

@@ -1,6 +1,7 @@
 // The in-place editor of auction ends on a listed grid, driven by mouse and keyboard.
 
 #include "EndToEndCases.h"
+#include "WindowWaits.h"
 
 #include <QLabel>
 #include <QLineEdit>

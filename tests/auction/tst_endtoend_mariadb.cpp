@@ -1,6 +1,7 @@
 // Whole passes of the clerk's work on every item database.
 
 #include "EndToEndCases.h"
+#include "WindowWaits.h"
 
 using endtoend::Engine;
 using endtoend::Item;

@@ -4,6 +4,7 @@
 
 #include "EndToEndCases.h"
 #include "TcpRelay.h"
+#include "WindowWaits.h"
 #include "auction/ItemListing.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"

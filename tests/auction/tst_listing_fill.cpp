@@ -1,4 +1,5 @@
 #include "EndToEndCases.h"
+#include "WindowWaits.h"
 
 using endtoend::Engine;
 

@@ -2,6 +2,7 @@
 // guarded against a relist or close, and set for many rows at once.
 
 #include "EndToEndCases.h"
+#include "WindowWaits.h"
 #include "auction/SetEndsDialog.h"
 
 #include <QContextMenuEvent>

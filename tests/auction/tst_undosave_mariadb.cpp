@@ -2,6 +2,7 @@
 // last save wrote go back where nobody changed them since, the rest are named.
 
 #include "EndToEndCases.h"
+#include "WindowWaits.h"
 
 using endtoend::Engine;
 

@@ -1,7 +1,5 @@
 #include "TestSupport.h"
 
-#include "auction/frmVESKauction.h"
-
 #include "data/ConnectionConfig.h"
 #include "data/SqlScript.h"
 
@@ -366,17 +364,6 @@ void StallMeter::restart()
 qint64 StallMeter::longestMs() const
 {
     return std::max(d->longest, d->sinceTick.elapsed());
-}
-
-bool waitUntilIdle(const frmVESKauction& window, int ms)
-{
-    return QTest::qWaitFor([&] { return !window.isBusy(); }, ms);
-}
-
-bool clickAndWait(frmVESKauction& window, QWidget* button)
-{
-    QTest::mouseClick(button, Qt::LeftButton);
-    return waitUntilIdle(window);
 }
 
 } // namespace vesktest

@@ -15,9 +15,6 @@
 #include <exception>
 #include <memory>
 
-class QWidget;
-class frmVESKauction;
-
 namespace vesktest {
 
 // The longest time the calling thread's event loop was held up while it ran:
@@ -34,11 +31,6 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
-
-// Waits until the window has no listing or save under way; false after `ms`.
-bool waitUntilIdle(const frmVESKauction& window, int ms = 30000);
-// Clicks a button of the window and waits until the database work it started is over.
-bool clickAndWait(frmVESKauction& window, QWidget* button);
 
 // Runs the statements of a text separated by ';' at line ends ("--" comments
 // dropped); the first error, empty on success.
