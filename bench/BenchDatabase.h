@@ -6,6 +6,7 @@
 
 #include "data/SqlScript.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,6 +21,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 #include <functional>
 #include <stdexcept>
 #include <vector>
@@ -202,5 +205,21 @@ private:
     QElapsedTimer m_since;
     double m_longest = 0;
 };
+
+// A benchmark's main: offscreen unless a platform is set, its arguments to
+// `run`, a failure to standard error.
+inline int runBenchmark(int argc, char** argv, const char* name,
+                        const std::function<int(const QStringList&)>& run)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    try {
+        return run(app.arguments());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s: %s\n", name, error.what());
+        return 1;
+    }
+}
 
 } // namespace benchdb

@@ -147,15 +147,8 @@ int benchmark(int repetitions)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const int repetitions = args.size() > 1 ? qMax(1, args.at(1).toInt()) : 5;
-    try {
+    return benchdb::runBenchmark(argc, argv, "bench_database", [](const QStringList& args) {
+        const int repetitions = args.size() > 1 ? qMax(1, args.at(1).toInt()) : 5;
         return benchmark(repetitions);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_database: %s\n", error.what());
-        return 1;
-    }
+    });
 }

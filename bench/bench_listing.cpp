@@ -256,16 +256,9 @@ int benchmark(int repetitions, int items)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const int repetitions = args.size() > 1 ? qMax(1, args.at(1).toInt()) : 5;
-    const int items = args.size() > 2 ? qMax(kPictures, args.at(2).toInt()) : 10000;
-    try {
+    return benchdb::runBenchmark(argc, argv, "bench_listing", [](const QStringList& args) {
+        const int repetitions = args.size() > 1 ? qMax(1, args.at(1).toInt()) : 5;
+        const int items = args.size() > 2 ? qMax(kPictures, args.at(2).toInt()) : 10000;
         return benchmark(repetitions, items);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_listing: %s\n", error.what());
-        return 1;
-    }
+    });
 }
