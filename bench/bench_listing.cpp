@@ -121,7 +121,7 @@ int benchmark(int repetitions, int items)
     frmadoHelper helper{Installation(dir.path())};
     helper.PictureServer = pictureDir;
     frmVESKauction window(helper);
-    ItemListing& listing = ItemListing::of(window);
+    ItemListing& listing = window.listing();
     window.show();
     while (listing.completedRuns() < 1)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);

@@ -104,7 +104,7 @@ int benchmark(int repetitions, int items)
 
     frmadoHelper helper{Installation(dir.path())};
     frmVESKauction window(helper);
-    ItemListing& listing = ItemListing::of(window);
+    ItemListing& listing = window.listing();
     window.txtStoreID->setText(QStringLiteral("S1"));
     window.show();
     while (listing.completedRuns() < 1 || window.isBusy())

@@ -1,14 +1,14 @@
 #include "auction/AuctionEditor.h"
 
 #include "auction/PendingEnds.h"
-#include "auction/frmVESKauction.h"
-#include "data/AuctionGrid.h"
-#include "timeconv/Clock.h"
+#include "auction_core/AuctionGrid.h"
 #include "timeconv/TypedEnd.h"
 #include "timeconv/UnixTime.h"
 #include "timeconv/UsDaylightSaving.h"
+#include "windows/DesignLayout.h"
 #include "windows/MessageBox.h"
 
+#include <QCheckBox>
 #include <QDateEdit>
 #include <QDateTimeEdit>
 #include <QEvent>
@@ -117,9 +117,9 @@ void markRowSaved(QTableWidget& grid, int row, qint32 stamp)
     unmarkRowNotSaved(grid, row);
 }
 
-AuctionEditor::AuctionEditor(frmVESKauction& window)
-    : QObject(&window), m_window(window), m_viewport(window.Flex->viewport()),
-      m_typed(new QLineEdit(&window)), m_typedResult(new QLabel(&window))
+AuctionEditor::AuctionEditor(const Controls& controls, QObject* parent)
+    : QObject(parent), m_ui(controls), m_viewport(controls.Flex->viewport()),
+      m_typed(new QLineEdit(controls.window)), m_typedResult(new QLabel(controls.window))
 {
     m_viewport->installEventFilter(this);
     m_typed->setObjectName(QStringLiteral("txtTypedEnd"));
@@ -132,17 +132,17 @@ AuctionEditor::AuctionEditor(frmVESKauction& window)
     m_typedResult->setMargin(1);
     m_typedResult->setTextFormat(Qt::PlainText);
     m_typedResult->hide();
-    QWidget::setTabOrder(window.cmdSave, m_typed);
+    QWidget::setTabOrder(m_ui.cmdSave, m_typed);
     connect(m_typed, &QLineEdit::textEdited, this, &AuctionEditor::typedEndEdited);
-    for (QObject* control : {static_cast<QObject*>(m_typed), static_cast<QObject*>(window.dtDate),
-                             static_cast<QObject*>(window.dtTime)})
+    for (QObject* control : {static_cast<QObject*>(m_typed), static_cast<QObject*>(m_ui.dtDate),
+                             static_cast<QObject*>(m_ui.dtTime)})
         control->installEventFilter(this);
 }
 
 bool AuctionEditor::isOpen() const
 {
-    return m_window.dtDate->isVisible() || m_window.dtTime->isVisible() ||
-           m_window.cmdSave->isVisible() || m_typed->isVisible();
+    return m_ui.dtDate->isVisible() || m_ui.dtTime->isVisible() || m_ui.cmdSave->isVisible() ||
+           m_typed->isVisible();
 }
 
 bool AuctionEditor::eventFilter(QObject* watched, QEvent* event)
@@ -164,7 +164,7 @@ bool AuctionEditor::eventFilter(QObject* watched, QEvent* event)
                 emit gridClicked();
         }
     } else if (event->type() == QEvent::KeyPress &&
-               (watched == m_typed || watched == m_window.dtDate || watched == m_window.dtTime)) {
+               (watched == m_typed || watched == m_ui.dtDate || watched == m_ui.dtTime)) {
         // Esc reaches here only when no database wait claims it for its stop.
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Escape) {
@@ -175,8 +175,8 @@ bool AuctionEditor::eventFilter(QObject* watched, QEvent* event)
             if (auto* picker = qobject_cast<QAbstractSpinBox*>(watched))
                 picker->interpretText();
             // Not while a save runs: it disables cmdSave and reads the grid.
-            if (m_window.cmdSave->isEnabled())
-                m_window.cmdSave_Click();
+            if (m_ui.cmdSave->isEnabled())
+                m_ui.cmdSave->click();
             return true;
         }
     }
@@ -186,15 +186,14 @@ bool AuctionEditor::eventFilter(QObject* watched, QEvent* event)
 void AuctionEditor::gridClick()
 {
     close();
-    if (!m_extending && m_window.Flex->currentRow() >= 0 &&
-        m_window.Flex->currentColumn() == kStampColumn)
+    if (!m_extending && m_ui.Flex->currentRow() >= 0 && m_ui.Flex->currentColumn() == kStampColumn)
         open();
 }
 
 void AuctionEditor::gridScrolled()
 {
-    m_window.dtDate->hide();
-    m_window.dtTime->hide();
+    m_ui.dtDate->hide();
+    m_ui.dtTime->hide();
     m_typed->hide();
     m_typed->clear();
     m_typedResult->hide();
@@ -203,7 +202,7 @@ void AuctionEditor::gridScrolled()
 void AuctionEditor::close()
 {
     gridScrolled();
-    m_window.cmdSave->hide();
+    m_ui.cmdSave->hide();
 }
 
 void AuctionEditor::showTypedResult(const QString& text, bool refused)
@@ -225,23 +224,23 @@ void AuctionEditor::typedEndEdited()
         m_typedResult->hide();
         return;
     }
-    const TypedEnd end = parseTypedEnd(m_typed->text(), m_window.clock().now());
+    const TypedEnd end = parseTypedEnd(m_typed->text(), m_ui.now());
     if (!end.isValid()) {
         showTypedResult(end.error, true);
         return;
     }
-    m_window.dtDate->setDate(end.date);
+    m_ui.dtDate->setDate(end.date);
     if (end.time.isValid())
-        m_window.dtTime->setDateTime(QDateTime(kDayZero, end.time, Qt::UTC));
+        m_ui.dtTime->setDateTime(QDateTime(kDayZero, end.time, Qt::UTC));
     const QLocale locale;
-    showTypedResult(locale.toString(m_window.dtDate->date(), QStringLiteral("ddd MMM-d-yyyy ")) +
-                        locale.toString(m_window.dtTime->time(), QStringLiteral("HH:mm")),
+    showTypedResult(locale.toString(m_ui.dtDate->date(), QStringLiteral("ddd MMM-d-yyyy ")) +
+                        locale.toString(m_ui.dtTime->time(), QStringLiteral("HH:mm")),
                     false);
 }
 
 void AuctionEditor::setCurrentColumn(int column)
 {
-    QTableWidget* grid = m_window.Flex;
+    QTableWidget* grid = m_ui.Flex;
     // Changing the current cell from code must not move the grid under the editor.
     const bool autoScroll = grid->hasAutoScroll();
     grid->setAutoScroll(false);
@@ -251,19 +250,19 @@ void AuctionEditor::setCurrentColumn(int column)
 
 void AuctionEditor::open()
 {
-    frmVESKauction& w = m_window;
-    QTableWidget* grid = w.Flex;
+    QTableWidget* grid = m_ui.Flex;
+    const Twips& twips = m_ui.layout->twips();
     const int row = grid->currentRow();
     const int column = grid->currentColumn();
 
     // The current cell relative to the grid, in twips.
     const QRect viewport = grid->viewport()->geometry();
-    const double cellLeft = w.pixelsToTwipsX(viewport.x() + grid->columnViewportPosition(column));
-    const double cellTop = w.pixelsToTwipsY(viewport.y() + grid->rowViewportPosition(row));
-    const double cellWidth = w.pixelsToTwipsX(grid->columnWidth(column));
+    const double cellLeft = twips.toTwipsX(viewport.x() + grid->columnViewportPosition(column));
+    const double cellTop = twips.toTwipsY(viewport.y() + grid->rowViewportPosition(row));
+    const double cellWidth = twips.toTwipsX(grid->columnWidth(column));
     // The right edge of what the grid shows of its cells (scroll bar excluded).
-    const double gridWidth = w.pixelsToTwipsX(viewport.x() + viewport.width());
-    const frmVESKauction::TwipsRect gridRect = w.twipsGeometry(grid);
+    const double gridWidth = twips.toTwipsX(viewport.x() + viewport.width());
+    const TwipsRect gridRect = m_ui.layout->geometry(grid);
 
     double width = -1;
     if (gridWidth < cellLeft + cellWidth)
@@ -272,32 +271,33 @@ void AuctionEditor::open()
         width = cellWidth;
 
     const auto placeOverCell = [&](QWidget* control, double dx, double dy) {
-        frmVESKauction::TwipsRect rect = w.twipsGeometry(control);
+        TwipsRect rect = m_ui.layout->geometry(control);
         if (width > 0)
             rect.width = width;
         rect.left = gridRect.left + cellLeft + dx;
         rect.top = gridRect.top + cellTop + dy;
-        w.setTwipsGeometry(control, rect);
+        m_ui.layout->setGeometry(control, rect);
         control->show();
         control->raise();
     };
-    placeOverCell(w.dtDate, 100, 0);
-    w.dtDate->setFocus();
-    placeOverCell(w.dtTime, 200, 350);
-    placeOverCell(w.cmdSave, 200, 750);
+    placeOverCell(m_ui.dtDate, 100, 0);
+    m_ui.dtDate->setFocus();
+    placeOverCell(m_ui.dtTime, 200, 350);
+    placeOverCell(m_ui.cmdSave, 200, 750);
     // Wide enough for a typed date and time even over a narrow cell.
-    const double typedWidth = w.pixelsToTwipsX(
+    const double typedWidth = twips.toTwipsX(
         m_typed->fontMetrics().horizontalAdvance(QStringLiteral("Dec-24-2026 20:00:00")) + 12);
-    w.setTwipsGeometry(m_typed, {gridRect.left + cellLeft + 200, gridRect.top + cellTop + kTypedTop,
-                                 std::max(width > 0 ? width : 0.0, typedWidth), kTypedHeight});
+    m_ui.layout->setGeometry(m_typed,
+                             {gridRect.left + cellLeft + 200, gridRect.top + cellTop + kTypedTop,
+                              std::max(width > 0 ? width : 0.0, typedWidth), kTypedHeight});
     m_typed->clear();
     m_typed->show();
     m_typed->raise();
 
-    const QDateTime now = w.clock().now();
-    w.dtDate->setDate(now.date().addDays(7));
+    const QDateTime now = m_ui.now();
+    m_ui.dtDate->setDate(now.date().addDays(7));
     const QTime timeOfDay = now.time();
-    w.dtTime->setDateTime(QDateTime(
+    m_ui.dtTime->setDateTime(QDateTime(
         kDayZero, QTime(timeOfDay.hour(), timeOfDay.minute(), timeOfDay.second()), Qt::UTC));
 
     // The cells hold this program's own texts; anything else leaves the default.
@@ -307,21 +307,20 @@ void AuctionEditor::open()
     if (!dateText.isEmpty()) {
         const QDate date = locale.toDate(dateText, kDateFormat);
         if (date.isValid())
-            w.dtDate->setDate(date);
+            m_ui.dtDate->setDate(date);
     }
     setCurrentColumn(kTimeColumn);
     const QString timeText = cellText(grid, row, kTimeColumn);
     if (!timeText.isEmpty()) {
         const QTime time = locale.toTime(timeText, kTimeFormat);
         if (time.isValid())
-            w.dtTime->setDateTime(QDateTime(kDayZero, time, Qt::UTC));
+            m_ui.dtTime->setDateTime(QDateTime(kDayZero, time, Qt::UTC));
     }
 }
 
 void AuctionEditor::apply()
 {
-    frmVESKauction& w = m_window;
-    QTableWidget* grid = w.Flex;
+    QTableWidget* grid = m_ui.Flex;
     const int row = grid->currentRow();
     if (row < 0) {
         close();
@@ -329,14 +328,14 @@ void AuctionEditor::apply()
     }
     // A typed text that is no end changes nothing; one that is, the pickers already show.
     if (m_typed->isVisible() && !m_typed->text().trimmed().isEmpty()) {
-        const TypedEnd typed = parseTypedEnd(m_typed->text(), w.clock().now());
+        const TypedEnd typed = parseTypedEnd(m_typed->text(), m_ui.now());
         if (!typed.isValid()) {
             showTypedResult(typed.error, true);
             return;
         }
     }
-    const QDate date = w.dtDate->date();
-    const QTime time = w.dtTime->time();
+    const QDate date = m_ui.dtDate->date();
+    const QTime time = m_ui.dtTime->time();
     const std::optional<bool> chosen = chooseDaylightSaving(date, time);
     if (!chosen)
         return;
@@ -349,8 +348,8 @@ void AuctionEditor::apply()
     setCurrentColumn(kStampColumn);
     setCurrentColumn(kDateColumn);
     setCurrentColumn(kTimeColumn);
-    w.pendingEnds().setEnd(row, QString::number(stamp), locale.toString(date, kDateFormat),
-                           locale.toString(time, kTimeFormat));
+    m_ui.pending->setEnd(row, QString::number(stamp), locale.toString(date, kDateFormat),
+                         locale.toString(time, kTimeFormat));
     close();
 }
 
@@ -358,7 +357,7 @@ bool AuctionEditor::setEnds(const QVector<int>& rows, const QDate& date, const Q
                             int stepMinutes)
 {
     close();
-    const bool box = m_window.daylightSaving();
+    const bool box = m_ui.chkDayLight->isChecked();
     // Wall times of the store's clock, one step apart.
     const QDateTime start(date, time, Qt::UTC);
     QVector<QDateTime> ends;
@@ -385,9 +384,9 @@ bool AuctionEditor::setEnds(const QVector<int>& rows, const QDate& date, const Q
     }
     const QLocale locale;
     for (int i = 0; i < rows.size(); ++i)
-        m_window.pendingEnds().setEnd(rows.at(i), QString::number(stamps.at(i)),
-                                      locale.toString(ends.at(i).date(), kDateFormat),
-                                      locale.toString(ends.at(i).time(), kTimeFormat));
+        m_ui.pending->setEnd(rows.at(i), QString::number(stamps.at(i)),
+                             locale.toString(ends.at(i).date(), kDateFormat),
+                             locale.toString(ends.at(i).time(), kTimeFormat));
     return true;
 }
 
@@ -398,7 +397,7 @@ bool AuctionEditor::storable(const QDate& date, const QTime& time, bool daylight
         return true;
     const QLocale locale;
     MessageBox::warning(
-        &m_window,
+        m_ui.window,
         tr("An auction end of %1 %2 cannot be stored: the item database keeps auction "
            "ends only from Dec-13-1901 20:45:52 to Jan-18-2038 %3.\n\nPlease pick "
            "another date.")
@@ -410,8 +409,8 @@ bool AuctionEditor::storable(const QDate& date, const QTime& time, bool daylight
 QDateTime AuctionEditor::rowEnd(int row) const
 {
     const QLocale locale;
-    const QDate date = locale.toDate(cellText(m_window.Flex, row, kDateColumn), kDateFormat);
-    const QTime time = locale.toTime(cellText(m_window.Flex, row, kTimeColumn), kTimeFormat);
+    const QDate date = locale.toDate(cellText(m_ui.Flex, row, kDateColumn), kDateFormat);
+    const QTime time = locale.toTime(cellText(m_ui.Flex, row, kTimeColumn), kTimeFormat);
     if (!date.isValid() || !time.isValid())
         return QDateTime();
     return QDateTime(date, time, Qt::UTC);
@@ -419,7 +418,7 @@ QDateTime AuctionEditor::rowEnd(int row) const
 
 std::optional<bool> AuctionEditor::chooseDaylightSaving(const QDate& date, const QTime& time)
 {
-    const bool box = m_window.daylightSaving();
+    const bool box = m_ui.chkDayLight->isChecked();
     const bool onThatDay = usDaylightSaving(date, time);
     if (onThatDay == box)
         return box;
@@ -437,7 +436,7 @@ std::optional<bool> AuctionEditor::chooseDaylightSaving(const QDate& date, const
            "Yes: save it with %2 instead.\nNo: save it with the box's offset, %1.\n"
            "Cancel: change nothing.")
             .arg(boxOffset, otherOffset);
-    switch (MessageBox::question(&m_window, text,
+    switch (MessageBox::question(m_ui.window, text,
                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
         return onThatDay;

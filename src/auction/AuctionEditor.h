@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/AuctionSaver.h"
+#include "auction_core/AuctionSaver.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -8,12 +8,19 @@
 #include <QTime>
 #include <QVector>
 
+#include <functional>
 #include <optional>
 
+class DesignLayout;
+class PendingEnds;
+class QCheckBox;
+class QDateEdit;
+class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTableWidget;
-class frmVESKauction;
+class QWidget;
 
 // The grid rows as the save reads them: item number, stamp text, and the stamp
 // and store id the listing read.
@@ -34,7 +41,23 @@ class AuctionEditor : public QObject
 {
     Q_OBJECT
 public:
-    explicit AuctionEditor(frmVESKauction& window);
+    // What the editor works on: the grid, the pickers and their apply button,
+    // the daylight box, the pending ends it writes into, the window's layout in
+    // twips and its clock.
+    struct Controls
+    {
+        QWidget* window = nullptr; // holds the typed-end box; its questions stand over it
+        QTableWidget* Flex = nullptr;
+        QDateEdit* dtDate = nullptr;
+        QDateTimeEdit* dtTime = nullptr;
+        QPushButton* cmdSave = nullptr;
+        QCheckBox* chkDayLight = nullptr;
+        PendingEnds* pending = nullptr;
+        DesignLayout* layout = nullptr;
+        std::function<QDateTime()> now;
+    };
+
+    explicit AuctionEditor(const Controls& controls, QObject* parent = nullptr);
 
     // A click in the grid: closes the editor, and opens it on a stamp cell.
     void gridClick();
@@ -77,7 +100,7 @@ private:
     // Moves the current cell along the current row without scrolling the grid.
     void setCurrentColumn(int column);
 
-    frmVESKauction& m_window;
+    Controls m_ui;
     QObject* m_viewport;
     QLineEdit* m_typed;
     QLabel* m_typedResult;

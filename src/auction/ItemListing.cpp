@@ -1,22 +1,25 @@
 #include "auction/ItemListing.h"
 
 #include "auction/ItemPictureDelegate.h"
-#include "auction/frmVESKauction.h"
-#include "data/AuctionGrid.h"
+#include "auction_core/AuctionGrid.h"
+#include "auction_core/ListingQuery.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
 #include "data/DatabaseWorker.h"
-#include "data/ListingQuery.h"
 #include "data/ThumbnailPipeline.h"
 #include "data/frmadoHelper.h"
-#include "timeconv/Clock.h"
 #include "timeconv/UnixTime.h"
 #include "windows/MessageBox.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QFrame>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QLocale>
+#include <QProgressBar>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QThreadPool>
@@ -59,19 +62,13 @@ QTableWidgetItem* textItem(const QString& text)
 }
 } // namespace
 
-ItemListing& ItemListing::of(frmVESKauction& window)
+ItemListing::ItemListing(const Controls& controls, frmadoHelper& helper, DatabaseWorker& worker,
+                         QObject* parent)
+    : QObject(parent), m_ui(controls), m_helper(helper), m_worker(worker),
+      m_pictures(helper.pictures()), m_pipeline(m_pictures.pipeline())
 {
-    if (auto* listing = window.findChild<ItemListing*>(QString(), Qt::FindDirectChildrenOnly))
-        return *listing;
-    return *new ItemListing(window);
-}
-
-ItemListing::ItemListing(frmVESKauction& window)
-    : QObject(&window), m_window(window), m_worker(window.databaseWorker()),
-      m_pictures(window.helper().pictures()), m_pipeline(m_pictures.pipeline())
-{
-    m_delegate = new ItemPictureDelegate(window.Flex);
-    window.Flex->setItemDelegateForColumn(0, m_delegate);
+    m_delegate = new ItemPictureDelegate(m_ui.Flex);
+    m_ui.Flex->setItemDelegateForColumn(0, m_delegate);
 
     m_batchTimer.setSingleShot(true);
     m_batchTimer.setInterval(0);
@@ -82,7 +79,7 @@ ItemListing::ItemListing(frmVESKauction& window)
 
     connect(&m_pipeline, &ThumbnailPipeline::thumbnailReady, this, &ItemListing::pictureDecoded,
             Qt::QueuedConnection);
-    connect(window.Flex->verticalScrollBar(), &QScrollBar::valueChanged, this,
+    connect(m_ui.Flex->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &ItemListing::prioritizeVisible);
 }
 
@@ -116,7 +113,7 @@ void ItemListing::run()
 
 QWidget* ItemListing::messageParent() const
 {
-    return m_window.isVisible() ? &m_window : nullptr;
+    return m_ui.window->isVisible() ? m_ui.window : nullptr;
 }
 
 void ItemListing::letEventsThrough(bool always)
@@ -140,26 +137,26 @@ void ItemListing::setWaiting(bool waiting)
 void ItemListing::startOnce()
 {
     // One "now" for the statement and the colours of this run.
-    m_daylightSaving = m_window.daylightSaving();
-    QDateTime now = m_window.clock().now();
+    m_daylightSaving = m_ui.chkDayLight->isChecked();
+    QDateTime now = m_ui.now();
     now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
     m_now = veskTOunix(toDayCount(now), m_daylightSaving);
 
-    m_barRange = {m_window.Bar->minimum(), m_window.Bar->maximum()};
-    m_barValue = m_window.Bar->value();
-    m_window.shpWait->show();
+    m_barRange = {m_ui.Bar->minimum(), m_ui.Bar->maximum()};
+    m_barValue = m_ui.Bar->value();
+    m_ui.shpWait->show();
 
     ListingFilters filters;
-    filters.past = m_window.optPast->isChecked();
-    filters.current = m_window.optCurrent->isChecked();
-    filters.free = m_window.optFree->isChecked();
-    filters.limit = m_window.chkLimit->isChecked();
+    filters.past = m_ui.optPast->isChecked();
+    filters.current = m_ui.optCurrent->isChecked();
+    filters.free = m_ui.optFree->isChecked();
+    filters.limit = m_ui.chkLimit->isChecked();
 
-    DataControl& control = m_window.helper().adoKBvesk2;
+    DataControl& control = m_helper.adoKBvesk2;
     // Escaped for the engine the control talks to, so that no typed text can
     // end the literal; % and _ stay wildcards.
-    const QString body = control.escapeLiteral(likePatternBody(
-        m_window.txtSearch->text(), control.engine() == DataControl::Engine::MySql));
+    const QString body = control.escapeLiteral(
+        likePatternBody(m_ui.txtSearch->text(), control.engine() == DataControl::Engine::MySql));
 
     control.CommandType = 1;
     control.RecordSource = listingBasePiece(body);
@@ -198,13 +195,13 @@ void ItemListing::startOnce()
         [this, result] { queryDone(*result); });
     if (!started) {
         // Another database step runs (a save): it lists again when it ends.
-        m_window.shpWait->hide();
+        m_ui.shpWait->hide();
         m_running = false;
         m_again = false;
         emit finished();
         return;
     }
-    m_window.Bar->setRange(0, 0); // busy: the server has the statement
+    m_ui.Bar->setRange(0, 0); // busy: the server has the statement
     setWaiting(true);
     m_sinceEvents.restart();
 }
@@ -213,7 +210,7 @@ void ItemListing::queryDone(QueryResult& result)
 {
     setWaiting(false);
     if (!result.error.isEmpty()) {
-        DataControl& control = m_window.helper().adoKBvesk2;
+        DataControl& control = m_helper.adoKBvesk2;
         showFailure(tr("The items could not be listed from %1.\n\n%2\n\nThe table still shows "
                        "what it showed before.")
                         .arg(control.describe(), result.error));
@@ -239,9 +236,9 @@ void ItemListing::stop()
         return;
     m_worker.abandon();
     setWaiting(false);
-    m_window.Bar->setRange(m_barRange.first, m_barRange.second);
-    m_window.Bar->setValue(m_barValue);
-    m_window.shpWait->hide();
+    m_ui.Bar->setRange(m_barRange.first, m_barRange.second);
+    m_ui.Bar->setValue(m_barValue);
+    m_ui.shpWait->hide();
     m_again = false;
     endRun();
 }
@@ -261,17 +258,17 @@ void ItemListing::endRun()
 // The grid made ready for the rows that arrived: the old rows are gone.
 void ItemListing::beginFill()
 {
-    QTableWidget* grid = m_window.Flex;
+    QTableWidget* grid = m_ui.Flex;
     grid->setUpdatesEnabled(false);
     grid->clear();
     grid->setColumnCount(kColumnCount);
     grid->setRowCount(0);
     grid->verticalHeader()->setMinimumSectionSize(1);
-    grid->verticalHeader()->setDefaultSectionSize(m_window.twipsToPixelsY(kRowHeightTwips));
+    grid->verticalHeader()->setDefaultSectionSize(m_ui.twips.toPixelsY(kRowHeightTwips));
 
     const int count = m_fill.records.RecordCount();
-    m_window.Bar->setRange(0, count + 1);
-    m_window.Bar->setValue(0);
+    m_ui.Bar->setRange(0, count + 1);
+    m_ui.Bar->setValue(0);
     m_lookUp = QVector<std::optional<qint32>>(count);
 
     m_fill.count = count;
@@ -286,7 +283,7 @@ void ItemListing::beginFill()
 // until the last step.
 bool ItemListing::clearRows(qint64 budgetMs)
 {
-    QTableWidget* grid = m_window.Flex;
+    QTableWidget* grid = m_ui.Flex;
     QElapsedTimer slice;
     slice.start();
     while (grid->rowCount() > kClearStep && slice.elapsed() < budgetMs)
@@ -298,7 +295,7 @@ bool ItemListing::clearRows(qint64 budgetMs)
 // the grid only ever holds complete rows.
 void ItemListing::fillRows(int last, qint64 budgetMs)
 {
-    QTableWidget* grid = m_window.Flex;
+    QTableWidget* grid = m_ui.Flex;
     RecordSet& records = m_fill.records;
     const Qt::Alignment itemAlignment = Qt::AlignHCenter | Qt::AlignBottom;
     const Qt::Alignment numberAlignment = Qt::AlignRight | Qt::AlignVCenter;
@@ -373,16 +370,16 @@ void ItemListing::fillRows(int last, qint64 budgetMs)
     }
     // The bar repaints the window at once: not after every slice.
     if (!m_fill.sinceBar.isValid() || m_fill.sinceBar.elapsed() >= kBarEveryMs) {
-        m_window.Bar->setValue(m_fill.next);
+        m_ui.Bar->setValue(m_fill.next);
         m_fill.sinceBar.restart();
     }
 }
 
 void ItemListing::setColumnWidths()
 {
-    QTableWidget* grid = m_window.Flex;
+    QTableWidget* grid = m_ui.Flex;
     const auto width = [this](int twips) {
-        return m_window.twipsToPixelsX(scaledTwips(twips, m_window.ScreenMultiplier));
+        return m_ui.twips.toPixelsX(scaledTwips(twips, m_ui.screenMultiplier()));
     };
     if (m_fill.anyItemId)
         grid->setColumnWidth(0, width(kItemWidth));
@@ -411,7 +408,7 @@ void ItemListing::fillSlice()
         beginFill();
         fillRows(kFirstRows, 0);
         setColumnWidths();
-        m_window.Flex->setUpdatesEnabled(true);
+        m_ui.Flex->setUpdatesEnabled(true);
     } else {
         fillRows(m_fill.count, kFillSliceMs);
     }
@@ -438,10 +435,10 @@ void ItemListing::endFill()
 {
     m_filling = false;
     releaseRows();
-    QTableWidget* grid = m_window.Flex;
+    QTableWidget* grid = m_ui.Flex;
     const int count = m_fill.count;
     setColumnWidths();
-    m_window.Bar->setValue(count);
+    m_ui.Bar->setValue(count);
     if (count > 0) {
         // The last cell filled stays current (the editor relies on it), without
         // scrolling the grid away from its first rows.
@@ -452,7 +449,7 @@ void ItemListing::endFill()
         grid->setAutoScroll(autoScroll);
     }
 
-    m_pictures.setTwipsPerPixel(m_window.twipsPerPixelX(), m_window.twipsPerPixelY());
+    m_pictures.setTwipsPerPixel(m_ui.twips.perPixelX(), m_ui.twips.perPixelY());
     m_delegate->setCanvasColour(m_pictures.pipeline().settings().background);
     m_blank = QImage(1, 1, QImage::Format_RGB32);
     m_blank.fill(m_delegate->canvasColour());
@@ -474,15 +471,15 @@ void ItemListing::abandonFill()
     m_filling = false;
     releaseRows();
     cancelPictures();
-    m_window.Flex->setUpdatesEnabled(true);
-    m_window.Bar->setValue(m_fill.next);
-    m_window.shpWait->hide();
+    m_ui.Flex->setUpdatesEnabled(true);
+    m_ui.Bar->setValue(m_fill.next);
+    m_ui.shpWait->hide();
 }
 
 void ItemListing::finishRun()
 {
-    m_window.Flex->setUpdatesEnabled(true);
-    m_window.shpWait->hide();
+    m_ui.Flex->setUpdatesEnabled(true);
+    m_ui.shpWait->hide();
     letEventsThrough(true);
     emit listed();
     if (!m_pictureFailure.isEmpty())
@@ -496,9 +493,9 @@ void ItemListing::finishRun()
 void ItemListing::showFailure(const QString& text)
 {
     // The grid keeps its rows: an end the clerk has not saved is still there.
-    m_window.Bar->setRange(m_barRange.first, m_barRange.second);
-    m_window.Bar->setValue(m_barValue);
-    m_window.shpWait->hide();
+    m_ui.Bar->setRange(m_barRange.first, m_barRange.second);
+    m_ui.Bar->setValue(m_barValue);
+    m_ui.shpWait->hide();
     MessageBox::warning(messageParent(), text);
 }
 
@@ -575,7 +572,7 @@ bool ItemListing::lookUpRow(int row, QStringList* toDecode)
 
 void ItemListing::placePicture(int row, const Thumbnail& thumbnail)
 {
-    QTableWidgetItem* item = m_window.Flex->item(row, 0);
+    QTableWidgetItem* item = m_ui.Flex->item(row, 0);
     if (!item)
         return;
     // Found but not readable as a picture: a blank image, as the found flag says.
@@ -584,7 +581,7 @@ void ItemListing::placePicture(int row, const Thumbnail& thumbnail)
 
 std::pair<int, int> ItemListing::visibleRows() const
 {
-    const QTableWidget* grid = m_window.Flex;
+    const QTableWidget* grid = m_ui.Flex;
     const int top = grid->rowAt(0);
     if (top < 0)
         return {0, -1};
@@ -663,7 +660,7 @@ void ItemListing::reportPictureFailure()
     MessageBox::warning(messageParent(),
                         tr("The item pictures could not be looked up in %1, so the items are "
                            "listed without them.\n\n%2")
-                            .arg(m_window.helper().adoGetPic.describe(), failure));
+                            .arg(m_helper.adoGetPic.describe(), failure));
 }
 
 void ItemListing::checkPicturesComplete()

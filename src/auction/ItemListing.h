@@ -1,8 +1,10 @@
 #pragma once
 
 #include "data/RecordSet.h"
+#include "windows/Twips.h"
 
 #include <QBrush>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QHash>
@@ -14,10 +16,18 @@
 #include <QTimer>
 #include <QVector>
 
+#include <functional>
 #include <optional>
 
 class DatabaseWorker;
-class frmVESKauction;
+class frmadoHelper;
+class QCheckBox;
+class QFrame;
+class QLineEdit;
+class QProgressBar;
+class QRadioButton;
+class QTableWidget;
+class QWidget;
 class ItemPictureDelegate;
 class ItemPictures;
 class ThumbnailPipeline;
@@ -36,10 +46,28 @@ class ItemListing : public QObject
 {
     Q_OBJECT
 public:
-    // The window's listing, made on first use; the window owns it.
-    static ItemListing& of(frmVESKauction& window);
+    // What a listing reads and fills: the window's filter boxes, grid, progress
+    // bar and wait frame, and its twips, clock and stretch factor.
+    struct Controls
+    {
+        QWidget* window = nullptr; // the listing's messages stand over it while it shows
+        QTableWidget* Flex = nullptr;
+        QProgressBar* Bar = nullptr;
+        QFrame* shpWait = nullptr;
+        QRadioButton* optPast = nullptr;
+        QRadioButton* optCurrent = nullptr;
+        QRadioButton* optFree = nullptr;
+        QCheckBox* chkLimit = nullptr;
+        QLineEdit* txtSearch = nullptr;
+        QCheckBox* chkDayLight = nullptr;
+        Twips twips{96, 96};
+        std::function<QDateTime()> now;
+        std::function<float()> screenMultiplier;
+    };
 
-    explicit ItemListing(frmVESKauction& window);
+    // The statements run on the worker, adoKBvesk2 and the pictures are the helper's.
+    ItemListing(const Controls& controls, frmadoHelper& helper, DatabaseWorker& worker,
+                QObject* parent = nullptr);
     ~ItemListing() override;
 
     // Lists the items: the statement runs on the window's database worker and
@@ -107,7 +135,8 @@ private:
     void checkPicturesComplete();
     std::pair<int, int> visibleRows() const;
 
-    frmVESKauction& m_window;
+    Controls m_ui;
+    frmadoHelper& m_helper;
     DatabaseWorker& m_worker;
     // The helper outlives the window, so these stay usable while it goes.
     ItemPictures& m_pictures;

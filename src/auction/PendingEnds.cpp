@@ -1,7 +1,7 @@
 #include "auction/PendingEnds.h"
 
 #include "auction/AuctionEditor.h"
-#include "data/AuctionGrid.h"
+#include "auction_core/AuctionGrid.h"
 
 #include <QTableWidget>
 

@@ -51,12 +51,9 @@ using namespace windowstyle;
 frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      m_helper(helper), m_worker(std::make_unique<DatabaseWorker>()), m_clock(&systemClock())
+      m_helper(helper), m_worker(std::make_unique<DatabaseWorker>()), m_clock(&systemClock()),
+      m_layout(Twips(logicalDpiX(), logicalDpiY()))
 {
-    const int dpiX = logicalDpiX();
-    const int dpiY = logicalDpiY();
-    m_twipsPerPixelX = 1440.0 / (dpiX > 0 ? dpiX : 96);
-    m_twipsPerPixelY = 1440.0 / (dpiY > 0 ? dpiY : 96);
 
     addFontSubstitutes();
     setWindowTitle(QStringLiteral(" "));
@@ -79,7 +76,11 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     connect(Check4, &QCheckBox::toggled, this, &frmVESKauction::Check4_Click);
     connect(Timer1, &QTimer::timeout, this, &frmVESKauction::Timer1_Timer);
     connect(timerx, &QTimer::timeout, this, &frmVESKauction::timerx_Timer);
-    m_editor = new AuctionEditor(*this);
+    m_pending = new PendingEnds(*Flex, this);
+    connect(m_pending, &PendingEnds::countChanged, this, &frmVESKauction::showUnsavedCount);
+    const auto now = [this] { return m_clock->now(); };
+    m_editor = new AuctionEditor(
+        {this, Flex, dtDate, dtTime, cmdSave, chkDayLight, m_pending, &m_layout, now}, this);
     connect(m_editor, &AuctionEditor::gridClicked, this, &frmVESKauction::Flex_Click);
     connect(Flex->horizontalScrollBar(), &QScrollBar::valueChanged, this,
             &frmVESKauction::Flex_Scroll);
@@ -92,8 +93,6 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     m_stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     m_stopKey->setEnabled(false);
     connect(m_stopKey, &QShortcut::activated, this, &frmVESKauction::cmdStop_Click);
-    m_pending = new PendingEnds(*Flex, this);
-    connect(m_pending, &PendingEnds::countChanged, this, &frmVESKauction::showUnsavedCount);
     auto* undoKey = new QShortcut(QKeySequence::Undo, this);
     connect(undoKey, &QShortcut::activated, this, &frmVESKauction::undoEnd);
     // Shift and Ctrl clicks pick whole rows, for setting the ends of several at once.
@@ -101,7 +100,20 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     Flex->setSelectionBehavior(QAbstractItemView::SelectRows);
     Flex->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Flex, &QWidget::customContextMenuRequested, this, &frmVESKauction::showGridMenu);
-    m_listing = &ItemListing::of(*this);
+    ItemListing::Controls listed{this,
+                                 Flex,
+                                 Bar,
+                                 shpWait,
+                                 optPast,
+                                 optCurrent,
+                                 optFree,
+                                 chkLimit,
+                                 txtSearch,
+                                 chkDayLight,
+                                 twips(),
+                                 now,
+                                 [this] { return ScreenMultiplier; }};
+    m_listing = new ItemListing(listed, m_helper, *m_worker, this);
     connect(m_listing, &ItemListing::listed, m_pending, &PendingEnds::forget);
     connect(m_listing, &ItemListing::waitingChanged, this, &frmVESKauction::updateBusyState);
     connect(m_listing, &ItemListing::finished, this, &frmVESKauction::listingFinished);
@@ -253,9 +265,10 @@ void frmVESKauction::createControls()
     // Lines 2 pixels wide, centred on their design position.
     const QColor grey(128, 128, 128);
     Line1_1 = filledRectangle(this, grey);
-    place(Line1_1, "Line1_1", 0, 10670 - m_twipsPerPixelY, 15240, 2 * m_twipsPerPixelY, false);
+    const double pixelY = twips().perPixelY();
+    place(Line1_1, "Line1_1", 0, 10670 - pixelY, 15240, 2 * pixelY, false);
     Line1_2 = filledRectangle(this, grey);
-    place(Line1_2, "Line1_2", 0, 10 - m_twipsPerPixelY, 15240, 2 * m_twipsPerPixelY, false);
+    place(Line1_2, "Line1_2", 0, 10 - pixelY, 15240, 2 * pixelY, false);
 
     // Labels and lines are painted on the window itself: every control with a
     // window of its own covers them, so they stay at the bottom of the stack.
@@ -279,94 +292,25 @@ void frmVESKauction::place(QWidget* control, const char* name, double left, doub
                            double width, double height, bool hasFont)
 {
     control->setObjectName(QLatin1String(name));
-    m_controls.push_back({control, {left, top, width, height}, hasFont});
-    applyGeometry(control, m_controls.back().twips);
-}
-
-frmVESKauction::Control* frmVESKauction::findControl(const QWidget* control)
-{
-    for (Control& entry : m_controls) {
-        if (entry.widget == control)
-            return &entry;
-    }
-    return nullptr;
-}
-
-const frmVESKauction::Control* frmVESKauction::findControl(const QWidget* control) const
-{
-    for (const Control& entry : m_controls) {
-        if (entry.widget == control)
-            return &entry;
-    }
-    return nullptr;
-}
-
-frmVESKauction::TwipsRect frmVESKauction::twipsGeometry(const QWidget* control) const
-{
-    if (const Control* entry = findControl(control))
-        return entry->twips;
-    if (!control)
-        return {};
-    const QRect pixels = control->geometry();
-    return {pixelsToTwipsX(pixels.x()), pixelsToTwipsY(pixels.y()), pixelsToTwipsX(pixels.width()),
-            pixelsToTwipsY(pixels.height())};
-}
-
-void frmVESKauction::setTwipsGeometry(QWidget* control, const TwipsRect& rect)
-{
-    if (!control)
-        return;
-    // Controls added later (the editor's own) are placed but not remembered.
-    if (Control* entry = findControl(control))
-        entry->twips = rect;
-    applyGeometry(control, rect);
-}
-
-int frmVESKauction::twipsToPixelsX(double twips) const
-{
-    return static_cast<int>(std::lround(twips / m_twipsPerPixelX));
-}
-
-int frmVESKauction::twipsToPixelsY(double twips) const
-{
-    return static_cast<int>(std::lround(twips / m_twipsPerPixelY));
-}
-
-double frmVESKauction::pixelsToTwipsX(int pixels) const
-{
-    return pixels * m_twipsPerPixelX;
-}
-
-double frmVESKauction::pixelsToTwipsY(int pixels) const
-{
-    return pixels * m_twipsPerPixelY;
-}
-
-void frmVESKauction::applyGeometry(QWidget* control, const TwipsRect& rect)
-{
-    const int left = twipsToPixelsX(rect.left);
-    const int top = twipsToPixelsY(rect.top);
-    const int right = twipsToPixelsX(rect.left + rect.width);
-    const int bottom = twipsToPixelsY(rect.top + rect.height);
-    control->setGeometry(left, top, std::max(right - left, 1), std::max(bottom - top, 1));
+    m_layout.place(control, {left, top, width, height}, hasFont);
 }
 
 void frmVESKauction::applyWindowGeometry()
 {
-    setFixedSize(twipsToPixelsX(m_windowWidthTwips - kBorderWidth),
-                 twipsToPixelsY(kDesignClientHeight));
+    setFixedSize(twips().toPixelsX(m_windowWidthTwips - kBorderWidth),
+                 twips().toPixelsY(kDesignClientHeight));
     const QScreen* screen = this->screen();
     const QPoint origin = screen ? screen->availableGeometry().topLeft() : QPoint();
-    move(origin.x() + twipsToPixelsX(m_windowLeftTwips), origin.y() + m_windowTopPixels);
+    move(origin.x() + twips().toPixelsX(m_windowLeftTwips), origin.y() + m_windowTopPixels);
 }
 
 void frmVESKauction::centreOnScreen()
 {
-    const double screenWidthTwips = pixelsToTwipsX(Platform::screenWidth(this));
+    const double screenWidthTwips = twips().toTwipsX(Platform::screenWidth(this));
     m_windowLeftTwips = std::max(0.0, (screenWidthTwips - m_windowWidthTwips) / 2.0);
     const QScreen* screen = this->screen();
     const int screenHeight = screen ? screen->availableGeometry().height() : 0;
-    m_windowTopPixels = std::max(0, (screenHeight - twipsToPixelsY(kDesignClientHeight)) / 2);
+    m_windowTopPixels = std::max(0, (screenHeight - twips().toPixelsY(kDesignClientHeight)) / 2);
 }
 
 void frmVESKauction::setClock(const Clock* clock)
@@ -393,19 +337,5 @@ void frmVESKauction::stretchToScreen()
         applyWindowGeometry();
     }
 
-    const double multiplier = ScreenMultiplier;
-    const bool wider = ScreenMultiplier > 1.0f;
-    for (Control& control : m_controls) {
-        control.twips.width = std::floor(control.twips.width * multiplier);
-        control.twips.left = std::floor(control.twips.left * multiplier);
-        applyGeometry(control.widget, control.twips);
-        if (!control.hasFont || !wider)
-            continue;
-        QFont font = control.widget->font();
-        if (font.pointSizeF() < 10)
-            font.setPointSizeF(9);
-        if (font.pointSizeF() < 10)
-            font.setFamily(QStringLiteral("Verdana"));
-        control.widget->setFont(font);
-    }
+    m_layout.stretch(ScreenMultiplier);
 }

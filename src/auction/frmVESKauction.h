@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/DesignLayout.h"
+
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDateTimeEdit>
@@ -85,27 +87,13 @@ public:
     // index); lets tests act in the middle of a save.
     std::function<void(int)> beforeSaveRow;
 
-    // Positions and lengths in twips, as the window's design gives them.
-    struct TwipsRect
-    {
-        double left = 0;
-        double top = 0;
-        double width = 0;
-        double height = 0;
-    };
-    // A control's current geometry in twips (after any stretching).
-    TwipsRect twipsGeometry(const QWidget* control) const;
-    // Moves and sizes a control of this window, given in twips.
-    void setTwipsGeometry(QWidget* control, const TwipsRect& rect);
+    // Design lengths (twips) in this window's pixels.
+    const Twips& twips() const { return m_layout.twips(); }
+    // Where each control stands in twips (after any stretching).
+    const DesignLayout& layout() const { return m_layout; }
+    ItemListing& listing() { return *m_listing; }
     double windowLeftTwips() const { return m_windowLeftTwips; }
     double windowWidthTwips() const { return m_windowWidthTwips; }
-
-    double twipsPerPixelX() const { return m_twipsPerPixelX; }
-    double twipsPerPixelY() const { return m_twipsPerPixelY; }
-    int twipsToPixelsX(double twips) const;
-    int twipsToPixelsY(double twips) const;
-    double pixelsToTwipsX(int pixels) const;
-    double pixelsToTwipsY(int pixels) const;
 
     // "Now" for the listing and the editor; tests set their own clock.
     const Clock& clock() const { return *m_clock; }
@@ -159,12 +147,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    struct Control
-    {
-        QWidget* widget = nullptr;
-        TwipsRect twips;
-        bool hasFont = true;
-    };
     // Which kind of window of the program was active before this one.
     enum class ActiveBefore
     {
@@ -178,9 +160,6 @@ private:
     void setTabOrderByIndex();
     void place(QWidget* control, const char* name, double left, double top, double width,
                double height, bool hasFont = true);
-    Control* findControl(const QWidget* control);
-    const Control* findControl(const QWidget* control) const;
-    void applyGeometry(QWidget* control, const TwipsRect& rect);
     void applyWindowGeometry();
     void centreOnScreen();
 
@@ -234,11 +213,9 @@ private:
     // The clerk chose to save before closing: the program ends if the save succeeds.
     bool m_endAfterSave = false;
     const Clock* m_clock;
+    DesignLayout m_layout;
     std::unique_ptr<frmLOGO> m_logo;
-    std::vector<Control> m_controls;
 
-    double m_twipsPerPixelX = 15;
-    double m_twipsPerPixelY = 15;
     double m_windowLeftTwips = 0;
     double m_windowWidthTwips = 0;
     int m_windowTopPixels = 0;

@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <QtGlobal>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -64,4 +65,19 @@ QSize Twips::toPixels(QSizeF twips) const
 QSizeF Twips::toTwips(QSize pixels) const
 {
     return QSizeF(toTwipsX(pixels.width()), toTwipsY(pixels.height()));
+}
+
+QRect Twips::edgesToPixels(const TwipsRect& rect) const
+{
+    const int left = toPixelsX(rect.left);
+    const int top = toPixelsY(rect.top);
+    const int right = toPixelsX(rect.left + rect.width);
+    const int bottom = toPixelsY(rect.top + rect.height);
+    return QRect(left, top, std::max(right - left, 1), std::max(bottom - top, 1));
+}
+
+TwipsRect Twips::toTwips(const QRect& pixels) const
+{
+    return {toTwipsX(pixels.x()), toTwipsY(pixels.y()), toTwipsX(pixels.width()),
+            toTwipsY(pixels.height())};
 }

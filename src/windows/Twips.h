@@ -5,6 +5,15 @@
 
 class QWidget;
 
+// A control's place in twips: left, top, width and height.
+struct TwipsRect
+{
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+};
+
 // Converts the windows' design lengths (twips, 1/1440 inch) into pixels of the
 // display a widget is on, and back.
 class Twips
@@ -26,6 +35,10 @@ public:
     QRect toPixels(double left, double top, double width, double height) const;
     QSize toPixels(QSizeF twips) const;
     QSizeF toTwips(QSize pixels) const;
+    // Edges are rounded, not the width: controls side by side in twips stay
+    // side by side in pixels. At least one pixel each way.
+    QRect edgesToPixels(const TwipsRect& rect) const;
+    TwipsRect toTwips(const QRect& pixels) const;
 
 private:
     double m_perPixelX;

@@ -110,7 +110,7 @@ public:
         }
         return *m_window;
     }
-    ItemListing& listing() { return ItemListing::of(window()); }
+    ItemListing& listing() { return window().listing(); }
     // Shown and through its first listing (activation selects the current pieces).
     bool show()
     {

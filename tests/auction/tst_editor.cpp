@@ -100,8 +100,9 @@ private slots:
             {w.dtDate, 100, 0}, {w.dtTime, 200, 350}, {w.cmdSave, 200, 750}};
         for (const auto& [control, dx, dy] : placed) {
             const QRect g = control->geometry();
-            QVERIFY2(near(g.x(), corner.x() + w.twipsToPixelsX(dx)) &&
-                         near(g.y(), corner.y() + w.twipsToPixelsY(dy)) && near(g.width(), width),
+            QVERIFY2(near(g.x(), corner.x() + w.twips().toPixelsX(dx)) &&
+                         near(g.y(), corner.y() + w.twips().toPixelsY(dy)) &&
+                         near(g.width(), width),
                      qPrintable(control->objectName()));
         }
         // In front of the grid: a click there reaches the picker.

@@ -368,7 +368,7 @@ private slots:
         QFETCH(int, widthPixels);
         StartupFixture fx(screenWidth);
         frmVESKauction& w = fx.loadedWindow();
-        QCOMPARE(w.twipsPerPixelX(), 15.0);
+        QCOMPARE(w.twips().perPixelX(), 15.0);
 
         QCOMPARE(w.ScreenResolutionX, screenWidth);
         QCOMPARE(w.windowWidthTwips(), widthTwips);
@@ -411,7 +411,7 @@ private slots:
         const QWidget* widget = w.findChild<QWidget*>(control);
         QVERIFY(widget);
 
-        const frmVESKauction::TwipsRect got = w.twipsGeometry(widget);
+        const TwipsRect got = w.layout().geometry(widget);
 
         QCOMPARE(QRectF(got.left, got.top, got.width, got.height), twips);
         QVERIFY(w.rect().contains(widget->geometry()));

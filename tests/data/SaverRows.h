@@ -6,7 +6,7 @@
 // "saved/failed/changed elsewhere".
 
 #include "TestSupport.h"
-#include "data/AuctionSaver.h"
+#include "auction_core/AuctionSaver.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

@@ -1,5 +1,5 @@
 #include "SaverRows.h"
-#include "data/AuctionJournal.h"
+#include "auction_core/AuctionJournal.h"
 #include "data/DataControl.h"
 
 #include <QProcess>

@@ -1,9 +1,9 @@
 // Values read from typed text and written for the grid, the export and the pictures.
 
+#include "auction_core/ListingQuery.h"
 #include "data/Cp1252.h"
 #include "data/ExportRoutines.h"
 #include "data/LeadingNumber.h"
-#include "data/ListingQuery.h"
 #include "data/PictureScaling.h"
 
 #include "TestSupport.h"

@@ -1,6 +1,6 @@
-#include "data/ListingQuery.h"
+#include "auction_core/ListingQuery.h"
 
-#include "data/AuctionGrid.h"
+#include "auction_core/AuctionGrid.h"
 #include "sqlconv/ConvertSQL.h"
 #include "timeconv/UnixTime.h"
 

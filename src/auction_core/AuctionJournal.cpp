@@ -1,4 +1,4 @@
-#include "data/AuctionJournal.h"
+#include "auction_core/AuctionJournal.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "data/AuctionSaver.h"
+#include "auction_core/AuctionSaver.h"
 
-#include "data/AuctionJournal.h"
+#include "auction_core/AuctionJournal.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
 #include "data/LeadingNumber.h"

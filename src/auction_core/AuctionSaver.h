@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "data/AuctionJournal.h"
+#include "auction_core/AuctionJournal.h"
 
 class DataControl;
 
