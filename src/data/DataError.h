@@ -10,13 +10,12 @@ inline QString errorText(const std::exception& error)
     return QString::fromUtf8(error.what());
 }
 
-// A database failure: no connection, a rejected statement, a time-out.
-// The message names the data control and carries the server's own text,
-// never a password.
-class DataError : public std::runtime_error
+// A failure the program reports to the clerk in words. Broken preconditions
+// (a caller's mistake) stay std::logic_error and its kin.
+class VeskError : public std::runtime_error
 {
 public:
-    explicit DataError(const QString& message)
+    explicit VeskError(const QString& message)
         : std::runtime_error(message.toStdString()), m_message(message)
     {
     }
@@ -24,6 +23,15 @@ public:
 
 private:
     QString m_message;
+};
+
+// A database failure: no connection, a rejected statement, a time-out.
+// The message names the data control and carries the server's own text,
+// never a password.
+class DataError : public VeskError
+{
+public:
+    using VeskError::VeskError;
 };
 
 // Update() found the row changed or deleted by someone else since it was read;

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "data/DataError.h"
 #include "data/Installation.h"
 
 #include <QString>
 #include <optional>
-#include <stdexcept>
 
-class FileError : public std::runtime_error
+// A file of the installation that cannot be read or written; the message names it.
+class FileError : public VeskError
 {
 public:
-    explicit FileError(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromUtf8(what()); }
+    using VeskError::VeskError;
 };
 
 // True for an existing file (not a folder); false on any failure. Never throws.
