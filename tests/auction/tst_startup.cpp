@@ -215,23 +215,13 @@ private slots:
         QCOMPARE(ended.count(), 1);
     }
 
-    void closeIconEndsProgram()
-    {
-        StartupFixture fx;
-        QVERIFY(fx.showLoaded());
-        QSignalSpy ended(&fx.window(), &frmVESKauction::programEnded);
-
-        QTest::mouseClick(fx.window().Image1, Qt::LeftButton, {}, QPoint(16, 16));
-
-        QCOMPARE(ended.count(), 1);
-        QVERIFY(fx.messages.isEmpty());
-    }
-
-    void doubleClickOnFreeSpotTogglesAlwaysOnTop()
+    // A double click on a free spot toggles always-on-top; the close icon ends the program.
+    void doubleClickTogglesAlwaysOnTopAndCloseIconEnds()
     {
         StartupFixture fx;
         QVERIFY(fx.showLoaded());
         frmVESKauction& w = fx.window();
+        QSignalSpy ended(&w, &frmVESKauction::programEnded);
         w.timerx_Timer(); // the first tick puts the window on top
         const QPoint freeSpot(600, 20);
         QVERIFY(Platform::isTopmost(&w) && !w.childAt(freeSpot));
@@ -242,7 +232,10 @@ private slots:
             QCOMPARE(w.timerx->isActive(), onTop);
             QCOMPARE(Platform::isTopmost(&w), onTop);
         }
-        QVERIFY(w.isVisible());
+        QVERIFY(w.isVisible() && ended.isEmpty());
+        QTest::mouseClick(w.Image1, Qt::LeftButton, {}, QPoint(16, 16));
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(fx.messages.isEmpty());
     }
 
     void firstShowListsOnceWithCurrentPieces()
