@@ -252,24 +252,6 @@ private slots:
         QVERIFY(!report.connectionLost);
     }
 
-    void unreachableDatabaseEndsTheSaveAndTheRestIsCounted()
-    {
-        if (m_engine != Engine::Sqlite || m_odbc)
-            QSKIP("the file stands for the server");
-        const auto gone =
-            control("DRIVER={SQLite3 ODBC Driver};DATABASE=" + m_inst->path("gone.sqlite"));
-        const AuctionSaveReport report =
-            AuctionSaver(*gone, "S1")
-                .save(gridRows({"1|11|1", "2|1|1", "3|33|1", "4|44|1", "0|55|1"}));
-        QVERIFY(report.connectionLost);
-        VESK_VERIFY_CONTAINS(report.connectionError, "gone.sqlite");
-        QCOMPARE(outcome(report), "0/0/0");
-        // The three changed rows; row 2 had nothing to write.
-        QCOMPARE(report.notAttempted, 3);
-        VESK_VERIFY_CONTAINS(report.message(false), "Not saved because of that: 3 rows",
-                             "Saved: 0 rows", "still in the table");
-    }
-
     void messageNamesEveryKindOfProblemAndCutsLongLists()
     {
         AuctionSaveReport report;
