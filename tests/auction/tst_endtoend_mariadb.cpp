@@ -96,6 +96,44 @@ private slots:
         QCOMPARE(fx.end(1), QStringLiteral("1700007200 Nov-14-2023 19:13:00"));
         QVERIFY(fx.end(3).startsWith("0 "));
     }
+
+    // "Undo last save": the ends the last save wrote go back where nobody
+    // changed them since, the rest are named.
+    void undoLeavesAloneWhatChangedSinceAndCanBeUndone()
+    {
+        const qint64 kOld = 1700003600, kTheirs = 1750000000, kNew = 1798153200;
+        endtoend::Fixture fx(Engine::MariaDb);
+        VESK_VERIFY_OK(fx.showWith({{1, "S1", kOld}, {2, "S1", kOld}, {3, "S1", kOld}}));
+        frmVESKauction& w = fx.window();
+        QVERIFY(!w.cmdUndoSave->isEnabled()); // nothing saved yet
+        for (int id = 1; id <= 3; ++id)
+            fx.pickEnd(id, kChristmasEve.addSecs(60 * id));
+        QVERIFY(vesktest::clickAndWait(w, w.Command1));
+        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
+        QVERIFY(w.cmdUndoSave->isEnabled());
+        VESK_VERIFY_OK(vesktest::exec(
+            fx.items(), "UPDATE item SET auction_until_unix = ? WHERE CV_itemid = 2", {kTheirs}));
+
+        const int runs = w.listingRuns;
+        QVERIFY(vesktest::clickAndWait(w, w.cmdUndoSave));
+        QCOMPARE(fx.messages.size(), 1);
+        VESK_VERIFY_CONTAINS(fx.messages[0].text, "before that save: 2 rows",
+                             QStringLiteral("item 2 now holds %1").arg(kTheirs));
+        QCOMPARE(fx.stampInDatabase(1), kOld);
+        QCOMPARE(fx.stampInDatabase(2), kTheirs);
+        QCOMPARE(fx.stampInDatabase(3), kOld);
+        QCOMPARE(w.listingRuns, runs + 1);
+        QCOMPARE(fx.end(3).section(' ', 0, 0).toLongLong(), kOld);
+
+        // The undo is the last save now: undoing it writes the save's ends again.
+        fx.messages.clear();
+        QVERIFY(vesktest::clickAndWait(w, w.cmdUndoSave));
+        QCOMPARE(fx.messages.size(), 1);
+        VESK_VERIFY_CONTAINS(fx.messages[0].text, "before that save: 2 rows", "item 2 now holds");
+        QCOMPARE(fx.stampInDatabase(1), kNew + 60);
+        QCOMPARE(fx.stampInDatabase(2), kTheirs);
+        QCOMPARE(fx.stampInDatabase(3), kNew + 180);
+    }
 };
 
 QTEST_MAIN(EndToEndTest)

@@ -1,13 +1,104 @@
-// The save of the grid's ends on every item database.
-#include "SaverRows.h"
+// The save of the grid's ends on every item database, and its journal. Database
+// rows are written "CV_itemid|storeid|auction_until_unix", grid rows "id
+// text|stamp text|listed stamp[|listed store]"; NULL stands for a NULL value.
+// The outcome is "saved/failed/changed elsewhere".
+#include "TestSupport.h"
+#include "auction_core/AuctionJournal.h"
+#include "auction_core/AuctionSaver.h"
 #include "data/DataControl.h"
 
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 using vesktest::Engine;
-using namespace saverrows;
+
+namespace {
+QVariant field(const QString& text)
+{
+    return text == QLatin1String("NULL") ? QVariant() : QVariant(text);
+}
+
+QString seed(QSqlDatabase db, const QStringList& rows)
+{
+    QList<QVariantList> values;
+    for (const QString& row : rows)
+        values << QVariantList{field(row.section('|', 0, 0)), field(row.section('|', 2, 2)),
+                               field(row.section('|', 1, 1)), "SKU"};
+    return vesktest::insertRows(db, "item", {"CV_itemid", "auction_until_unix", "storeid", "SKU"},
+                                values);
+}
+
+// The item table in the seed form, in the order of insertion.
+QStringList contents(QSqlDatabase db)
+{
+    QStringList out;
+    QSqlQuery q(db);
+    if (!q.exec("SELECT CV_itemid, storeid, auction_until_unix FROM item ORDER BY id"))
+        return {"query failed: " + q.lastError().text()};
+    while (q.next()) {
+        QStringList f;
+        for (int i = 0; i < 3; ++i)
+            f << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
+        out << f.join(u'|');
+    }
+    return out;
+}
+
+QVector<AuctionRow> gridRows(const QStringList& rows)
+{
+    QVector<AuctionRow> out;
+    for (const QString& row : rows) {
+        const QStringList f = row.split(u'|');
+        AuctionRow r;
+        r.idText = f.value(0);
+        r.stampText = f.value(1);
+        if (f.value(2) != QLatin1String("NULL"))
+            r.listedStamp = f.value(2).toLongLong();
+        r.storeListed = f.size() > 3;
+        if (r.storeListed && f[3] != QLatin1String("NULL"))
+            r.listedStore = f[3];
+        out << r;
+    }
+    return out;
+}
+
+QString outcome(const AuctionSaveReport& report)
+{
+    return QStringLiteral("%1/%2/%3")
+        .arg(report.saved)
+        .arg(report.failed.size())
+        .arg(report.changedElsewhere.size());
+}
+// A store id that needs quoting in the journal.
+const QString kStore = QStringLiteral("S,\"1");
+constexpr int kDiedAtUpdate = 3;
+
+DataControl itemControl(const QString& file)
+{
+    return DataControl("adoKBvesk1",
+                       QStringLiteral("DRIVER={SQLite3 ODBC Driver};DATABASE=%1;").arg(file), 2,
+                       "item", nullptr);
+}
+
+// The child process: saves two rows and dies where the first update would be made.
+int saveAndDie(const QString& databaseFile, const QString& journalFile)
+{
+    DataControl control = itemControl(databaseFile);
+    const AuctionJournal journal(journalFile);
+    AuctionSaver saver(control, kStore);
+    saver.journal = &journal;
+    saver.beforeRow = [](int) { std::_Exit(kDiedAtUpdate); };
+    saver.save(gridRows({"1|11|1", "2|22|1"}));
+    return 0;
+}
+} // namespace
 
 class AuctionSaverTest : public QObject
 {
@@ -161,24 +252,6 @@ private slots:
         QVERIFY(!report.connectionLost);
     }
 
-    void unreachableDatabaseEndsTheSaveAndTheRestIsCounted()
-    {
-        if (m_engine != Engine::Sqlite || m_odbc)
-            QSKIP("the file stands for the server");
-        const auto gone =
-            control("DRIVER={SQLite3 ODBC Driver};DATABASE=" + m_inst->path("gone.sqlite"));
-        const AuctionSaveReport report =
-            AuctionSaver(*gone, "S1")
-                .save(gridRows({"1|11|1", "2|1|1", "3|33|1", "4|44|1", "0|55|1"}));
-        QVERIFY(report.connectionLost);
-        VESK_VERIFY_CONTAINS(report.connectionError, "gone.sqlite");
-        QCOMPARE(outcome(report), "0/0/0");
-        // The three changed rows; row 2 had nothing to write.
-        QCOMPARE(report.notAttempted, 3);
-        VESK_VERIFY_CONTAINS(report.message(false), "Not saved because of that: 3 rows",
-                             "Saved: 0 rows", "still in the table");
-    }
-
     void messageNamesEveryKindOfProblemAndCutsLongLists()
     {
         AuctionSaveReport report;
@@ -194,14 +267,75 @@ private slots:
     }
 };
 
+// Every row a save writes is in the save journal, on the disk, before it is written.
+class AuctionJournalTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    void journalHoldsTheRowsBeforeAnyUpdate()
+    {
+        vesktest::TestSqliteDb items(m_dir.filePath("died.sqlite"), {"item"});
+        VESK_VERIFY_OK(items.error());
+        VESK_VERIFY_OK(seed(items.db(), {"1|" + kStore + "|1", "2|" + kStore + "|1"}));
+        // A line an earlier crash cut off: neither a row nor the start of the next.
+        const QString journalFile = m_dir.filePath("died.csv");
+        QFile torn(journalFile);
+        QVERIFY(torn.open(QIODevice::WriteOnly));
+        torn.write("save,time,store,item,sku,old_stamp,new_stamp\nx,2026-01-01T00:00:00Z,S1,1");
+        torn.close();
+
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--save-and-die", items.filePath(), journalFile});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitCode(), kDiedAtUpdate);
+
+        QCOMPARE(contents(items.db()), QStringList({"1|" + kStore + "|1", "2|" + kStore + "|1"}));
+        const AuctionJournal::Save last = AuctionJournal(journalFile).lastSave();
+        VESK_VERIFY_OK(last.error);
+        QCOMPARE(last.rows.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const AuctionJournal::Row& row = last.rows[i];
+            QCOMPARE(row.store, kStore);
+            QCOMPARE(row.itemId, i + 1);
+            QCOMPARE(row.oldStamp, std::optional<qint64>(1));
+            QCOMPARE(row.newStamp, std::optional<qint64>(11 * (i + 1)));
+            QCOMPARE(row.saveId, last.rows[0].saveId);
+        }
+    }
+
+    void unwritableJournalStopsTheSaveBeforeAnyUpdate()
+    {
+        vesktest::TestSqliteDb items(m_dir.filePath("nojournal.sqlite"), {"item"});
+        VESK_VERIFY_OK(items.error());
+        VESK_VERIFY_OK(seed(items.db(), {"1|S1|1"}));
+        DataControl control = itemControl(items.filePath());
+        const AuctionJournal journal(m_dir.filePath("missing/folder/journal.csv"));
+        AuctionSaver saver(control, "S1");
+        saver.journal = &journal;
+        const AuctionSaveReport report = saver.save(gridRows({"1|11|1"}));
+        QCOMPARE(contents(items.db()), QStringList({"1|S1|1"}));
+        QVERIFY(report.endedEarly());
+        QCOMPARE(report.notAttempted, 1);
+        VESK_VERIFY_CONTAINS(report.message(false), "Nothing was saved", "journal.csv",
+                             "still in the table");
+    }
+};
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], "--save-and-die") == 0)
+        return saveAndDie(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     AuctionSaverTest sqlite(Engine::Sqlite);
     AuctionSaverTest maria(Engine::MariaDb);
     AuctionSaverTest odbc(Engine::Sqlite, true);
+    AuctionJournalTest journal;
     return QTest::qExec(&sqlite, argc, argv) + QTest::qExec(&maria, argc, argv) +
-           QTest::qExec(&odbc, argc, argv);
+           QTest::qExec(&odbc, argc, argv) + QTest::qExec(&journal, argc, argv);
 }
 
 #include "tst_auctionsaver_mariadb.moc"

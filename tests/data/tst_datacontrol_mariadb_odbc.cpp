@@ -27,43 +27,21 @@ protected:
     virtual void dropDatabase() = 0;
     virtual QString connectionString() const = 0;
     virtual QSqlDatabase other() const = 0;
-    // A column type whose values do not read back exactly on this engine.
-    virtual QString floatType() const { return QStringLiteral("REAL"); }
 
     std::unique_ptr<DataControl> m_control;
 
-    std::unique_ptr<DataControl> newControl(const QString& name) const
-    {
-        return std::make_unique<DataControl>(name, connectionString(), 1, QString(), nullptr);
-    }
     QString sql(const QString& text, const QVariantList& values = {}) const
     {
         return vesktest::exec(other(), text, values);
     }
-    QVariant read(const QString& text) const { return vesktest::scalar(other(), text); }
-    // Rows "CV_itemid|SKU|storeid"; retail 10.5, stamp 0.
-    QString insertItems(const QStringList& rows) const
-    {
-        QList<QVariantList> values;
-        for (const QString& row : rows)
-            values << QVariantList{row.section('|', 0, 0).toInt(), row.section('|', 1, 1),
-                                   row.section('|', 2), 10.5, 0};
-        return vesktest::insertRows(other(), "item",
-                                    {"CV_itemid", "SKU", "storeid", "Retail", "auction_until_unix"},
-                                    values);
-    }
     RecordSet& rs() { return m_control->Recordset(); }
-    void update(const QString& column, const QVariant& value)
-    {
-        rs().setField(column, value);
-        rs().Update();
-    }
 
 private slots:
     void init()
     {
         VESK_VERIFY_OK(createDatabase());
-        m_control = newControl("adoKBvesk2");
+        m_control =
+            std::make_unique<DataControl>("adoKBvesk2", connectionString(), 1, QString(), nullptr);
     }
     void cleanup()
     {
@@ -76,7 +54,6 @@ private slots:
         QTest::addColumn<QString>("column");
         QTest::addColumn<QVariant>("empty");
         QTest::newRow("whole number") << "CV_itemid" << QVariant(0);
-        QTest::newRow("short text") << "SKU" << QVariant("");
         QTest::newRow("long text") << "Description" << QVariant("");
         QTest::newRow("decimal") << "Retail" << QVariant(0.0);
     }
@@ -93,93 +70,34 @@ private slots:
         QCOMPARE(rs().Fields(column).toString(), empty.toString());
     }
 
-    void walksRowsInOrderAndFieldAccessWithoutRowThrows()
+    // Update writes the current row back unless someone else changed or deleted
+    // it since it was read.
+    void updateWritesTheRowUnlessSomeoneElseChangedIt_data()
     {
-        query(*m_control, "SELECT * FROM item");
-        QCOMPARE(rs().RecordCount(), 0);
-        VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { rs().Fields("SKU"); }), "adoKBvesk2",
-                             "no records");
-        QVERIFY_THROWS_EXCEPTION(DataError, update("SKU", 1));
-        VESK_VERIFY_OK(insertItems({"3|C|S", "1|A|S", "2|B|S"}));
-        query(*m_control, "SELECT * FROM item ORDER BY CV_itemid");
-        QCOMPARE(rs().Fields("sku").toString(), "A"); // whatever the case
-        QStringList seen;
-        for (rs().MoveFirst(); !rs().atEnd(); rs().MoveNext())
-            seen << rs().Fields("SKU").toString();
-        QCOMPARE(seen, QStringList({"A", "B", "C"}));
-        QVERIFY_THROWS_EXCEPTION(DataError, rs().Fields("SKU"));
-        rs().MoveFirst();
-        VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { rs().Fields("NoSuchCol"); }), "NoSuchCol");
-    }
-
-    // Also when the query has parameters (prepared on the server).
-    void decimalReadsAsDouble()
-    {
-        VESK_VERIFY_OK(insertItems({"1|A|S"}));
-        for (const bool prepared : {false, true}) {
-            m_control->RecordSource =
-                prepared ? "SELECT * FROM item WHERE CV_itemid=?" : "SELECT * FROM item";
-            m_control->Parameters = prepared ? QVariantList{1} : QVariantList();
-            m_control->Refresh();
-            QVERIFY(m_control->Parameters.isEmpty()); // used once
-            QCOMPARE(rs().Fields("Retail").metaType().id(), int(QMetaType::Double));
-            QCOMPARE(rs().Fields("Retail").toDouble(), 10.5);
-        }
-    }
-
-    void updateWritesAssignedValueAndAgain_data()
-    {
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("stored"); // "NULL" for NULL
-        QTest::newRow("stamp as double") << "auction_until_unix" << QVariant(1.7e9) << "1700000000";
-        QTest::newRow("stamp rounds half to even") << "auction_until_unix" << QVariant(2.5) << "2";
-        QTest::newRow("quote and backslash")
-            << "SKU" << QVariant("O'Brien \\ ring") << "O'Brien \\ ring";
-        QTest::newRow("to NULL") << "SKU" << QVariant(QMetaType::fromType<QString>()) << "NULL";
-    }
-    void updateWritesAssignedValueAndAgain()
-    {
-        QFETCH(QString, column);
-        QFETCH(QVariant, value);
-        VESK_VERIFY_OK(insertItems({"7|AB7|S1", "8|AB8|S1"}));
-        query(*m_control, "SELECT * FROM item WHERE storeid='S1' AND CV_itemid=7");
-        update(column, value);
-        update(column, value); // the row holds what was written: no conflict
-        const QVariant got =
-            read(QStringLiteral("SELECT %1 FROM item WHERE CV_itemid=7").arg(column));
-        QTEST(got.isNull() ? QStringLiteral("NULL") : got.toString(), "stored");
-        QCOMPARE(read("SELECT COUNT(*) FROM item WHERE SKU='AB8' AND auction_until_unix=0").toInt(),
-                 1);
-    }
-
-    void updateAfterSomeoneElseChangedRowConflicts_data()
-    {
-        QTest::addColumn<QString>("change");
-        QTest::newRow("same column") << "UPDATE item SET auction_until_unix=123";
-        QTest::newRow("other column") << "UPDATE item SET SKU='CHANGED'";
-        QTest::newRow("NULL column filled") << "UPDATE item SET Description='x'";
+        QTest::addColumn<QString>("change"); // empty: none
+        QTest::newRow("no change") << "";
+        QTest::newRow("other column changed") << "UPDATE item SET SKU='CHANGED'";
         QTest::newRow("row deleted") << "DELETE FROM item";
     }
-    void updateAfterSomeoneElseChangedRowConflicts()
+    void updateWritesTheRowUnlessSomeoneElseChangedIt()
     {
         QFETCH(QString, change);
-        VESK_VERIFY_OK(insertItems({"7|AB7|S1"}));
-        query(*m_control, "SELECT * FROM item");
-        VESK_VERIFY_OK(sql(change));
-        const QVariant before = read("SELECT auction_until_unix FROM item");
-        try {
-            update("auction_until_unix", 1.7e9);
-            QFAIL("Update must report the conflict");
-        } catch (const UpdateConflict& e) {
-            VESK_VERIFY_CONTAINS(e.message(), "changed or deleted by someone else");
-        }
-        QCOMPARE(read("SELECT auction_until_unix FROM item"), before);
+        VESK_VERIFY_OK(sql("INSERT INTO item (CV_itemid, SKU, auction_until_unix) VALUES "
+                           "(7, 'AB7', 0), (8, 'AB8', 0)"));
+        query(*m_control, "SELECT * FROM item WHERE CV_itemid=7");
+        if (!change.isEmpty())
+            VESK_VERIFY_OK(sql(change + " WHERE CV_itemid=7"));
+        rs().setField("auction_until_unix", 1.7e9);
+        const QString error = vesktest::errorOf([&] { rs().Update(); });
+        if (!change.isEmpty())
+            VESK_VERIFY_CONTAINS(error, "changed or deleted by someone else");
+        QCOMPARE(vesktest::scalar(other(), "SELECT SUM(auction_until_unix) FROM item").toLongLong(),
+                 change.isEmpty() ? 1700000000 : 0);
     }
 
     void rejectedQueryRaisesServerMessageAndNextQueryWorks()
     {
-        VESK_VERIFY_OK(insertItems({"1|A|S"}));
+        VESK_VERIFY_OK(sql("INSERT INTO item (CV_itemid, SKU) VALUES (1, 'A')"));
         m_control->RecordSource = "SELECT * FROM nosuch WHERE a=?";
         m_control->Parameters = {1};
         const QString error = vesktest::errorOf([&] { m_control->Refresh(); });
@@ -187,36 +105,9 @@ private slots:
         QVERIFY(m_control->Parameters.isEmpty()); // cleared even when the statement fails
         query(*m_control, "SELECT * FROM item");
         QCOMPARE(rs().RecordCount(), 1);
-    }
-
-    void controlsOnSameConnectionKeepTheirOwnRows()
-    {
-        VESK_VERIFY_OK(insertItems({"1|A|S", "2|B|S"}));
-        auto second = newControl("adoKBvesk1");
-        query(*second, "SELECT * FROM item ORDER BY SKU");
-        second->Recordset().MoveNext();
-        query(*m_control, "SELECT * FROM item WHERE SKU='A'");
-        QCOMPARE(rs().RecordCount(), 1);
-        QCOMPARE(second->Recordset().RecordCount(), 2);
-        QCOMPARE(second->Recordset().Fields("SKU").toString(), "B");
-    }
-
-    void rowOfTableWithoutKeyIsFoundByAllValuesButTwinsAreLeftAlone()
-    {
-        VESK_VERIFY_OK(sql(
-            QStringLiteral("CREATE TABLE nokey (a INT NULL, price %1 NULL, note VARCHAR(40) NULL)")
-                .arg(floatType())));
-        VESK_VERIFY_OK(sql("INSERT INTO nokey VALUES (1, 0.1, NULL), (2, 19.99, 'b'), "
-                           "(3, 2.5, 'x'), (3, 2.5, 'x')"));
-        query(*m_control, "SELECT * FROM nokey ORDER BY a");
-        update("note", "first");
+        VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { rs().Fields("NoSuchCol"); }), "NoSuchCol");
         rs().MoveNext();
-        update("note", "second");
-        rs().MoveNext();
-        QVERIFY_THROWS_EXCEPTION(UpdateConflict, update("note", "changed"));
-        QCOMPARE(read("SELECT note FROM nokey WHERE a=1").toString(), "first");
-        QCOMPARE(read("SELECT note FROM nokey WHERE a=2").toString(), "second");
-        QCOMPARE(read("SELECT COUNT(*) FROM nokey WHERE note='x'").toInt(), 2);
+        VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { rs().Fields("SKU"); }), "adoKBvesk2");
     }
 };
 
@@ -245,10 +136,6 @@ private:
     }
     QString connectionString() const override { return m_db->connectionString(); }
     QSqlDatabase other() const override { return m_db->db(); }
-    QString floatType() const override
-    {
-        return m_engine == Engine::MariaDb ? QStringLiteral("FLOAT") : QStringLiteral("REAL");
-    }
     std::unique_ptr<DataControl> controlWithOption(int option) const
     {
         return std::make_unique<DataControl>(
@@ -271,7 +158,6 @@ private slots:
         QTest::addColumn<qlonglong>("value");
         QTest::addColumn<int>("type");
         QTest::newRow("design options") << 16387 << 5LL << int(QMetaType::Int);
-        QTest::newRow("bit alone") << 16384 << -7LL << int(QMetaType::Int);
         QTest::newRow("without the bit") << 3 << 5LL << int(QMetaType::LongLong);
         QTest::newRow("too big for 32 bits") << 16387 << 5000000000LL << int(QMetaType::LongLong);
     }
@@ -290,18 +176,11 @@ private slots:
         QCOMPARE(v.toLongLong(), value);
         control->Recordset().MoveNext();
         QVERIFY(control->Recordset().Fields("n").isNull());
-        // Found rows: writing back the value the row holds succeeds either way.
-        VESK_VERIFY_OK(insertItems({"7|AB7|S"}));
-        query(*control, "UPDATE item SET auction_until_unix=0 WHERE CV_itemid=7");
-        QCOMPARE(control->RecordsAffected(), option & 2 ? 1 : 0);
-        query(*control, "SELECT * FROM item WHERE CV_itemid=7");
-        control->Recordset().setField("auction_until_unix", 0);
-        control->Recordset().Update();
-        // Characters beyond 16 bits round-trip.
+        // Characters beyond 16 bits arrive whole.
         const QString text = QStringLiteral("Ring \U0001F48D \u00e9meraude");
-        control->Recordset().setField("Description", text);
-        control->Recordset().Update();
-        QCOMPARE(read("SELECT Description FROM item").toString(), text);
+        VESK_VERIFY_OK(sql("INSERT INTO item (CV_itemid, Description) VALUES (7, ?)", {text}));
+        query(*control, "SELECT * FROM item");
+        QCOMPARE(control->Recordset().Fields("Description").toString(), text);
     }
 };
 

@@ -26,34 +26,27 @@ private slots:
                  "AS [x AS [y] [z]|AS 'x AS 'y' `z`",
                  "AS [[x]]|AS '`x'`",
                  "has[x]|hAS 'x'",
-                 "a AS  [x]|a AS 'x'",
-                 "AS []|AS ''",
                  // Fixed rules: case-sensitive, one pass each, in order.
                  "iif Iif IIF IIIF|iif Iif IF IIF",
                  "str(a) Str(b) STR(c) strconv(d) instr(e) InStr(f)|QUOTE(a) QUOTE(b) STR(c) "
                  "strconv(d) instr(e) InQUOTE(f)",
                  "chr(a) Chr(b) len(c) Len(d) LEN(e)|CHAR(a) Chr(b) LENGTH(c) LENGTH(d) LEN(e)",
-                 "lenint(a)|CHAR_LENGTH(a)",
                  "Day(a) DAY(b) day(c) dAY(d) Weekday(e)|DAYOFMONTH(a) DAYOFMONTH(b) DAYOFMONTH(c) "
                  "dAY(d) WeekDAYOFMONTH(e)",
                  "a = TRUE c = True d=TRUE g = tRUE h <> TRUE|a <> 0 c <> 0 d<> 0 g = tRUE h <> "
                  "TRUE",
                  "FALSE false False fALSE|0 0 0 fALSE",
                  "print(a) Int(b)|pr(a) Int(b)",
-                 "IIFALSE|I0",
                  "a =int(TRUE|a =(TRUE",
                  // Conditional rules act on the whole text once the word is there.
                  "format(a,'0.00') FORMAT(b,'0.00')|format(a,2) FORMAT(b,2)",
-                 "FoRmAt(a,'0.00')|FoRmAt(a,'0.00')",
                  "SELECT formatted, '0.00'|SELECT formatted, 2",
                  "Format(a,'0.0FALSE')|Format(a,2)",
                  "datediff('d',a,b), 'd','x'|datediff(a,b), 'x'",
                  "DateDiff('d', a, b)|DateDiff('d', a, b)",
                  // Currency prefixes, short forms first.
                  "'$'&a,'$ '&b,'$' &c,'$ ' &d|a,b,c,d",
-                 "x '$'& a|x a",
                  "'EUR'&a|'EUR'&a",
-                 "DATEDIFF '$''d',&x|DATEDIFF x",
                  "SELECT '$' & Format(Retail,'0.00') FROM item|SELECT Format(Retail,2) FROM item",
              })
             QTest::newRow(row) << QString(row).section('|', 0, 0) << QString(row).section('|', 1);

@@ -50,7 +50,7 @@ private:
         }
         if (!data.isEmpty())
             m_client->write(data);
-        if (m_allowance == 0 && m_state->drop.load()) {
+        if (m_allowance == 0) {
             m_client->flush();
             m_client->abort();
         }
@@ -99,9 +99,8 @@ TcpRelay::~TcpRelay()
     delete m_thread;
 }
 
-void TcpRelay::cutAfter(qint64 bytes, Cut how)
+void TcpRelay::cutAfter(qint64 bytes)
 {
-    m_state->drop = how == Cut::Drop;
     m_state->allowance = bytes;
     ++m_state->epoch;
 }

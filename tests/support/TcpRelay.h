@@ -12,17 +12,11 @@ namespace vesktest {
 
 // A TCP relay on loopback between the program and a server, on a thread of
 // its own. Once cut, every connection forwards at most a given number of
-// further bytes from the server and then stalls (sockets stay open, nothing
-// more arrives) or drops the program's side: a result cut off in transfer.
+// further bytes from the server and then drops the program's side: a result
+// cut off in transfer.
 class TcpRelay
 {
 public:
-    enum class Cut
-    {
-        Stall,
-        Drop
-    };
-
     TcpRelay(const QString& host, quint16 port);
     ~TcpRelay();
     TcpRelay(const TcpRelay&) = delete;
@@ -31,15 +25,14 @@ public:
     // The loopback port the program connects to; 0 when listening failed.
     quint16 port() const { return m_port; }
     // From now on, each connection forwards at most `bytes` more from the server.
-    void cutAfter(qint64 bytes, Cut how);
+    void cutAfter(qint64 bytes);
     // Forward everything again.
     void heal();
 
     struct State
     {
         std::atomic<qint64> allowance{-1}; // bytes still forwarded; -1: no limit
-        std::atomic<bool> drop{false};
-        std::atomic<quint64> epoch{0}; // bumped at every cut
+        std::atomic<quint64> epoch{0};     // bumped at every cut
     };
 
 private:

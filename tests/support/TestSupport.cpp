@@ -6,14 +6,12 @@
 #include <QAtomicInteger>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTimer>
 
 #ifndef VESK_SOURCE_DIR
 #error "VESK_SOURCE_DIR must name the repository's source folder"
@@ -286,12 +284,6 @@ void TestInstallation::useSqlite(const QString& group, const QString& file)
     setGroup(group, {{QStringLiteral("sqlite"), file}});
 }
 
-void TestInstallation::useOdbcSuite()
-{
-    m_order.removeAll(QStringLiteral("suite"));
-    m_groups.remove(QStringLiteral("suite"));
-}
-
 void TestInstallation::writeConnections() const
 {
     QByteArray out;
@@ -334,36 +326,6 @@ QSqlDatabase ItemDatabase::db() const
 QString ItemDatabase::connectionString() const
 {
     return m_sqlite ? m_sqlite->connectionString() : m_maria->connectionString();
-}
-
-struct StallMeter::Private
-{
-    QTimer timer;
-    QElapsedTimer sinceTick;
-    qint64 longest = 0;
-};
-
-StallMeter::StallMeter() : d(std::make_unique<Private>())
-{
-    d->timer.setInterval(5);
-    d->timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&d->timer, &QTimer::timeout,
-                     [p = d.get()] { p->longest = std::max(p->longest, p->sinceTick.restart()); });
-    restart();
-}
-
-StallMeter::~StallMeter() = default;
-
-void StallMeter::restart()
-{
-    d->longest = 0;
-    d->sinceTick.start();
-    d->timer.start();
-}
-
-qint64 StallMeter::longestMs() const
-{
-    return std::max(d->longest, d->sinceTick.elapsed());
 }
 
 } // namespace vesktest

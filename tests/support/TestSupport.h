@@ -17,23 +17,7 @@
 
 namespace vesktest {
 
-// The longest time the calling thread's event loop was held up while it ran:
-// the longest gap between the ticks of a 5-ms timer.
-class StallMeter
-{
-public:
-    StallMeter();
-    ~StallMeter();
-    void restart();
-    qint64 longestMs() const;
-
-private:
-    struct Private;
-    std::unique_ptr<Private> d;
-};
-
-// Runs the statements of a text separated by ';' at line ends ("--" comments
-// dropped); the first error, empty on success.
+// Runs the statements of a text separated by ';' at line ends; the first error, empty on success.
 QString runSql(QSqlDatabase db, const QString& statements);
 // Runs one statement with values bound to its '?' placeholders; the error or empty.
 QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values = {});
@@ -165,8 +149,6 @@ public:
     void useMariaDb(const QString& group, const TestMariaDb& db);
     // [group] sqlite=<file> (relative names are relative to the installation folder).
     void useSqlite(const QString& group, const QString& file);
-    // No sqlite= in [suite]: the suite is reached through the ODBC data source.
-    void useOdbcSuite();
     void writeConnections() const;
 
 private:
