@@ -10,6 +10,7 @@
 #include "data/frmadoHelper.h"
 #include "timeconv/UnixTime.h"
 #include "windows/MessageBox.h"
+#include "windows/Platform.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -69,6 +70,9 @@ ItemListing::ItemListing(const Controls& controls, frmadoHelper& helper, Databas
 {
     m_delegate = new ItemPictureDelegate(m_ui.Flex);
     m_ui.Flex->setItemDelegateForColumn(0, m_delegate);
+    auto* numbers = new ColumnLooksDelegate(Qt::AlignRight | Qt::AlignVCenter, m_ui.Flex);
+    m_ui.Flex->setItemDelegateForColumn(kRetailColumn, numbers);
+    m_ui.Flex->setItemDelegateForColumn(kStampColumn, numbers);
 
     m_batchTimer.setSingleShot(true);
     m_batchTimer.setInterval(0);
@@ -273,8 +277,9 @@ void ItemListing::beginFill()
 
     m_fill.count = count;
     m_fill.hasStore = m_fill.records.hasField(kStoreField);
-    m_fill.itemFont = grid->font();
-    m_fill.itemFont.setPointSizeF(6);
+    QFont itemFont = grid->font();
+    itemFont.setPointSizeF(6);
+    m_delegate->setFont(itemFont);
     m_fill.cleared = true;
 }
 
@@ -297,8 +302,6 @@ void ItemListing::fillRows(int last, qint64 budgetMs)
 {
     QTableWidget* grid = m_ui.Flex;
     RecordSet& records = m_fill.records;
-    const Qt::Alignment itemAlignment = Qt::AlignHCenter | Qt::AlignBottom;
-    const Qt::Alignment numberAlignment = Qt::AlignRight | Qt::AlignVCenter;
     QElapsedTimer slice;
     slice.start();
     last = std::min(last, m_fill.count);
@@ -322,14 +325,13 @@ void ItemListing::fillRows(int last, qint64 budgetMs)
             listingRow(itemId, sku, description, records.Fields(kRetailField),
                        records.Fields(kStampField), m_now, m_daylightSaving, m_fill.locale);
 
+        // Alignments and the item column's font come from the columns' delegates.
         auto* item = textItem(cells.itemId);
-        item->setTextAlignment(itemAlignment);
-        item->setFont(m_fill.itemFont);
         // Whose row it is, for the save; a NULL store id stays a null value.
         if (m_fill.hasStore) {
             const QVariant store = records.Fields(kStoreField);
             item->setData(Qt::UserRole, store.isNull() ? QVariant(QMetaType::fromType<QString>())
-                                                       : QVariant(store.toString()));
+                                                       : QVariant(m_fill.shared(store.toString())));
         }
         grid->setItem(row, 0, item);
         m_fill.anyItemId = m_fill.anyItemId || !itemId.isNull();
@@ -343,19 +345,15 @@ void ItemListing::fillRows(int last, qint64 budgetMs)
             grid->setItem(row, 2, textItem(cells.description));
             m_fill.anyDescription = true;
         }
-        if (!cells.retail.isEmpty()) {
-            auto* retail = textItem(cells.retail);
-            retail->setTextAlignment(numberAlignment);
-            grid->setItem(row, 4, retail);
-        }
+        if (!cells.retail.isEmpty())
+            grid->setItem(row, kRetailColumn, textItem(cells.retail));
 
         const QBrush colour = m_fill.brush(stateColour(cells.state));
         auto* stampItem = textItem(cells.stamp);
-        stampItem->setTextAlignment(numberAlignment);
         // What the listing read, for the save to tell changed rows and conflicts.
         stampItem->setData(Qt::UserRole, cells.listedStamp);
-        auto* dateItem = cells.date.isEmpty() ? nullptr : textItem(cells.date);
-        auto* timeItem = cells.time.isEmpty() ? nullptr : textItem(cells.time);
+        auto* dateItem = cells.date.isEmpty() ? nullptr : textItem(m_fill.shared(cells.date));
+        auto* timeItem = cells.time.isEmpty() ? nullptr : textItem(m_fill.shared(cells.time));
         if (colour.style() != Qt::NoBrush) {
             for (QTableWidgetItem* coloured : {stampItem, dateItem, timeItem}) {
                 if (coloured)
@@ -364,7 +362,7 @@ void ItemListing::fillRows(int last, qint64 budgetMs)
         }
         grid->setItem(row, kStampColumn, stampItem);
         if (dateItem)
-            grid->setItem(row, 6, dateItem);
+            grid->setItem(row, kDateColumn, dateItem);
         if (timeItem)
             grid->setItem(row, kTimeColumn, timeItem);
     }
@@ -388,7 +386,7 @@ void ItemListing::setColumnWidths()
     if (m_fill.anyDescription)
         grid->setColumnWidth(2, width(kDescriptionWidth));
     if (m_fill.next > 0) {
-        grid->setColumnWidth(4, width(kRetailWidth));
+        grid->setColumnWidth(kRetailColumn, width(kRetailWidth));
         for (int column = kStampColumn; column <= kTimeColumn; ++column)
             grid->setColumnWidth(column, width(kStampWidth));
     }
@@ -405,6 +403,8 @@ void ItemListing::fillSlice()
             m_fillTimer.start();
             return;
         }
+        // The old rows' memory goes back before the new rows take theirs.
+        Platform::returnFreedMemory();
         beginFill();
         fillRows(kFirstRows, 0);
         setColumnWidths();
@@ -427,7 +427,11 @@ void ItemListing::releaseRows()
 {
     auto rows = std::make_shared<RecordSet>(std::move(m_fill.records));
     m_fill.records = RecordSet();
-    QThreadPool::globalInstance()->start([rows]() mutable { rows.reset(); });
+    m_fill.texts = QSet<QString>();
+    QThreadPool::globalInstance()->start([rows]() mutable {
+        rows.reset();
+        Platform::returnFreedMemory();
+    });
 }
 
 // Every row is in the grid: the current cell and the pictures.

@@ -6,11 +6,11 @@
 #include <QBrush>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QFont>
 #include <QHash>
 #include <QImage>
 #include <QLocale>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -169,9 +169,17 @@ private:
         bool anyItemId = false;
         bool anySku = false;
         bool anyDescription = false;
-        QFont itemFont;
         QLocale locale;
         QElapsedTimer sinceBar;
+        // Texts many rows repeat (store ids, dates, times) share one copy.
+        QSet<QString> texts;
+        QString shared(const QString& text)
+        {
+            auto it = texts.constFind(text);
+            if (it == texts.constEnd())
+                it = texts.insert(text);
+            return *it;
+        }
         // One brush per colour, shared by the cells of that colour.
         QHash<QRgb, QBrush> brushes;
         QBrush brush(const QColor& colour)

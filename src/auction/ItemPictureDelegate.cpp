@@ -5,7 +5,22 @@
 #include <QPainter>
 #include <QStyle>
 
-ItemPictureDelegate::ItemPictureDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+void ColumnLooksDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                          const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!index.data(Qt::TextAlignmentRole).isValid())
+        option->displayAlignment = m_alignment;
+    if (m_font && !index.data(Qt::FontRole).isValid()) {
+        option->font = *m_font;
+        option->fontMetrics = QFontMetrics(*m_font);
+    }
+}
+
+ItemPictureDelegate::ItemPictureDelegate(QObject* parent)
+    : ColumnLooksDelegate(Qt::AlignHCenter | Qt::AlignBottom, parent)
+{
+}
 
 void ItemPictureDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const

@@ -7,7 +7,8 @@
 // the pending ends that change it, and the save that reads it.
 namespace auctiongrid {
 
-constexpr int kItemColumn = 0;  // the item number; the store id the listing read in kListedRole
+constexpr int kItemColumn = 0; // the item number; the store id the listing read in kListedRole
+constexpr int kRetailColumn = 4;
 constexpr int kStampColumn = 5; // the end's stamp; the stamp the listing read in kListedRole
 constexpr int kDateColumn = 6;
 constexpr int kTimeColumn = 7;

@@ -4,6 +4,10 @@
 #include <QScreen>
 #include <QWidget>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace {
 int& screenWidthOverride()
 {
@@ -40,6 +44,13 @@ int screenWidth(const QWidget* window)
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry().width() : 0;
+}
+
+void returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 void setScreenWidthForTesting(int pixels)

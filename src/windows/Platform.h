@@ -18,4 +18,8 @@ int screenWidth(const QWidget* window);
 // Tests choose the screen width; 0 measures the real screen again.
 void setScreenWidthForTesting(int pixels);
 
+// Gives the memory of freed blocks back to the system where the C library keeps
+// it (glibc); after a long listing goes, that is most of the grid's.
+void returnFreedMemory();
+
 } // namespace Platform
