@@ -1,6 +1,7 @@
 #include "auction_core/AuctionSaver.h"
 
 #include "auction_core/AuctionJournal.h"
+#include "auction_core/ListingQuery.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
 #include "data/LeadingNumber.h"
@@ -288,9 +289,9 @@ AuctionSaver::readHeld(const QVector<AuctionChange>& changes)
         m_control.Refresh();
         RecordSet& rs = m_control.Recordset();
         for (rs.MoveFirst(); !rs.atEnd(); rs.MoveNext()) {
-            const QVariant store = rs.Fields(QStringLiteral("storeid"));
-            const QVariant stamp = rs.Fields(QStringLiteral("auction_until_unix"));
-            held[rs.Fields(QStringLiteral("CV_itemid")).toInt()].append(
+            const QVariant store = rs.Fields(itemfield::kStore);
+            const QVariant stamp = rs.Fields(itemfield::kStamp);
+            held[rs.Fields(itemfield::kItemId).toInt()].append(
                 {store.isNull() ? std::nullopt : std::optional<QString>(store.toString()),
                  stamp.isNull() ? std::nullopt : std::optional<qint64>(stamp.toLongLong())});
         }

@@ -10,6 +10,16 @@
 
 #include <optional>
 
+// The item table's columns the listing reads.
+namespace itemfield {
+inline const QString kItemId = QStringLiteral("CV_itemid");
+inline const QString kSku = QStringLiteral("SKU");
+inline const QString kDescription = QStringLiteral("Description");
+inline const QString kRetail = QStringLiteral("Retail");
+inline const QString kStamp = QStringLiteral("auction_until_unix");
+inline const QString kStore = QStringLiteral("storeid");
+} // namespace itemfield
+
 // The pure parts of the item listing: the statement's pieces, its translation
 // with the typed search text kept as typed, the cell texts and the state colour.
 
