@@ -1,7 +1,21 @@
-// Whole passes of the clerk's work on every item database.
+// Whole passes of the clerk's work on every item database: the in-place
+// editor driven by mouse and keyboard, ends changed in the grid and not saved
+// yet (marked, counted, taken back, guarded against a relist or close, set for
+// many rows at once), saved, reported and undone.
 
 #include "EndToEndCases.h"
-#include "WindowWaits.h"
+#include "auction/SetEndsDialog.h"
+
+#include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QSpinBox>
+
+#include <ctime>
 
 using endtoend::Engine;
 using endtoend::Item;
@@ -9,13 +23,66 @@ using endtoend::kChristmasEve;
 using endtoend::kStoreItems;
 
 namespace {
-void addEngines()
+enum class Move
 {
-    QTest::addColumn<Engine>("engine");
+    Keyboard,
+    Listing,
+    Scroll
+};
+
+// Rows 0 to 2: items 11 (Dec-4-2026 14:30:00), 12 (no auction: Dec-31-1969
+// 19:00:00) and 13 (no stamp: empty cells); then enough rows to scroll.
+const QVector<Item> kItems = [] {
+    QVector<Item> rows{{11, "S1", 1796412600}, {12, "S1", 0}, {13, "S1", QVariant()}};
+    for (int id = 100; id < 127; ++id)
+        rows << Item{id, "S1", 1796412600};
+    return rows;
+}();
+const QString kRow0 = QStringLiteral("1796412600 Dec-4-2026 14:30:00");
+const QString kChristmasEveCells = QStringLiteral("1798153200 Dec-24-2026 18:00:00");
+
+// How many of the editor's date, time and apply controls show: 3 open, 0 closed.
+int editorParts(const frmVESKauction& w)
+{
+    return int(w.dtDate->isVisible()) + int(w.dtTime->isVisible()) + int(w.cmdSave->isVisible());
+}
+
+QString unsavedText(frmVESKauction& w)
+{
+    const auto* label = w.findChild<QLabel*>("lblUnsaved");
+    return label && label->isVisible() ? label->text() : QString();
+}
+
+QBrush stampBackground(frmVESKauction& w, int row)
+{
+    return w.Flex->item(row, 5)->background();
+}
+
+// Right-clicks the grid cell and picks the entry of the menu it opens.
+bool chooseFromGridMenu(endtoend::Fixture& fx, int row, const QString& entry)
+{
+    frmVESKauction& w = fx.window();
+    QWidget* viewport = w.Flex->viewport();
+    const QPoint at = fx.corner(row, 1) + QPoint(3, 3);
+    QTest::mouseClick(viewport, Qt::RightButton, {}, at);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &event);
+    auto* menu = w.Flex->findChild<QMenu*>("gridMenu");
+    if (!menu)
+        return false;
+    for (QAction* action : menu->actions()) {
+        if (action->text() == entry && action->isEnabled()) {
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            return true;
+        }
+    }
+    return false;
 }
 } // namespace
 
 Q_DECLARE_METATYPE(Engine)
+Q_DECLARE_METATYPE(Move)
+Q_DECLARE_METATYPE(QMessageBox::StandardButton)
 
 class EndToEndTest : public QObject
 {
@@ -23,48 +90,13 @@ class EndToEndTest : public QObject
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    // An item without auction gets an end: it reaches the database and the new
-    // listing shows it, while the other rows stay as they were.
-    void pickedEndIsSavedAndListedAgain_data()
-    {
-        addEngines();
-        QTest::addColumn<bool>("daylight");
-        QTest::addColumn<qint64>("stamp");
-        QTest::newRow("SQLite, standard time") << Engine::Sqlite << false << qint64(1798153200);
-        QTest::newRow("MariaDB, standard time") << Engine::MariaDb << false << qint64(1798153200);
-        QTest::newRow("MariaDB, daylight saving") << Engine::MariaDb << true << qint64(1798149600);
-    }
-    void pickedEndIsSavedAndListedAgain()
-    {
-        QFETCH(Engine, engine);
-        QFETCH(bool, daylight);
-        QFETCH(qint64, stamp);
-        SHOWN_WINDOW(fx, engine, kStoreItems);
-        w.chkDayLight->setChecked(daylight);
-        QVERIFY(fx.refresh());
-        QCOMPARE(fx.end(2), QStringLiteral("0 Dec-31-1969 %1:00:00").arg(daylight ? 20 : 19));
-        const QString shown = QStringLiteral("%1 Dec-24-2026 18:00:00").arg(stamp);
-        fx.pickEnd(2, kChristmasEve);
-        QCOMPARE(fx.end(2), shown);
-        const int runs = w.listingRuns;
-
-        QVERIFY(vesktest::clickAndWait(w, w.Command1));
-
-        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
-        QCOMPARE(w.listingRuns, runs + 1);
-        QCOMPARE(fx.stampInDatabase(2), stamp);
-        QCOMPARE(fx.stampInDatabase(1), qint64(1700003600));
-        QCOMPARE(fx.end(2), shown);
-        QCOMPARE(w.Flex->item(fx.rowOf(2), 5)->background().color(), QColor(0, 255, 0));
-    }
-
     // What cannot be saved is kept and reported in one message: an end someone
     // else moved since the listing, and another store's item, listed beside this
     // store's item of the same number. An untouched row of the stale grid does not
     // undo someone else's end either.
     void unsavableEndsAreKeptAndReportedOnce_data()
     {
-        addEngines();
+        QTest::addColumn<Engine>("engine");
         QTest::newRow("SQLite") << Engine::Sqlite;
         QTest::newRow("MariaDB") << Engine::MariaDb;
     }
@@ -88,10 +120,8 @@ private slots:
         QVERIFY2(!fx.messages[0].text.contains("item 4"), qPrintable(fx.messages[0].text));
         QCOMPARE(fx.stampInDatabase(1), qint64(1700007200));
         QCOMPARE(fx.stampInDatabase(2), qint64(1798209000));
-        QCOMPARE(vesktest::scalar(fx.items(), "SELECT COUNT(*) FROM item WHERE CV_itemid = 3 AND "
-                                              "auction_until_unix = 0")
-                     .toInt(),
-                 2);
+        const QString both3 = "SELECT SUM(auction_until_unix) FROM item WHERE CV_itemid = 3";
+        QCOMPARE(vesktest::scalar(fx.items(), both3).toLongLong(), 0); // both items 3
         QCOMPARE(fx.stampInDatabase(4), qint64(1700007200));
         QCOMPARE(fx.end(1), QStringLiteral("1700007200 Nov-14-2023 19:13:00"));
         QVERIFY(fx.end(3).startsWith("0 "));
@@ -133,6 +163,392 @@ private slots:
         QCOMPARE(fx.stampInDatabase(1), kNew + 60);
         QCOMPARE(fx.stampInDatabase(2), kTheirs);
         QCOMPARE(fx.stampInDatabase(3), kNew + 180);
+    }
+
+    // Two edits of one row: Ctrl+Z steps back to the first, the menu's undo to
+    // the listed end, and with it the mark and the count go.
+    void editsAreMarkedCountedAndTakenBackNewestFirst()
+    {
+        SHOWN_WINDOW(fx, Engine::Sqlite, kStoreItems);
+        const int row = fx.rowOf(2);
+        const QString listed = fx.end(2);
+        const QBrush listedBackground = stampBackground(w, row);
+        QCOMPARE(unsavedText(w), QString());
+
+        fx.pickEnd(2, kChristmasEve);
+        const QString first = fx.end(2);
+        QCOMPARE(unsavedText(w), QStringLiteral("1 unsaved"));
+        QVERIFY(stampBackground(w, row) != listedBackground);
+        fx.pickEnd(2, kChristmasEve.addDays(1));
+        QCOMPARE(unsavedText(w), QStringLiteral("1 unsaved"));
+
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(w.Flex, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(fx.end(2), first);
+        QVERIFY(chooseFromGridMenu(fx, row, "Undo end"));
+        QCOMPARE(fx.end(2), listed);
+        QCOMPARE(unsavedText(w), QString());
+        QCOMPARE(stampBackground(w, row), listedBackground);
+        QVERIFY(fx.questions.isEmpty());
+    }
+
+    // A refresh or a close asks before unsaved ends go; No keeps them for the
+    // refresh, closes without them for the close.
+    void unsavedEndsAreGuardedAtRefreshAndClose_data()
+    {
+        QTest::addColumn<bool>("close"); // else refresh
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<bool>("kept"); // the window keeps the unsaved end
+        QTest::addColumn<qint64>("stamp");
+        QTest::newRow("refresh, keep") << false << QMessageBox::No << true << qint64(0);
+        QTest::newRow("refresh, discard") << false << QMessageBox::Yes << false << qint64(0);
+        QTest::newRow("save and close") << true << QMessageBox::Yes << false << qint64(1798153200);
+        QTest::newRow("close without") << true << QMessageBox::No << false << qint64(0);
+        QTest::newRow("stay") << true << QMessageBox::Cancel << true << qint64(0);
+    }
+    void unsavedEndsAreGuardedAtRefreshAndClose()
+    {
+        QFETCH(bool, close);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(bool, kept);
+        SHOWN_WINDOW(fx, Engine::Sqlite, kStoreItems);
+        fx.pickEnd(2, kChristmasEve);
+        const QString picked = fx.end(2);
+        const int runs = w.listingRuns;
+        QSignalSpy ended(&w, &frmVESKauction::programEnded);
+
+        fx.answer = answer;
+        close ? void(w.close()) : QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QVERIFY(vesktest::waitUntilIdle(w));
+
+        QCOMPARE(fx.questions.size(), 1);
+        QVERIFY(fx.questions[0].text.startsWith(close ? "Save 1 unsaved ends before closing?"
+                                                      : "Discard 1 unsaved ends?"));
+        QTEST(fx.stampInDatabase(2), "stamp");
+        QVERIFY(fx.messages.isEmpty());
+        QCOMPARE(ended.size(), close && answer != QMessageBox::Cancel ? 1 : 0);
+        if (close)
+            return;
+        QCOMPARE(w.listingRuns, kept ? runs : runs + 1);
+        QCOMPARE(fx.end(2), kept ? picked : "0 Dec-31-1969 19:00:00");
+        QCOMPARE(unsavedText(w), QString(kept ? "1 unsaved" : ""));
+    }
+
+    void setEndsStaggersSelectedRows_data()
+    {
+        QTest::addColumn<bool>("daylight");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<qint64>("first");
+        QTest::newRow("standard time") << false << QMessageBox::No << 0 << qint64(1798160400);
+        QTest::newRow("box ticked, own offset")
+            << true << QMessageBox::Yes << 1 << qint64(1798160400);
+        QTest::newRow("box ticked, box offset")
+            << true << QMessageBox::No << 1 << qint64(1798156800);
+    }
+    // Rows picked with a click, a shift click and a control click get ends two
+    // minutes apart in grid order, with one daylight question for them all;
+    // the row left out keeps its end.
+    void setEndsStaggersSelectedRows()
+    {
+        QFETCH(bool, daylight);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(int, questions);
+        QFETCH(qint64, first);
+        QVector<Item> items;
+        for (int id = 1; id <= 6; ++id)
+            items << Item{id, "S1", 0};
+        SHOWN_WINDOW(fx, Engine::Sqlite, items);
+        w.chkDayLight->setChecked(daylight);
+        fx.answer = answer;
+        fx.clickCell(0, 5);
+        fx.clickCell(3, 5, Qt::ShiftModifier);
+        QVERIFY(!w.dtDate->isVisible());
+        fx.clickCell(5, 2, Qt::ControlModifier);
+
+        QVERIFY(chooseFromGridMenu(fx, 5, QStringLiteral("Set ends\u2026")));
+        auto* dialog = w.findChild<SetEndsDialog*>();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->stepMinutes->value(), 2);
+        dialog->startDate->setDate(QDate(2026, 12, 24));
+        dialog->startTime->setTime(QTime(20, 0));
+        QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                          Qt::LeftButton);
+        QCOMPARE(unsavedText(w), QStringLiteral("5 unsaved"));
+        const QStringList ids = fx.column(0);
+
+        QVERIFY(vesktest::clickAndWait(w, w.Command1));
+        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
+        QCOMPARE(fx.questions.size(), questions);
+        for (int row = 0; row < 6; ++row) // Dec-24-2026 20:00, then two minutes apart
+            QCOMPARE(fx.stampInDatabase(ids[row].toInt()),
+                     row == 4 ? 0 : first + 120 * (row - (row > 4 ? 1 : 0)));
+    }
+
+    void clickOnStampCellOpensOverItAtTheRowsEnd_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QDateTime>("end");
+        QTest::newRow("running auction") << 0 << QDateTime(QDate(2026, 12, 4), QTime(14, 30));
+        QTest::newRow("empty cells: a week from today, now")
+            << 2 << QDateTime(QDate(2023, 11, 21), QTime(10, 15, 37));
+    }
+    void clickOnStampCellOpensOverItAtTheRowsEnd()
+    {
+        QFETCH(int, row);
+        QFETCH(QDateTime, end);
+        SHOWN_WINDOW(fx, Engine::Sqlite, kItems);
+        const QString before = fx.cells(row);
+
+        fx.clickCell(row, 5);
+
+        QCOMPARE(editorParts(w), 3);
+        QCOMPARE(QDateTime(w.dtDate->date(), w.dtTime->time()), end);
+        QCOMPARE(w.Flex->currentRow(), row);
+        QCOMPARE(w.Flex->currentColumn(), 7);
+        QCOMPARE(w.focusWidget(), static_cast<QWidget*>(w.dtDate));
+        QCOMPARE(fx.cells(row), before);
+        // Over the cell, a column wide, within a pixel (twips are rounded on the way).
+        const QPoint corner = w.Flex->viewport()->mapTo(&w, fx.corner(row, 5));
+        const std::tuple<QWidget*, int, int> placed[] = {
+            {w.dtDate, 100, 0}, {w.dtTime, 200, 350}, {w.cmdSave, 200, 750}};
+        for (const auto& [control, dx, dy] : placed) {
+            const QRect g = control->geometry();
+            const QPoint offset =
+                g.topLeft() - corner - QPoint(w.twips().toPixelsX(dx), w.twips().toPixelsY(dy));
+            QVERIFY2(offset.manhattanLength() <= 2 && qAbs(g.width() - w.Flex->columnWidth(5)) <= 1,
+                     qPrintable(control->objectName()));
+        }
+        // In front of the grid: a click there reaches the picker.
+        const QPoint inDate = w.dtDate->geometry().center();
+        QVERIFY(w.childAt(inDate) == w.dtDate || w.dtDate->isAncestorOf(w.childAt(inDate)));
+    }
+
+    void clickOnAnotherCellClosesOrMovesTheEditor_data()
+    {
+        QTest::addColumn<int>("column");
+        for (int column : {0, 5, 7})
+            QTest::addRow("column %d", column) << column;
+    }
+    void clickOnAnotherCellClosesOrMovesTheEditor()
+    {
+        QFETCH(int, column);
+        SHOWN_WINDOW(fx, Engine::Sqlite, kItems);
+        fx.clickCell(0, 5);
+
+        fx.clickCell(1, column);
+
+        QCOMPARE(editorParts(w), column == 5 ? 3 : 0);
+        QCOMPARE(w.Flex->currentColumn(), column == 5 ? 7 : column);
+        if (column == 5)
+            QCOMPARE(w.dtDate->date(), QDate(1969, 12, 31));
+        QCOMPARE(fx.cells(0), kRow0);
+    }
+
+    // Only a click closes the editor; applying writes into the row current then.
+    void applyWritesTheRowCurrentAtThatMoment_data()
+    {
+        QTest::addColumn<Move>("move");
+        QTest::addColumn<int>("row"); // -1: the last row
+        QTest::newRow("keyboard moves down") << Move::Keyboard << 1;
+        QTest::newRow("listing leaves its last row current") << Move::Listing << -1;
+        QTest::newRow("scrolling hides the pickers only") << Move::Scroll << 0;
+    }
+    void applyWritesTheRowCurrentAtThatMoment()
+    {
+        QFETCH(Move, move);
+        QFETCH(int, row);
+        SHOWN_WINDOW(fx, Engine::Sqlite, kItems);
+        fx.clickCell(0, 5);
+        w.dtDate->setDate(QDate(2026, 12, 24));
+        w.dtTime->setTime(QTime(18, 0));
+
+        QScrollBar* bar = w.Flex->verticalScrollBar();
+        if (move == Move::Keyboard) {
+            w.Flex->setFocus();
+            QTest::keyClick(w.Flex, Qt::Key_Down);
+        } else if (move == Move::Listing) {
+            QVERIFY(vesktest::clickAndWait(w, w.Command2));
+        } else {
+            QTest::mouseClick(bar, Qt::LeftButton, {},
+                              QPoint(bar->width() / 2, bar->height() - 30));
+            QVERIFY(bar->value() > 0);
+            QCOMPARE(editorParts(w), 1);
+        }
+        QVERIFY(w.cmdSave->isVisible());
+
+        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+
+        QCOMPARE(editorParts(w), 0);
+        row = row < 0 ? w.Flex->rowCount() - 1 : row;
+        QCOMPARE(w.Flex->currentRow(), row);
+        QCOMPARE(fx.cells(row), kChristmasEveCells);
+        if (row != 0)
+            QCOMPARE(fx.cells(0), kRow0);
+    }
+
+    // An applied end is saved and listed again on every engine; one past the
+    // stamps is refused.
+    void applyWritesThePickedEndOrRefusesIt_data()
+    {
+        QTest::addColumn<Engine>("engine");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QDateTime>("picked"); // invalid: the pickers as opened
+        QTest::addColumn<bool>("daylight");
+        QTest::addColumn<QString>("cells");   // empty: refused, the row as it was
+        QTest::addColumn<QByteArray>("zone"); // the machine's; empty: as it is
+        const auto row = [](const char* tag, Engine engine, int row, const QDateTime& picked,
+                            bool daylight, const QString& cells, const QByteArray& zone = {}) {
+            QTest::newRow(tag) << engine << row << picked << daylight << cells << zone;
+        };
+        const QDateTime none;
+        const Engine sqlite = Engine::Sqlite, maria = Engine::MariaDb;
+        row("standard time", sqlite, 1, QDateTime(QDate(2026, 12, 24), QTime(18, 0)), false,
+            kChristmasEveCells);
+        row("MariaDB, standard time", maria, 1, QDateTime(QDate(2026, 12, 24), QTime(18, 0)), false,
+            kChristmasEveCells);
+        row("MariaDB, daylight saving: an hour less", maria, 2,
+            QDateTime(QDate(2026, 12, 24), QTime(18, 0)), true, "1798149600 Dec-24-2026 18:00:00");
+        row("before 1970", sqlite, 0, QDateTime(QDate(1969, 7, 20), QTime(16, 17)), false,
+            "-14179380 Jul-20-1969 16:17:00");
+        row("untouched whole-minute stamp comes back", sqlite, 0, none, false, kRow0);
+        row("untouched stamp 0 becomes 0 again", sqlite, 1, none, false, "0 Dec-31-1969 19:00:00");
+        row("refused: a second past the last stamp", sqlite, 0,
+            QDateTime(QDate(2038, 1, 18), QTime(22, 14, 8)), false, "");
+        row("refused: before 1901-12-13 20:45:52", sqlite, 0,
+            QDateTime(QDate(1901, 12, 13), QTime(20, 45, 51)), false, "");
+        // The store's clock is the daylight box's fixed offset: the machine's
+        // zone, with its gaps (midnight of Sep-3-2023 in Santiago), changes no stamp.
+        row("picked in a gap of the machine's zone", sqlite, 2,
+            QDateTime(QDate(2023, 9, 3), QTime(0, 30)), false, "1693719000 Sep-3-2023 00:30:00",
+            "America/Santiago");
+        // The picker keeps the seconds of now although the cell shows :00.
+        row("defaults in the machine's zone keep now's seconds", sqlite, 2, none, false,
+            "1700579737 Nov-21-2023 10:15:00", "America/Santiago");
+    }
+    void applyWritesThePickedEndOrRefusesIt()
+    {
+        QFETCH(Engine, engine);
+        QFETCH(int, row);
+        QFETCH(QDateTime, picked);
+        QFETCH(QString, cells);
+        QFETCH(QByteArray, zone);
+        // Qt's local time follows TZ after tzset().
+        const bool wasSet = qEnvironmentVariableIsSet("TZ");
+        const QByteArray previous = qgetenv("TZ");
+        if (!zone.isEmpty())
+            qputenv("TZ", zone);
+        tzset();
+        const auto restore = qScopeGuard([&] {
+            wasSet ? qputenv("TZ", previous) : qunsetenv("TZ");
+            tzset();
+        });
+        SHOWN_WINDOW(fx, engine, kItems);
+        const QString before = fx.cells(row);
+        QFETCH(bool, daylight);
+        w.chkDayLight->setChecked(daylight);
+        fx.clickCell(row, 5);
+        if (picked.isValid()) {
+            w.dtDate->setDate(picked.date());
+            w.dtTime->setTime(picked.time());
+        }
+
+        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+
+        const bool refused = cells.isEmpty();
+        QCOMPARE(fx.cells(row), refused ? before : cells);
+        QCOMPARE(fx.messages.size(), refused ? 1 : 0);
+        QCOMPARE(editorParts(w), refused ? 3 : 0);
+        if (refused) {
+            VESK_VERIFY_CONTAINS(fx.messages[0].text, "cannot be stored");
+            return;
+        }
+        QCOMPARE(w.Flex->currentRow(), row);
+        const int runs = w.listingRuns;
+        QVERIFY(vesktest::clickAndWait(w, w.Command1));
+        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
+        QCOMPARE(w.listingRuns, runs + 1);
+        QCOMPARE(fx.cells(row), cells);
+        QCOMPARE(fx.stampInDatabase(11 + row), cells.section(' ', 0, 0).toLongLong());
+        QCOMPARE(fx.stampInDatabase(row == 0 ? 100 : 11), qint64(1796412600)); // another row
+    }
+
+    // Typed on Tuesday 2023-11-14 10:15:37 into row 0 (Dec-4-2026 14:30:00) and
+    // read as it is typed. An end on the other side of a daylight-saving change
+    // than the box asks which offset it takes; Cancel changes nothing.
+    void typedEndIsShownThenAppliedOrCancelled_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("daylight");
+        QTest::addColumn<QMessageBox::StandardButton>("answer"); // NoButton: not asked
+        QTest::addColumn<QString>("shown");                      // under the text box
+        QTest::addColumn<QString>("cells");
+        QTest::addColumn<bool>("open"); // the editor afterwards
+        const auto row = [](const char* tag, const char* text, bool daylight,
+                            QMessageBox::StandardButton answer, const char* shown,
+                            const QString& cells, bool open = false, int key = Qt::Key_Return) {
+            QTest::newRow(tag) << QString(text) << key << daylight << answer << QString(shown)
+                               << cells << open;
+        };
+        const auto none = QMessageBox::NoButton;
+        row("date and time, Enter", "Dec-24-2026 18:00", false, none, "Thu Dec-24-2026 18:00",
+            kChristmasEveCells);
+        row("weekday keeps the row's time", "fri", false, none, "Fri Nov-17-2023 14:30",
+            "1700249400 Nov-17-2023 14:30:00");
+        row("Esc cancels", "Dec-24-2026 18:00", false, none, "Thu Dec-24-2026 18:00", kRow0, false,
+            Qt::Key_Escape);
+        row("no end: reason shown, nothing changed", "Dex-24-2026 18:00", false, none,
+            "\"Dex\" is not a month", kRow0, true);
+        row("March, before 2:00, ticked: Yes takes its own offset", "2026-03-08 01:30", true,
+            QMessageBox::Yes, "Sun Mar-8-2026 01:30", "1772951400 Mar-8-2026 01:30:00");
+        row("November, from 2:00, ticked: No keeps the box's", "2026-11-01 02:00", true,
+            QMessageBox::No, "Sun Nov-1-2026 02:00", "1793512800 Nov-1-2026 02:00:00");
+        row("box agrees: not asked", "2026-07-01 12:00", true, none, "Wed Jul-1-2026 12:00",
+            "1782921600 Jul-1-2026 12:00:00");
+        row("asked, Cancel: nothing changes", "2026-11-01 02:00", true, QMessageBox::Cancel,
+            "Sun Nov-1-2026 02:00", kRow0, true);
+    }
+    void typedEndIsShownThenAppliedOrCancelled()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, key);
+        QFETCH(bool, daylight);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(QString, cells);
+        QFETCH(bool, open);
+        const bool asked = answer != QMessageBox::NoButton;
+        SHOWN_WINDOW(fx, Engine::Sqlite, kItems);
+        w.chkDayLight->setChecked(daylight);
+        fx.answer = answer;
+        fx.clickCell(0, 5);
+        auto* typed = w.findChild<QLineEdit*>("txtTypedEnd");
+        auto* result = w.findChild<QLabel*>("lblTypedEnd");
+        QVERIFY(typed && typed->isVisible() && result);
+        // Below the three controls, covering none of them.
+        for (const QWidget* control :
+             std::initializer_list<const QWidget*>{w.dtDate, w.dtTime, w.cmdSave})
+            QVERIFY(!typed->geometry().intersects(control->geometry()));
+        QTest::mouseClick(typed, Qt::LeftButton);
+        QTest::keyClicks(typed, text);
+        QVERIFY(result->isVisible());
+        QTEST(result->text(), "shown");
+
+        QTest::keyClick(typed, Qt::Key(key));
+
+        QCOMPARE(fx.questions.size(), asked ? 1 : 0);
+        if (asked)
+            VESK_VERIFY_CONTAINS(fx.questions[0].text, "an hour off");
+        QVERIFY(fx.messages.isEmpty());
+        QCOMPARE(fx.cells(0), cells);
+        QCOMPARE(editorParts(w), open ? 3 : 0);
+        if (!asked)
+            QCOMPARE(typed->isVisible(), open);
+        if (cells == kRow0)
+            return;
+        QVERIFY(vesktest::clickAndWait(w, w.Command1));
+        QCOMPARE(fx.stampInDatabase(11), cells.section(' ', 0, 0).toLongLong());
     }
 };
 
