@@ -67,14 +67,8 @@ QString adminExec(const MariaDbServer& server, const QString& name, const QStrin
     return error;
 }
 
-void dropConnection(const QString& name)
-{
-    QSqlDatabase::database(name, false).close();
-    QSqlDatabase::removeDatabase(name);
-}
 } // namespace
 
-namespace {
 QString run(QSqlQuery& q, const QString& sql, const QVariantList& values)
 {
     if (!q.prepare(sql))
@@ -82,13 +76,6 @@ QString run(QSqlQuery& q, const QString& sql, const QVariantList& values)
     for (const QVariant& v : values)
         q.addBindValue(v);
     return q.exec() ? QString() : q.lastError().text();
-}
-} // namespace
-
-QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values)
-{
-    QSqlQuery q(db);
-    return run(q, sql, values);
 }
 
 QString insertRows(QSqlDatabase db, const QString& table, const QStringList& columns,
@@ -164,22 +151,6 @@ TestSqliteDb::TestSqliteDb(const QString& filePath, const QStringList& schemas)
             m_error = runSchema(db, QStringLiteral("sqlite"), schema);
 }
 
-TestSqliteDb::~TestSqliteDb()
-{
-    dropConnection(m_connection);
-}
-
-QString TestSqliteDb::connectionString() const
-{
-    return QStringLiteral("DRIVER={SQLite3 ODBC Driver};DATABASE=%1;")
-        .arg(ConnectionConfig::odbcValue(m_file));
-}
-
-QSqlDatabase TestSqliteDb::db() const
-{
-    return QSqlDatabase::database(m_connection);
-}
-
 namespace {
 // One private data source file per process: unixODBC reads it at every connect.
 QString odbcSourceFile()
@@ -211,16 +182,6 @@ void TestInstallation::writeFile(const QString& fileName, const QByteArray& cont
     // As an installation keeps its credentials: readable by the owner only.
     if (fileName == QLatin1String("cv_veskauction.ini"))
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
-void TestInstallation::setKey(const QString& group, const QString& key, const QString& value)
-{
-    m_groups[group][key] = value;
-}
-
-void TestInstallation::useSqlite(const QString& group, const QString& file)
-{
-    m_groups[group] = {{QStringLiteral("sqlite"), file}};
 }
 
 void TestInstallation::writeConnections() const
@@ -269,14 +230,10 @@ ItemDatabase::~ItemDatabase()
 {
     if (m_name.isEmpty())
         return;
-    dropConnection(m_name);
+    QSqlDatabase::database(m_name, false).close();
+    QSqlDatabase::removeDatabase(m_name);
     // Connected anew: the server may have been restarted meanwhile.
     adminExec(m_server, m_name, QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(m_name));
-}
-
-QSqlDatabase ItemDatabase::db() const
-{
-    return m_sqlite ? m_sqlite->db() : QSqlDatabase::database(m_name);
 }
 
 QString ItemDatabase::connectionString(int option) const

@@ -4,12 +4,14 @@
 // installations with their cv_veskauction.ini, and the environment that
 // scripts/test-services.sh exports.
 
+#include "data/ConnectionConfig.h"
 #include "data/Installation.h"
 #include "data/SqlScript.h"
 
 #include <QColor>
 #include <QMap>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,7 +25,12 @@ inline QString runSql(QSqlDatabase db, const QString& statements) // ';' at line
 {
     return runSqlScript(db, statements);
 }
-QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values = {});
+QString run(QSqlQuery& q, const QString& sql, const QVariantList& values); // prepared, bound
+inline QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values = {})
+{
+    QSqlQuery q(db);
+    return run(q, sql, values);
+}
 // Rows of values (a null QVariant for NULL) in one transaction.
 QString insertRows(QSqlDatabase db, const QString& table, const QStringList& columns,
                    const QList<QVariantList>& rows);
@@ -84,11 +91,18 @@ class TestSqliteDb
 {
 public:
     explicit TestSqliteDb(const QString& filePath, const QStringList& schemas = {});
-    ~TestSqliteDb();
+    ~TestSqliteDb()
+    {
+        QSqlDatabase::database(m_connection, false).close();
+        QSqlDatabase::removeDatabase(m_connection);
+    }
     QString error() const { return m_error; }
     QString filePath() const { return m_file; }
-    QString connectionString() const; // a data control's
-    QSqlDatabase db() const;          // the test's own connection
+    QString connectionString() const // a data control's
+    {
+        return "DRIVER={SQLite3 ODBC Driver};DATABASE=" + ConnectionConfig::odbcValue(m_file) + ';';
+    }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_connection); } // the test's own
 
 protected:
     QString m_file;
@@ -112,9 +126,15 @@ public:
     QString dir() const { return m_dir.path(); }
     QString path(const QString& fileName) const { return m_dir.filePath(fileName); }
     void writeFile(const QString& fileName, const QByteArray& content) const;
-    void setKey(const QString& group, const QString& key, const QString& value);
+    void setKey(const QString& group, const QString& key, const QString& value)
+    {
+        m_groups[group][key] = value;
+    }
     // [group] sqlite=<file> (relative names are relative to the installation folder).
-    void useSqlite(const QString& group, const QString& file);
+    void useSqlite(const QString& group, const QString& file)
+    {
+        m_groups[group] = {{"sqlite", file}};
+    }
     void writeConnections() const;
 
 private:
@@ -138,7 +158,7 @@ public:
     QString error() const { return m_error; }
     // The test's own connection: "someone else" for conflicts, and the place to
     // check what reached the database.
-    QSqlDatabase db() const;
+    QSqlDatabase db() const { return m_sqlite ? m_sqlite->db() : QSqlDatabase::database(m_name); }
     // A data control's connection string (the option bits count on MariaDB only).
     QString connectionString(int option = 16387) const;
     QString name() const { return m_name; } // of the database on the server
