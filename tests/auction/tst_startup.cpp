@@ -1,54 +1,29 @@
 // The window's start-up, its controls stretched to the screen, its boxes and
 // when it lists again on coming back from another window.
 
-#include "TestSupport.h"
-#include "auction/frmVESKauction.h"
-#include "data/frmadoHelper.h"
-#include "windows/MessageBox.h"
+#include "EndToEndCases.h"
 #include "windows/Platform.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTest>
 
-#include <memory>
-
-// A fresh installation folder, a window on it, a chosen screen width and the
-// messages the window would have shown.
-class StartupFixture
+// The window of the end-to-end cases on a screen of a chosen width.
+class StartupFixture : public endtoend::Fixture
 {
 public:
     explicit StartupFixture(int screenWidth = 1024)
     {
         Platform::setScreenWidthForTesting(screenWidth);
-        MessageBox::setTestHandler([this](const MessageBox::Call& call) {
-            messages << call;
-            return QMessageBox::Ok;
-        });
     }
-    ~StartupFixture()
-    {
-        m_window.reset();
-        MessageBox::setTestHandler({});
-        Platform::setScreenWidthForTesting(0);
-    }
+    ~StartupFixture() { Platform::setScreenWidthForTesting(0); }
     QByteArray daylightFile() const
     {
         QFile file(install.path("veskdaylightsavings.ini"));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    frmVESKauction& window()
-    {
-        if (!m_window) {
-            m_helper = std::make_unique<frmadoHelper>(install.installation());
-            m_window = std::make_unique<frmVESKauction>(*m_helper);
-        }
-        return *m_window;
     }
     // A window that has loaded with store S042.
     frmVESKauction& loadedWindow()
@@ -56,20 +31,13 @@ public:
         install.writeFile("userid.ini", "S042\r\n");
         if (!window().Form_Load())
             qWarning("Form_Load ended the program");
-        return *m_window;
+        return window();
     }
     bool showLoaded()
     {
         loadedWindow().show();
-        return QTest::qWaitForWindowExposed(m_window.get());
+        return QTest::qWaitForWindowExposed(&window());
     }
-
-    QList<MessageBox::Call> messages;
-    vesktest::TestInstallation install;
-
-private:
-    std::unique_ptr<frmadoHelper> m_helper;
-    std::unique_ptr<frmVESKauction> m_window;
 };
 
 namespace {

@@ -226,6 +226,20 @@ private slots:
         VESK_VERIFY_CONTAINS(report.message(true), message);
     }
 
+    // An end someone else writes between the save's read and its update stays.
+    void endWrittenMeanwhileIsNotOverwritten()
+    {
+        VESK_VERIFY_OK(seed(db(), {"1|S1|1", "2|S1|1"}));
+        AuctionSaver saver(*m_control, "S1");
+        saver.beforeRow = [this](int row) {
+            if (row == 0)
+                vesktest::exec(db(), "UPDATE item SET auction_until_unix = 5");
+        };
+        const AuctionSaveReport report = saver.save(gridRows({"1|9|1", "2|9|1"}));
+        QCOMPARE(contents(db()), QStringList({"1|S1|5", "2|S1|5"}));
+        QCOMPARE(outcome(report), "0/0/2");
+    }
+
     void rejectedUpdateFailsThatRowOnly()
     {
         if (m_engine != Engine::Sqlite)

@@ -169,34 +169,27 @@ private slots:
         QCOMPARE(helper.ado.engine(), DataControl::Engine::Odbc);
     }
 
-    void sqliteFilesAreFoundInTheInstallationFolder_data()
-    {
-        QTest::addColumn<QString>("configured");
-        QTest::addColumn<QString>("relative"); // to the installation folder; empty: absolute
-        QTest::newRow("dot segments") << "./data/../items.sqlite"
-                                      << "items.sqlite";
-        QTest::newRow("absolute") << "/srv/shop/items.sqlite" << QString();
-    }
+    // Relative to the installation folder for the item database and both
+    // spellings of the suite's data source.
     void sqliteFilesAreFoundInTheInstallationFolder()
     {
-        QFETCH(QString, configured);
-        QFETCH(QString, relative);
         vesktest::TestInstallation inst;
-        inst.useSqlite("itemdb", configured);
-        inst.useSqlite("suite", configured);
-        inst.writeConnections();
-        const auto config = ConnectionConfig::load(inst.installation().connectionsFile());
-        const QString expected = relative.isEmpty() ? configured : inst.path(relative);
-        // The item database and both spellings of the suite's data source.
-        for (const QString& cs :
-             {config.remoteConnectionString("itemdb"), QStringLiteral("DSN=ODBCCORVANDEL"),
-              QStringLiteral("DSN=ODBCCorvandel")}) {
-            const auto t = config.resolve(cs);
-            QCOMPARE(t.kind, Kind::Sqlite);
-            QCOMPARE(QFileInfo(t.database).absoluteFilePath(),
-                     QFileInfo(expected).absoluteFilePath());
+        for (const QString configured : {"./data/../items.sqlite", "/srv/shop/items.sqlite"}) {
+            inst.useSqlite("itemdb", configured);
+            inst.useSqlite("suite", configured);
+            inst.writeConnections();
+            const auto config = ConnectionConfig::load(inst.installation().connectionsFile());
+            const QString expected =
+                configured.startsWith('/') ? configured : inst.path("items.sqlite");
+            for (const QString& cs :
+                 {config.remoteConnectionString("itemdb"), QStringLiteral("DSN=ODBCCORVANDEL"),
+                  QStringLiteral("DSN=ODBCCorvandel")}) {
+                const auto t = config.resolve(cs);
+                QCOMPARE(t.kind, Kind::Sqlite);
+                QCOMPARE(QFileInfo(t.database).absoluteFilePath(), expected);
+            }
+            QCOMPARE(config.resolve("DSN=OTHER").kind, Kind::Odbc);
         }
-        QCOMPARE(config.resolve("DSN=OTHER").kind, Kind::Odbc);
     }
 
     // Quoted values keep their outer blanks; nothing in them may break the connection string.

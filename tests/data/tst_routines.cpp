@@ -54,19 +54,6 @@ private slots:
         QVERIFY(!reader.next().has_value());
     }
 
-    void readsFirstFieldOfAFile()
-    {
-        vesktest::TestInstallation inst;
-        inst.writeFile("userid.ini", "\"Store 7, Main St\",x\r\n");
-        inst.writeFile("emptyline.ini", "\r\nsecond");
-        inst.writeFile("empty.ini", "");
-        QVERIFY(QDir(inst.dir()).mkdir("folder.ini"));
-        QCOMPARE(readFirstField(inst.path("userid.ini")), QStringLiteral("Store 7, Main St"));
-        QCOMPARE(readFirstField(inst.path("emptyline.ini")), QString());
-        for (const char* name : {"empty.ini", "folder.ini", "missing.ini"})
-            QVERIFY2(!readFirstField(inst.path(name)).has_value(), name);
-    }
-
     // "<none>": no file; "previous": the picture folder kept from before.
     void handshakeGivesTheFourthField_data()
     {

@@ -118,6 +118,7 @@ private slots:
         end("Feb-29-2024", QDate(2024, 2, 29));
         end("+2W", QDate(2023, 11, 28));
         end("Monday", QDate(2023, 11, 20));
+        end("+3d 20:00", QDate(2023, 11, 17), QTime(20, 0));
         refused("", "Nothing typed");
         refused("24/12/2026 20:00", "\"24/12/2026\" is not a date");
         refused("31.11.2026", "\"31.11.2026\" is no day of the calendar");
