@@ -5,7 +5,6 @@
 // item pictures, a fixed clock and the messages the window would have shown.
 
 #include "TestSupport.h"
-#include "WindowWaits.h"
 #include "auction/ItemListing.h"
 #include "auction/frmVESKauction.h"
 #include "data/frmadoHelper.h"
@@ -19,6 +18,21 @@
 
 #include <memory>
 
+namespace vesktest {
+// Waits until the window has no listing or save under way; false after `ms`.
+inline bool waitUntilIdle(const frmVESKauction& window, int ms = 30000)
+{
+    return QTest::qWaitFor([&] { return !window.isBusy(); }, ms);
+}
+
+// Clicks a button of the window and waits until the database work it started is over.
+inline bool clickAndWait(frmVESKauction& window, QWidget* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+    return waitUntilIdle(window);
+}
+} // namespace vesktest
+
 namespace endtoend {
 
 using Engine = vesktest::Engine;
@@ -27,8 +41,7 @@ class FixedClock : public Clock
 {
 public:
     QDateTime now() const override { return at; }
-    // Tuesday 2023-11-14 10:15:37 local.
-    QDateTime at = QDateTime(QDate(2023, 11, 14), QTime(10, 15, 37));
+    QDateTime at = QDateTime(QDate(2023, 11, 14), QTime(10, 15, 37)); // a Tuesday
 };
 
 struct Item
@@ -44,18 +57,12 @@ public:
     explicit Fixture(Engine engine = Engine::Sqlite) : m_items(engine, install)
     {
         MessageBox::setTestHandler([this](const MessageBox::Call& call) {
-            if (call.buttons == QMessageBox::Ok) {
-                messages << call;
-                return QMessageBox::Ok;
-            }
-            questions << call;
-            return answer;
+            (call.buttons == QMessageBox::Ok ? messages : questions) << call;
+            return call.buttons == QMessageBox::Ok ? QMessageBox::Ok : answer;
         });
         QDir(install.dir()).mkdir("pictures");
-        suite = std::make_unique<vesktest::TestSqliteDb>(install.path("suite.sqlite"),
-                                                         QStringList{"suite"});
         install.useSqlite("suite", "suite.sqlite");
-        error = m_items.error() + suite->error();
+        error = m_items.error() + suite.error();
     }
     ~Fixture()
     {
@@ -92,7 +99,7 @@ public:
         if (colour.isValid() ? !image.save(path, "PNG") : !QFile(path).open(QIODevice::WriteOnly))
             return "cannot write " + path;
         return vesktest::exec(
-            suite->db(), "INSERT INTO item (internalitemnumber, Item_PictureName) VALUES (?, ?)",
+            suite.db(), "INSERT INTO item (internalitemnumber, Item_PictureName) VALUES (?, ?)",
             {itemId, file});
     }
 
@@ -125,17 +132,14 @@ public:
     // Lists through the refresh button, as the clerk does.
     bool refresh() { return vesktest::clickAndWait(window(), window().Command2); }
 
-    // Adds the items, shows the window and lists every item. Returns what went
-    // wrong, empty on success.
+    // Adds the items, shows the window and lists every item; what went wrong.
     QString showWith(const QVector<Item>& rows)
     {
         for (const Item& item : rows)
             if (error.isEmpty())
                 error = addItem(item.id, "R", 120, item.stamp, "ring", item.store);
-        if (!error.isEmpty())
-            return error;
-        if (!show() || !refresh())
-            return "the window was not listed";
+        if (!error.isEmpty() || !show() || !refresh())
+            return error + "the window was not listed";
         if (m_window->Flex->rowCount() != rows.size() || !messages.isEmpty())
             return QString("listed %1 rows %2")
                 .arg(m_window->Flex->rowCount())
@@ -149,7 +153,6 @@ public:
         return item ? item->data(role) : QVariant();
     }
     QString text(int row, int column) const { return cell(row, column).toString(); }
-    QImage picture(int row) const { return cell(row, 0, Qt::DecorationRole).value<QImage>(); }
     QStringList column(int column) const
     {
         QStringList out;
@@ -158,20 +161,17 @@ public:
         return out;
     }
     int rowOf(int id) const { return column(0).indexOf(QString::number(id)); }
-    // Stamp, date and time of a grid row.
-    QString cells(int row) const
-    {
-        return QStringList{text(row, 5), text(row, 6), text(row, 7)}.join(' ');
-    }
+    // Stamp, date and time of a grid row, or of an item's row.
+    QString cells(int row) const { return text(row, 5) + ' ' + text(row, 6) + ' ' + text(row, 7); }
     QString end(int id) const { return cells(rowOf(id)); }
     // A cell's top left corner in the grid's viewport.
     QPoint corner(int row, int column) const
     {
         return m_window->Flex->visualRect(m_window->Flex->model()->index(row, column)).topLeft();
     }
-    void clickCell(int row, int column)
+    void clickCell(int row, int column, Qt::KeyboardModifiers modifiers = {})
     {
-        QTest::mouseClick(m_window->Flex->viewport(), Qt::LeftButton, {},
+        QTest::mouseClick(m_window->Flex->viewport(), Qt::LeftButton, modifiers,
                           corner(row, column) + QPoint(3, 3));
     }
     // Opens the editor on the item's row, picks the end and applies it.
@@ -184,7 +184,7 @@ public:
     }
 
     vesktest::TestInstallation install;
-    std::unique_ptr<vesktest::TestSqliteDb> suite;
+    vesktest::TestSqliteDb suite{install.path("suite.sqlite"), {"suite"}};
     std::unique_ptr<frmadoHelper> helper;
     FixedClock clock;
     QString error;
@@ -206,5 +206,10 @@ inline const QDateTime kChristmasEve(QDate(2026, 12, 24), QTime(18, 0));
     endtoend::Fixture fx(engine);                                                                  \
     VESK_VERIFY_OK(fx.showWith(rows));                                                             \
     [[maybe_unused]] frmVESKauction& w = fx.window()
+
+// A fixture whose databases are set up, for a test that fills them itself.
+#define FIXTURE(fx, engine)                                                                        \
+    endtoend::Fixture fx(engine);                                                                  \
+    VESK_VERIFY_OK(fx.error)
 
 } // namespace endtoend

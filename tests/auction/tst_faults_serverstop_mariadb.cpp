@@ -4,8 +4,6 @@
 
 #include "EndToEndCases.h"
 #include "TcpRelay.h"
-#include "WindowWaits.h"
-#include "auction/ItemListing.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
 #include "data/DatabaseWorker.h"
@@ -18,7 +16,6 @@
 
 using endtoend::Engine;
 using endtoend::Item;
-using vesktest::ItemDatabase;
 
 namespace {
 // The longest time the event loop was held up: the longest gap between the
@@ -42,12 +39,15 @@ private:
     qint64 m_longest = 0;
 };
 
-// Short enough that a frozen server costs the suite seconds, not minutes.
-constexpr int kTimeoutSeconds = 2;
-constexpr qint64 kStallLimitMs = 100;
 const QDateTime kNewEnd(QDate(2026, 12, 24), QTime(18, 0));
 constexpr qint64 kNewStamp = 1798153200;
 constexpr qint64 kOldStamp = 1700003600;
+
+bool marked(const frmVESKauction& w, int row)
+{
+    const QTableWidgetItem* item = w.Flex->item(row, 5);
+    return item && item->background().color() == QColor(255, 165, 0);
+}
 } // namespace
 
 class FaultsTest : public QObject
@@ -55,59 +55,42 @@ class FaultsTest : public QObject
     Q_OBJECT
 
     vesktest::MariaDbServer m_server;
-    bool m_down = false;
-    bool m_frozen = false;
 
     void server(const char* action)
     {
         QString output;
         QVERIFY2(m_server.control(QString::fromLatin1(action), &output), qPrintable(output));
-        const QByteArray a(action);
-        m_down = a == "kill" || a == "stop" || (m_down && a != "start");
-        m_frozen = a == "freeze" || (m_frozen && a != "thaw");
     }
-
-    // Items 1 to 6 of store S1, all in auction; the window lists them and
-    // fails fast on a server that does not answer.
-    // Whatever happened, the fixture's database and the other tests need the server.
+    // Whatever happened, the fixture's database and the other tests need the
+    // server: run before the fixture drops its database. (Thawing a server
+    // that is down fails, harmlessly.)
     void heal()
     {
-        if (m_frozen)
-            m_server.control(QStringLiteral("thaw"));
-        if (m_down)
-            m_server.control(QStringLiteral("start"));
-        m_frozen = m_down = false;
+        m_server.control(QStringLiteral("thaw"));
+        server("start");
     }
     auto healedFirst()
     {
         return qScopeGuard([this] { heal(); });
     }
-
-    static QVector<Item> items()
+    // Items 1 to 6 of store S1 listed by a window that gives up on a silent
+    // server after 2 seconds (the suite pays seconds, not minutes).
+    static QString showItems(endtoend::Fixture& fx)
     {
+        for (const char* key : {"connect", "read", "write"})
+            fx.install.setKey("timeouts", key, "2");
         QVector<Item> rows;
         for (int id = 1; id <= 6; ++id)
             rows << Item{id, "S1", kOldStamp};
-        return rows;
-    }
-    static void shortTimeouts(endtoend::Fixture& fx)
-    {
-        for (const char* key : {"connect", "read", "write"})
-            fx.install.setKey("timeouts", key, QString::number(kTimeoutSeconds));
-    }
-    static bool marked(const frmVESKauction& w, int row)
-    {
-        const QTableWidgetItem* item = w.Flex->item(row, 5);
-        return item && item->background().color() == QColor(255, 165, 0);
+        return fx.showWith(rows);
     }
 
 private slots:
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        VESK_REQUIRE_MARIADB(m_server);
+        VESK_VERIFY_OK(m_server.fromEnvironment());
     }
-    void cleanup() { heal(); }
 
     // A data control on a stopped server fails naming its database, not the
     // password; once the server is back a refresh connects again, and an update
@@ -115,41 +98,40 @@ private slots:
     void dataControlReconnectsAfterTheServerIsBack()
     {
         vesktest::TestInstallation inst;
-        ItemDatabase items(Engine::MariaDb, inst);
+        vesktest::ItemDatabase items(Engine::MariaDb, inst);
         const auto healed = healedFirst();
         VESK_VERIFY_OK(items.error());
         VESK_VERIFY_OK(vesktest::exec(items.db(), "INSERT INTO item (CV_itemid) VALUES (7)"));
         DataControl control("adoKBvesk2", items.connectionString(), 1, "SELECT * FROM item",
                             nullptr);
-        const auto write = [&](double stamp) {
-            control.Recordset().setField("auction_until_unix", stamp);
-            control.Recordset().Update();
+        const auto stamp = [&] {
+            return vesktest::scalar(items.db(), "SELECT auction_until_unix FROM item").toInt();
         };
         control.Refresh();
         server("stop");
         const QString error = vesktest::errorOf([&] { control.Refresh(); });
-        VESK_VERIFY_CONTAINS(error, "adoKBvesk2", items.mariaDb()->name());
-        QVERIFY2(!error.contains(m_server.password), "the password must not be shown");
+        VESK_VERIFY_CONTAINS(error, "adoKBvesk2", items.name());
+        QVERIFY(!error.contains(m_server.password));
         server("start");
         control.Refresh();
-        server("stop"); // a restart while idle goes unnoticed
-        server("start");
-        control.Refresh();
-        server("stop");
-        server("start");
+        for (int restart = 0; restart < 2; ++restart) { // the first, while idle, goes unnoticed
+            server("stop");
+            server("start");
+        }
+        control.Recordset().setField("auction_until_unix", 1.7e9);
         try {
-            write(1.7e9);
+            control.Recordset().Update();
             QFAIL("an update on a lost connection must fail");
         } catch (const UpdateConflict& e) {
             QFAIL(qPrintable("a lost connection is no conflict: " + e.message()));
         } catch (const DataError& e) {
             VESK_VERIFY_CONTAINS(e.message(), "adoKBvesk2");
         }
-        QCOMPARE(vesktest::scalar(items.db(), "SELECT auction_until_unix FROM item").toInt(), 0);
+        QCOMPARE(stamp(), 0);
         control.Refresh();
-        write(1.7e9);
-        QCOMPARE(vesktest::scalar(items.db(), "SELECT auction_until_unix FROM item").toInt(),
-                 1700000000);
+        control.Recordset().setField("auction_until_unix", 1.7e9);
+        control.Recordset().Update();
+        QCOMPARE(stamp(), 1700000000);
     }
 
     // A listing against a server that is gone, never answers or cuts its result
@@ -175,10 +157,9 @@ private slots:
         QVERIFY(relay.port() != 0);
         endtoend::Fixture fx(Engine::MariaDb);
         const auto healed = healedFirst();
-        shortTimeouts(fx);
         if (fault == "cut")
             fx.install.setKey("itemdb", "port", QString::number(relay.port()));
-        VESK_VERIFY_OK(fx.showWith(items()));
+        VESK_VERIFY_OK(showItems(fx));
         frmVESKauction& w = fx.window();
         fx.pickEnd(2, kNewEnd);
         if (fault == "cut")
@@ -195,12 +176,11 @@ private slots:
             QTest::mouseClick(w.cmdStop, Qt::LeftButton);
         }
         QVERIFY(vesktest::waitUntilIdle(w));
-        QVERIFY2(stall.longestMs() <= kStallLimitMs,
-                 qPrintable(QString::number(stall.longestMs())));
+        QVERIFY2(stall.longestMs() <= 100, qPrintable(QString::number(stall.longestMs())));
 
         QCOMPARE(fx.messages.size(), 1);
         VESK_VERIFY_CONTAINS(fx.messages[0].text, says, "still shows");
-        QVERIFY2(!fx.messages[0].text.contains("no column"), qPrintable(fx.messages[0].text));
+        QVERIFY(!fx.messages[0].text.contains("no column"));
         QCOMPARE(w.Flex->rowCount(), 6);
         QCOMPARE(fx.end(2), QStringLiteral("%1 Dec-24-2026 18:00:00").arg(kNewStamp));
         QVERIFY(w.shpWait->isHidden() && !w.cmdStop->isVisible() && w.Command1->isEnabled());
@@ -209,7 +189,7 @@ private slots:
         relay.heal(); // the next listing connects again
         fx.messages.clear();
         QVERIFY(vesktest::clickAndWait(w, w.Command2));
-        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
+        QCOMPARE(fx.messages.size(), 0);
     }
 
     // The connection dies while rows are being saved, or the clerk stops the
@@ -234,8 +214,7 @@ private slots:
         QFETCH(int, saved);
         endtoend::Fixture fx(Engine::MariaDb);
         const auto healed = healedFirst();
-        shortTimeouts(fx);
-        VESK_VERIFY_OK(fx.showWith(items()));
+        VESK_VERIFY_OK(showItems(fx));
         frmVESKauction& w = fx.window();
         for (int id = 1; id <= 5; ++id)
             fx.pickEnd(id, kNewEnd.addSecs(60 * id));
@@ -253,24 +232,18 @@ private slots:
             for (int i = 0; i < 1000 && fault.isEmpty() && !stopPressed; ++i)
                 QThread::msleep(10);
         };
-        const auto noteFault = [&] {
-            m_down = m_down || fault == "kill";
-            m_frozen = m_frozen || fault == "freeze";
-        };
 
         StallMeter stall;
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QVERIFY(!w.Command2->isEnabled() && !w.Flex->isEnabled() && w.cmdStop->isVisible());
         QTRY_VERIFY(faulted);
-        noteFault();
         if (stop) {
             QTest::qWait(300);
             QTest::keyClick(&w, Qt::Key_Escape);
             stopPressed = true;
         }
         QVERIFY(vesktest::waitUntilIdle(w, 60000));
-        QVERIFY2(stall.longestMs() <= kStallLimitMs,
-                 qPrintable(QString::number(stall.longestMs())));
+        QVERIFY2(stall.longestMs() <= 100, qPrintable(QString::number(stall.longestMs())));
         QCOMPARE(confirmed, saved);
 
         QCOMPARE(w.listingRuns, runs);
@@ -284,18 +257,17 @@ private slots:
         // lost, and nothing marked was written.
         int unsaved = 0;
         for (int id = 1; id <= 5; ++id) {
-            const int row = fx.rowOf(id);
             QCOMPARE(fx.end(id).section(' ', 0, 0).toLongLong(), kNewStamp + 60 * id);
-            const bool inDatabase = fx.stampInDatabase(id) == kNewStamp + 60 * id;
-            QVERIFY2(inDatabase != marked(w, row), qPrintable(QString::number(id)));
-            unsaved += marked(w, row) ? 1 : 0;
+            const bool isMarked = marked(w, fx.rowOf(id));
+            QCOMPARE(fx.stampInDatabase(id) == kNewStamp + 60 * id, !isMarked);
+            unsaved += isMarked ? 1 : 0;
         }
-        QCOMPARE(unsaved, 5 - confirmed);
+        QCOMPARE(unsaved, 5 - saved);
         VESK_VERIFY_CONTAINS(fx.messages[0].text, QStringLiteral("Not saved: %1 row").arg(unsaved));
 
         fx.messages.clear();
         QVERIFY(vesktest::clickAndWait(w, w.Command1));
-        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
+        QCOMPARE(fx.messages.size(), 0);
         QCOMPARE(w.listingRuns, runs + 1);
         for (int id = 1; id <= 5; ++id) {
             QCOMPARE(fx.stampInDatabase(id), kNewStamp + 60 * id);

@@ -1,84 +1,43 @@
 // The window's start-up, its controls stretched to the screen, its boxes and
 // when it lists again on coming back from another window.
 
-#include "auction/frmVESKauction.h"
-#include "data/Installation.h"
-#include "data/frmadoHelper.h"
-#include "windows/MessageBox.h"
+#include "EndToEndCases.h"
 #include "windows/Platform.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
-#include <memory>
-
-// A fresh installation folder, a window on it, a chosen screen width and the
-// messages the window would have shown.
-class StartupFixture
+// The window of the end-to-end cases on a screen of a chosen width.
+class StartupFixture : public endtoend::Fixture
 {
 public:
     explicit StartupFixture(int screenWidth = 1024)
     {
         Platform::setScreenWidthForTesting(screenWidth);
-        MessageBox::setTestHandler([this](const MessageBox::Call& call) {
-            messages << call;
-            return QMessageBox::Ok;
-        });
     }
-    ~StartupFixture()
+    ~StartupFixture() { Platform::setScreenWidthForTesting(0); }
+    QByteArray daylightFile() const
     {
-        m_window.reset();
-        MessageBox::setTestHandler({});
-        Platform::setScreenWidthForTesting(0);
-    }
-    void writeFile(const QString& name, const QByteArray& content) const
-    {
-        QFile file(installation.filePath(name));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
-            qFatal("cannot write %s", qPrintable(name));
-    }
-    QByteArray readFile(const QString& name) const
-    {
-        QFile file(installation.filePath(name));
+        QFile file(install.path("veskdaylightsavings.ini"));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    frmVESKauction& window()
-    {
-        if (!m_window) {
-            m_helper = std::make_unique<frmadoHelper>(installation);
-            m_window = std::make_unique<frmVESKauction>(*m_helper);
-        }
-        return *m_window;
     }
     // A window that has loaded with store S042.
     frmVESKauction& loadedWindow()
     {
-        writeFile(QStringLiteral("userid.ini"), "S042\r\n");
+        install.writeFile("userid.ini", "S042\r\n");
         if (!window().Form_Load())
             qWarning("Form_Load ended the program");
-        return *m_window;
+        return window();
     }
     bool showLoaded()
     {
         loadedWindow().show();
-        return QTest::qWaitForWindowExposed(m_window.get());
+        return QTest::qWaitForWindowExposed(&window());
     }
-
-    QList<MessageBox::Call> messages;
-    QTemporaryDir dir;
-    Installation installation{dir.path()};
-
-private:
-    std::unique_ptr<frmadoHelper> m_helper;
-    std::unique_ptr<frmVESKauction> m_window;
 };
 
 namespace {
@@ -89,7 +48,6 @@ bool activate(QWidget* window)
     window->activateWindow();
     return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
 }
-
 } // namespace
 
 class StartupTest : public QObject
@@ -98,22 +56,28 @@ class StartupTest : public QObject
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
+    // Without a store identifier the program ends, with one message; a missing
+    // installation folder adds one word about the progress file before it.
     void startsOnlyWithStoreId_data()
     {
         QTest::addColumn<QByteArray>("content"); // null: no file
-        QTest::addColumn<QString>("storeId");    // empty: the program ends
-        QTest::newRow("plain line") << QByteArray("S042\r\n") << "S042";
-        QTest::newRow("no file") << QByteArray() << "";
-        QTest::newRow("empty first field") << QByteArray(",S042\r\n") << "";
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("storeId"); // empty: the program ends
+        QTest::newRow("plain line") << QByteArray("S042\r\n") << true << "S042";
+        QTest::newRow("no file") << QByteArray() << true << "";
+        QTest::newRow("empty first field") << QByteArray(",S042\r\n") << true << "";
+        QTest::newRow("no installation folder") << QByteArray() << false << "";
     }
     void startsOnlyWithStoreId()
     {
         QFETCH(QByteArray, content);
+        QFETCH(bool, folder);
         QFETCH(QString, storeId);
         StartupFixture fx;
         if (!content.isNull())
-            fx.writeFile("userid.ini", content);
-        frmVESKauction& w = fx.window();
+            fx.install.writeFile("userid.ini", content);
+        frmadoHelper helper(Installation(folder ? fx.install.dir() : fx.install.path("none")));
+        frmVESKauction w(helper);
         QSignalSpy ended(&w, &frmVESKauction::programEnded);
         const bool starts = !storeId.isEmpty();
 
@@ -124,7 +88,9 @@ private slots:
         QCOMPARE(w.listingRuns, 0);
         QCOMPARE(ended.count(), starts ? 0 : 1);
         QCOMPARE(w.timerx->isActive(), starts);
-        QCOMPARE(fx.messages.size(), starts ? 0 : 1);
+        QCOMPARE(fx.messages.size(), starts ? 0 : folder ? 1 : 2);
+        if (!folder)
+            VESK_VERIFY_CONTAINS(fx.messages.takeFirst().text, "vesk_error.ini");
         if (!starts) // a blank title: an empty one would show the program's name
             QVERIFY(fx.messages[0].text.startsWith("The store indentifier has not been setup") &&
                     fx.messages[0].title == " ");
@@ -157,62 +123,42 @@ private slots:
             QGuiApplication::clipboard()->setText(input);
             QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         } else {
-            for (const QChar c : input)
-                QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), {});
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, input, {});
         }
 
         QCOMPARE(box->text(), refusal.isEmpty() ? "AB" + input : "AB");
         QCOMPARE(fx.messages.size(), refusal.isEmpty() ? 0 : 1);
         if (!refusal.isEmpty())
-            QVERIFY2(fx.messages[0].text.contains(refusal), qPrintable(fx.messages[0].text));
+            VESK_VERIFY_CONTAINS(fx.messages[0].text, refusal);
     }
 
     // Only "true" ticks the box; a click writes the file the next start reads.
     void daylightSettingRoundTripsThroughTheBox()
     {
         StartupFixture fx;
-        fx.writeFile("veskdaylightsavings.ini", "True\r\n");
+        fx.install.writeFile("veskdaylightsavings.ini", "True\r\n");
         QVERIFY(fx.showLoaded());
         QCheckBox* box = fx.window().chkDayLight;
         QVERIFY(!box->isChecked() && !fx.window().daylightSaving());
 
         QTest::mouseClick(box, Qt::LeftButton);
-        QCOMPARE(fx.readFile("veskdaylightsavings.ini"), QByteArray("true\r\n"));
-        frmadoHelper helper(fx.installation);
+        QCOMPARE(fx.daylightFile(), QByteArray("true\r\n"));
+        frmadoHelper helper(fx.install.installation());
         frmVESKauction next(helper);
         QVERIFY(next.Form_Load());
         QVERIFY(next.chkDayLight->isChecked() && next.daylightSaving());
         QTest::mouseClick(box, Qt::LeftButton);
-        QCOMPARE(fx.readFile("veskdaylightsavings.ini"), QByteArray("false\r\n"));
+        QCOMPARE(fx.daylightFile(), QByteArray("false\r\n"));
         QVERIFY(fx.messages.isEmpty());
 
         // A folder in the file's place cannot be written as a file.
-        QVERIFY(QFile::remove(fx.installation.filePath("veskdaylightsavings.ini")));
-        QVERIFY(QDir(fx.dir.path()).mkdir("veskdaylightsavings.ini"));
+        QVERIFY(QFile::remove(fx.install.path("veskdaylightsavings.ini")));
+        QVERIFY(QDir(fx.install.dir()).mkdir("veskdaylightsavings.ini"));
         QTest::mouseClick(box, Qt::LeftButton);
         QVERIFY(box->isChecked());
         QCOMPARE(fx.messages.size(), 1);
         QCOMPARE(fx.messages[0].icon, QMessageBox::Warning);
-        QVERIFY2(fx.messages[0].text.contains("veskdaylightsavings.ini"),
-                 qPrintable(fx.messages[0].text));
-    }
-
-    void missingInstallationFolderIsReportedOnce()
-    {
-        StartupFixture fx;
-        const Installation missing(fx.dir.filePath("no such folder"));
-        frmadoHelper helper(missing);
-        frmVESKauction w(helper);
-        QSignalSpy ended(&w, &frmVESKauction::programEnded);
-
-        QVERIFY(!w.Form_Load());
-
-        // One word about the progress file, then the missing store identifier.
-        QCOMPARE(fx.messages.size(), 2);
-        QCOMPARE(fx.messages[0].icon, QMessageBox::Warning);
-        QVERIFY2(fx.messages[0].text.contains("vesk_error.ini"), qPrintable(fx.messages[0].text));
-        QVERIFY(fx.messages[1].text.startsWith("The store indentifier"));
-        QCOMPARE(ended.count(), 1);
+        VESK_VERIFY_CONTAINS(fx.messages[0].text, "veskdaylightsavings.ini");
     }
 
     // A double click on a free spot toggles always-on-top; the close icon ends the program.
@@ -238,28 +184,9 @@ private slots:
         QVERIFY(fx.messages.isEmpty());
     }
 
-    void firstShowListsOnceWithCurrentPieces()
-    {
-        StartupFixture fx;
-        frmVESKauction& w = fx.loadedWindow();
-        // Start-up may show a message box before the window appears.
-        QMessageBox box(QMessageBox::Warning, QString(), "progress");
-        box.show();
-        QVERIFY(activate(&box));
-        box.accept();
-        w.Option1->setChecked(true);
-
-        w.show();
-        QVERIFY(activate(&w));
-
-        QTRY_COMPARE(w.listingRuns, 1);
-        QVERIFY(w.optCurrent->isChecked());
-        QCoreApplication::processEvents();
-        QCOMPARE(w.listingRuns, 1);
-    }
-
-    // Coming back from a message box does not list again (it would reset the
-    // clerk's filter); coming back from another window of the program does.
+    // The first show lists once with the current pieces, even after a message
+    // box of the start-up. Coming back from a message box does not list again
+    // (it would reset the clerk's filter); coming back from another window does.
     void relistsOnlyWhenComingBackFromAnotherWindow_data()
     {
         QTest::addColumn<bool>("relists");
@@ -270,22 +197,27 @@ private slots:
     {
         QFETCH(bool, relists);
         StartupFixture fx;
-        QVERIFY(fx.showLoaded());
-        frmVESKauction& w = fx.window();
+        frmVESKauction& w = fx.loadedWindow();
+        QMessageBox progress(QMessageBox::Warning, QString(), "progress");
+        progress.show();
+        QVERIFY(activate(&progress));
+        progress.accept();
+        w.Option1->setChecked(true);
+        w.show();
         QVERIFY(activate(&w));
         QTRY_COMPARE(w.listingRuns, 1);
+        QVERIFY(w.optCurrent->isChecked());
+        QCoreApplication::processEvents();
+        QCOMPARE(w.listingRuns, 1);
         w.Option1->setChecked(true);
 
-        if (relists) {
-            QWidget other;
-            other.show();
-            QVERIFY(activate(&other));
-        } else {
-            QMessageBox box(QMessageBox::Information, QString(), "Saved.", QMessageBox::Ok, &w);
-            box.show();
-            QVERIFY(activate(&box));
+        QWidget other;
+        QMessageBox box(QMessageBox::Information, QString(), "Saved.", QMessageBox::Ok, &w);
+        QWidget* away = relists ? &other : &box;
+        away->show();
+        QVERIFY(activate(away));
+        if (!relists)
             QTest::keyClick(&box, Qt::Key_Return);
-        }
         QVERIFY(activate(&w));
         QCoreApplication::processEvents();
 

@@ -8,12 +8,32 @@
 #include <QtTest>
 #include <memory>
 
-using vesktest::Engine;
+enum class Kind
+{
+    Sqlite,
+    MariaDb,
+    Odbc
+};
 
-class DataControlBehaviour : public QObject
+class DataControlTest : public QObject
 {
     Q_OBJECT
 public:
+    explicit DataControlTest(Kind kind) : m_kind(kind) {}
+
+private:
+    Kind m_kind;
+    std::unique_ptr<vesktest::TestInstallation> m_inst;
+    std::unique_ptr<vesktest::ItemDatabase> m_db;
+    std::unique_ptr<vesktest::TestOdbcSource> m_source;
+    std::unique_ptr<DataControl> m_control;
+
+    QSqlDatabase other() const { return m_source ? m_source->db() : m_db->db(); }
+    QString sql(const QString& text, const QVariantList& values = {}) const
+    {
+        return vesktest::exec(other(), text, values);
+    }
+    RecordSet& rs() { return m_control->Recordset(); }
     static void query(DataControl& control, const QString& text)
     {
         control.CommandType = 1;
@@ -21,32 +41,27 @@ public:
         control.Refresh();
     }
 
-protected:
-    // A fresh database with the item table; an error text or empty.
-    virtual QString createDatabase() = 0;
-    virtual void dropDatabase() = 0;
-    virtual QString connectionString() const = 0;
-    virtual QSqlDatabase other() const = 0;
-
-    std::unique_ptr<DataControl> m_control;
-
-    QString sql(const QString& text, const QVariantList& values = {}) const
-    {
-        return vesktest::exec(other(), text, values);
-    }
-    RecordSet& rs() { return m_control->Recordset(); }
-
 private slots:
     void init()
     {
-        VESK_VERIFY_OK(createDatabase());
-        m_control =
-            std::make_unique<DataControl>("adoKBvesk2", connectionString(), 1, QString(), nullptr);
+        m_inst = std::make_unique<vesktest::TestInstallation>();
+        if (m_kind == Kind::Odbc) {
+            m_source = std::make_unique<vesktest::TestOdbcSource>(QStringList{"item"});
+            VESK_VERIFY_OK(m_source->error());
+        } else {
+            m_db = std::make_unique<vesktest::ItemDatabase>(
+                m_kind == Kind::Sqlite ? vesktest::Engine::Sqlite : vesktest::Engine::MariaDb,
+                *m_inst);
+            VESK_VERIFY_OK(m_db->error());
+        }
+        const QString cs = m_source ? "dsn=ODBCCorvandel;" : m_db->connectionString();
+        m_control = std::make_unique<DataControl>("adoKBvesk2", cs, 1, QString(), nullptr);
     }
     void cleanup()
     {
         m_control.reset();
-        dropDatabase();
+        m_db.reset();
+        m_source.reset();
     }
 
     void nullDiffersFromEmptyInEveryColumnKind_data()
@@ -66,7 +81,7 @@ private slots:
         query(*m_control, "SELECT * FROM item ORDER BY storeid DESC");
         QVERIFY(rs().Fields(column).isNull());
         rs().MoveNext();
-        QVERIFY2(!rs().Fields(column).isNull(), "an empty value must not read as NULL");
+        QVERIFY(!rs().Fields(column).isNull());
         QCOMPARE(rs().Fields(column).toString(), empty.toString());
     }
 
@@ -89,8 +104,7 @@ private slots:
             VESK_VERIFY_OK(sql(change + " WHERE CV_itemid=7"));
         rs().setField("auction_until_unix", 1.7e9);
         const QString error = vesktest::errorOf([&] { rs().Update(); });
-        if (!change.isEmpty())
-            VESK_VERIFY_CONTAINS(error, "changed or deleted by someone else");
+        VESK_VERIFY_CONTAINS(error, change.isEmpty() ? "" : "changed or deleted by someone else");
         QCOMPARE(vesktest::scalar(other(), "SELECT SUM(auction_until_unix) FROM item").toLongLong(),
                  change.isEmpty() ? 1700000000 : 0);
     }
@@ -109,40 +123,7 @@ private slots:
         rs().MoveNext();
         VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { rs().Fields("SKU"); }), "adoKBvesk2");
     }
-};
 
-// The item table in an installation's items.sqlite or on the private MariaDB server.
-class ItemDatabaseTest : public DataControlBehaviour
-{
-    Q_OBJECT
-public:
-    explicit ItemDatabaseTest(Engine engine) : m_engine(engine) {}
-
-private:
-    Engine m_engine;
-    std::unique_ptr<vesktest::TestInstallation> m_inst;
-    std::unique_ptr<vesktest::ItemDatabase> m_db;
-
-    QString createDatabase() override
-    {
-        m_inst = std::make_unique<vesktest::TestInstallation>();
-        m_db = std::make_unique<vesktest::ItemDatabase>(m_engine, *m_inst);
-        return m_db->error();
-    }
-    void dropDatabase() override
-    {
-        m_db.reset();
-        m_inst.reset();
-    }
-    QString connectionString() const override { return m_db->connectionString(); }
-    QSqlDatabase other() const override { return m_db->db(); }
-    std::unique_ptr<DataControl> controlWithOption(int option) const
-    {
-        return std::make_unique<DataControl>(
-            "adoKBvesk1", m_db->mariaDb()->connectionString(option), 1, QString(), nullptr);
-    }
-
-private slots:
     void missingSqliteFileIsReportedNotCreated()
     {
         const QString file = m_inst->path("absent.sqlite");
@@ -163,48 +144,31 @@ private slots:
     }
     void bigintReadsAs32BitOnlyWithOptionBit()
     {
-        if (m_engine != Engine::MariaDb)
+        if (m_kind != Kind::MariaDb)
             QSKIP("the option bits are the MariaDB driver's");
         QFETCH(int, option);
         QFETCH(qlonglong, value);
         VESK_VERIFY_OK(sql("CREATE TABLE big (id INT PRIMARY KEY, n BIGINT NULL)"));
         VESK_VERIFY_OK(sql("INSERT INTO big VALUES (1, ?), (2, NULL)", {value}));
-        auto control = controlWithOption(option);
-        query(*control, "SELECT * FROM big ORDER BY id");
-        const QVariant v = control->Recordset().Fields("n");
-        QTEST(v.metaType().id(), "type");
-        QCOMPARE(v.toLongLong(), value);
-        control->Recordset().MoveNext();
-        QVERIFY(control->Recordset().Fields("n").isNull());
+        DataControl control("adoKBvesk1", m_db->connectionString(option), 1, QString(), nullptr);
+        query(control, "SELECT * FROM big ORDER BY id");
+        QTEST(control.Recordset().Fields("n").metaType().id(), "type");
+        QCOMPARE(control.Recordset().Fields("n").toLongLong(), value);
+        control.Recordset().MoveNext();
+        QVERIFY(control.Recordset().Fields("n").isNull());
         // Characters beyond 16 bits arrive whole.
         const QString text = QStringLiteral("Ring \U0001F48D \u00e9meraude");
         VESK_VERIFY_OK(sql("INSERT INTO item (CV_itemid, Description) VALUES (7, ?)", {text}));
-        query(*control, "SELECT * FROM item");
-        QCOMPARE(control->Recordset().Fields("Description").toString(), text);
+        query(control, "SELECT * FROM item");
+        QCOMPARE(control.Recordset().Fields("Description").toString(), text);
     }
-};
 
-// The item table behind the ODBC data source ODBCCORVANDEL (SQLite driver).
-class OdbcSourceTest : public DataControlBehaviour
-{
-    Q_OBJECT
-
-    std::unique_ptr<vesktest::TestOdbcSource> m_source;
-
-    QString createDatabase() override
-    {
-        m_source = std::make_unique<vesktest::TestOdbcSource>(QStringList{"item"});
-        return m_source->error();
-    }
-    void dropDatabase() override { m_source.reset(); }
-    QString connectionString() const override { return QStringLiteral("dsn=ODBCCorvandel;"); }
-    QSqlDatabase other() const override { return m_source->db(); }
-
-private slots:
     // Qt's ODBC driver only warns about a connect option it refuses and opens the
     // connection without it: the time-outs would be lost unseen.
     void connectOptionsAreTakenAndUnknownSourceFailsClearly()
     {
+        if (m_kind != Kind::Odbc)
+            QSKIP("a data source of the ODBC set-up");
         QTest::failOnWarning(QRegularExpression(QStringLiteral("QODBCDriver")));
         DataControl control("ado", "DSN=ODBCCORVANDEL", 1, "SELECT 1", nullptr);
         control.Refresh();
@@ -219,13 +183,11 @@ private slots:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    ItemDatabaseTest sqlite(Engine::Sqlite);
-    ItemDatabaseTest maria(Engine::MariaDb);
-    OdbcSourceTest odbc;
     int failed = 0;
-    for (QObject* test : {static_cast<QObject*>(&sqlite), static_cast<QObject*>(&maria),
-                          static_cast<QObject*>(&odbc)})
-        failed += QTest::qExec(test, argc, argv);
+    for (const Kind kind : {Kind::Sqlite, Kind::MariaDb, Kind::Odbc}) {
+        DataControlTest test(kind);
+        failed += QTest::qExec(&test, argc, argv);
+    }
     return failed;
 }
 

@@ -14,30 +14,20 @@
 #include <memory>
 
 namespace {
+using vesktest::colourDistance;
 
-// Sum of the channel differences.
-int distance(const QColor& a, const QColor& b)
+// Left half one colour, right half another.
+QImage halves(QSize size, const QColor& left, const QColor& right)
 {
-    return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue());
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(right);
+    QPainter(&image).fillRect(QRect(0, 0, size.width() / 2, size.height()), left);
+    return image;
 }
 
 QImage filled(QSize size, const QColor& color)
 {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(color);
-    return image;
-}
-
-QImage patterned(QSize size, quint32 seed)
-{
-    QImage image = filled(size, QColor(200, 180, 150));
-    QPainter painter(&image);
-    QRandomGenerator random(seed);
-    for (int i = 0; i < 40; ++i)
-        painter.fillRect(random.bounded(size.width()), random.bounded(size.height()),
-                         size.width() / 6, size.height() / 6,
-                         QColor(random.bounded(256), random.bounded(256), random.bounded(256)));
-    return image;
+    return halves(size, color, color);
 }
 
 QByteArray encoded(const QImage& image, const char* format = "JPG")
@@ -67,15 +57,6 @@ QByteArray exifWithThumbnail(int orientation, const QByteArray& thumbnail)
     const int length = body.size() + 2;
     return QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + body;
 }
-
-// Left half one colour, right half another.
-QImage halves(QSize size, const QColor& left, const QColor& right)
-{
-    QImage image = filled(size, right);
-    QPainter(&image).fillRect(QRect(0, 0, size.width() / 2, size.height()), left);
-    return image;
-}
-
 } // namespace
 
 // Each test: a helper on a fresh installation (suite database on SQLite) whose
@@ -84,52 +65,62 @@ class TestItemPictures : public QObject
 {
     Q_OBJECT
 
+    struct Setup
+    {
+        vesktest::TestInstallation install;
+        vesktest::TestSqliteDb suite{install.path("suite.sqlite"), {"suite"}};
+        std::unique_ptr<frmadoHelper> helper;
+    };
+    std::unique_ptr<Setup> m;
+
+    QString path(const QString& name) const { return m->install.path(name); }
+    void write(const QString& name, const QByteArray& bytes) const
+    {
+        m->install.writeFile(name, bytes);
+    }
+    ItemPictures& pictures() const { return m->helper->pictures(); }
+
 private slots:
     void init()
     {
-        m_install = std::make_unique<vesktest::TestInstallation>();
-        m_install->useSqlite(QStringLiteral("suite"), QStringLiteral("suite.sqlite"));
-        m_install->writeConnections();
-        m_suite = std::make_unique<vesktest::TestSqliteDb>(m_install->path("suite.sqlite"),
-                                                           QStringList{QStringLiteral("suite")});
-        VESK_VERIFY_OK(m_suite->error());
-        m_helper = std::make_unique<frmadoHelper>(m_install->installation());
-        m_helper->PictureServer = m_install->dir() + QLatin1Char('/');
+        m = std::make_unique<Setup>();
+        VESK_VERIFY_OK(m->suite.error());
+        m->install.useSqlite("suite", "suite.sqlite");
+        m->install.writeConnections();
+        m->helper = std::make_unique<frmadoHelper>(m->install.installation());
+        m->helper->PictureServer = m->install.dir() + '/';
     }
-    void cleanup()
-    {
-        m_helper.reset();
-        m_suite.reset();
-        m_install.reset();
-    }
+    void cleanup() { m.reset(); }
 
     // The 400 x 300 example; the transparent right half shows the window background.
     void paintsCopyOfReadablePicture()
     {
-        QImage halfClear = filled(QSize(400, 300), Qt::transparent);
-        QPainter(&halfClear).fillRect(QRect(0, 0, 200, 300), Qt::blue);
-        write("AB1.jpg", encoded(halfClear, "PNG"));
-        ItemPictures& pictures = m_helper->pictures();
-        pictures.setBackground(QColor(10, 200, 30));
+        write("AB1.jpg", encoded(halves(QSize(400, 300), Qt::blue, Qt::transparent), "PNG"));
+        pictures().setBackground(QColor(10, 200, 30));
 
         bool found = false;
-        m_helper->GetPicture(m_helper->PictureServer, QStringLiteral("AB1"), 1300, found);
+        m->helper->GetPicture(m->helper->PictureServer, "AB1", 1300, found);
         QVERIFY(found);
-        const QImage& copy = pictures.Picture2;
+        const QImage& copy = pictures().Picture2;
         QCOMPARE(copy.size(), QSize(87, 65));
         QCOMPARE(copy.format(), QImage::Format_RGB32);
-        QVERIFY(distance(copy.pixelColor(2, 2), Qt::blue) < 24);
-        QVERIFY(distance(copy.pixelColor(84, 32), QColor(10, 200, 30)) < 24);
+        QVERIFY(colourDistance(copy.pixelColor(2, 2), Qt::blue) < 24);
+        QVERIFY(colourDistance(copy.pixelColor(84, 32), QColor(10, 200, 30)) < 24);
 
-        pictures.setTwipsPerPixel(12, 12); // a 120 dpi display
-        m_helper->GetPicture(m_helper->PictureServer, QStringLiteral("AB1"), 1300, found);
+        pictures().setTwipsPerPixel(12, 12); // a 120 dpi display
+        m->helper->GetPicture(m->helper->PictureServer, "AB1", 1300, found);
         QCOMPARE(copy.size(), QSize(108, 81));
     }
 
     void unreadableFileIsFoundButBlank_data()
     {
         QTest::addColumn<QByteArray>("content");
-        const QByteArray jpeg = encoded(patterned(QSize(400, 300), 7));
+        QImage busy = filled(QSize(400, 300), QColor(200, 180, 150));
+        QRandomGenerator random(7);
+        for (int i = 0; i < 40; ++i)
+            QPainter(&busy).fillRect(random.bounded(400), random.bounded(300), 66, 50,
+                                     QColor::fromRgb(random.generate()));
+        const QByteArray jpeg = encoded(busy);
         // The frame header of a 64 x 48 JPEG claiming 20000 x 20000.
         QByteArray huge = encoded(filled(QSize(64, 48), Qt::green));
         huge.replace(huge.indexOf("\xFF\xC0") + 5, 4, QByteArray::fromHex("4E204E20"));
@@ -142,18 +133,17 @@ private slots:
         QFETCH(QByteArray, content);
         if (!content.isNull())
             write("BAD.jpg", content);
-        ItemPictures& pictures = m_helper->pictures();
         bool found = content.isNull();
-        pictures.GetPicture(m_helper->PictureServer, QStringLiteral("BAD"), 1300, found);
+        pictures().GetPicture(m->helper->PictureServer, "BAD", 1300, found);
         QCOMPARE(found, !content.isNull());
-        QVERIFY(pictures.Image3.isNull() && pictures.Picture2.isNull());
-        QVERIFY(!pictures.pictureSize().isValid());
+        QVERIFY(pictures().Image3.isNull() && pictures().Picture2.isNull());
+        QVERIFY(!pictures().pictureSize().isValid());
         // The direct routine clears what an earlier call painted.
         write("good.jpg", encoded(filled(QSize(400, 300), Qt::red)));
-        pictures.GetPictureWithDirectFileName(path("good.jpg"), 1300);
-        QCOMPARE(pictures.Picture2.size(), QSize(87, 65));
-        pictures.GetPictureWithDirectFileName(path("BAD.jpg"), 1300);
-        QVERIFY(pictures.Picture2.isNull() && pictures.Image3.isNull());
+        pictures().GetPictureWithDirectFileName(path("good.jpg"), 1300);
+        QCOMPARE(pictures().Picture2.size(), QSize(87, 65));
+        pictures().GetPictureWithDirectFileName(path("BAD.jpg"), 1300);
+        QVERIFY(pictures().Picture2.isNull() && pictures().Image3.isNull());
     }
 
     // Main picture red | yellow, thumbnail blue | green, both on their side:
@@ -172,13 +162,12 @@ private slots:
         const QByteArray thumbnail = encoded(halves(thumbnailSize, Qt::blue, Qt::green));
         write("EX.jpg", encoded(halves(QSize(400, 300), Qt::red, Qt::yellow))
                             .insert(2, exifWithThumbnail(6, thumbnail)));
-        ItemPictures& pictures = m_helper->pictures();
-        pictures.GetPictureWithDirectFileName(path("EX.jpg"), 1300);
-        QCOMPARE(pictures.pictureSize(), QSize(300, 400));
-        const QImage& copy = pictures.Picture2;
+        pictures().GetPictureWithDirectFileName(path("EX.jpg"), 1300);
+        QCOMPARE(pictures().pictureSize(), QSize(300, 400));
+        const QImage& copy = pictures().Picture2;
         QCOMPARE(copy.size(), QSize(65, 87));
-        QVERIFY(distance(copy.pixelColor(32, 5), used ? Qt::blue : Qt::red) < 40);
-        QVERIFY(distance(copy.pixelColor(32, 80), used ? Qt::green : Qt::yellow) < 40);
+        QVERIFY(colourDistance(copy.pixelColor(32, 5), used ? Qt::blue : Qt::red) < 40);
+        QVERIFY(colourDistance(copy.pixelColor(32, 80), used ? Qt::green : Qt::yellow) < 40);
     }
 
     // A copy kept on disk is used by the next run, unless its file changed since
@@ -193,7 +182,7 @@ private slots:
             const QImage copy = pipeline.thumbnail(path("D1.jpg"), 1300).image;
             pipeline.waitForIdle();
             QCOMPARE(copy.size(), QSize(87, 65));
-            QVERIFY(distance(copy.pixelColor(5, 5), expected) < 24);
+            QVERIFY(colourDistance(copy.pixelColor(5, 5), expected) < 24);
             QCOMPARE(pipeline.diskCache()->hits(), hits);
         };
         run(Qt::red, 0);
@@ -214,8 +203,8 @@ private slots:
         run(Qt::blue, 0);
     }
 
-    // The item's three names in the suite (none: no row) | the files | the one found,
-    // and optionally | "no separator" at the end of PictureServer
+    // The item's three names in the suite | the files | the one found, and
+    // optionally | "no separator" at the end of PictureServer.
     void picksCandidateInOrder_data()
     {
         QTest::addColumn<QString>("row");
@@ -230,50 +219,34 @@ private slots:
     void picksCandidateInOrder()
     {
         QFETCH(QString, row);
-        const QString names = row.section('|', 0, 0), expected = row.section('|', 2, 2);
+        const QString expected = row.section('|', 2, 2);
         for (const QString& file : row.section('|', 1, 1).split(' '))
-            write(file,
-                  encoded(filled(QSize(40, 30), Qt::red), file.endsWith("png") ? "PNG" : "JPG"));
-        if (names != "none")
-            VESK_VERIFY_OK(suiteSql("INSERT INTO item (internalitemnumber, Item_PictureName, "
-                                    "item_partnumber, SupplierItemNumber) VALUES (501, " +
-                                    names + ")"));
+            write(file, encoded(filled(QSize(40, 30), Qt::red)));
+        VESK_VERIFY_OK(
+            vesktest::exec(m->suite.db(), "INSERT INTO item (internalitemnumber, Item_PictureName, "
+                                          "item_partnumber, SupplierItemNumber) VALUES (501, " +
+                                              row.section('|', 0, 0) + ")"));
         if (row.section('|', 3) == "no separator")
-            m_helper->PictureServer.chop(1);
-        m_helper->adoGetPic.CommandType = 2;
+            m->helper->PictureServer.chop(1);
+        m->helper->adoGetPic.CommandType = 2;
 
         bool found = expected.isEmpty();
-        m_helper->GetPictureByItemID(501, 1300, found);
-        QCOMPARE(m_helper->adoGetPic.CommandType, 1);
-        QCOMPARE(m_helper->adoGetPic.RecordSource,
+        m->helper->GetPictureByItemID(501, 1300, found);
+        QCOMPARE(m->helper->adoGetPic.CommandType, 1);
+        QCOMPARE(m->helper->adoGetPic.RecordSource,
                  QStringLiteral("SELECT * FROM item WHERE internalitemnumber=501"));
         QCOMPARE(found, !expected.isEmpty());
-        QCOMPARE(m_helper->pictures().foundPath(), expected.isEmpty() ? QString() : path(expected));
-        QCOMPARE(m_helper->pictures().Picture2.isNull(), expected.isEmpty());
+        QCOMPARE(pictures().foundPath(), expected.isEmpty() ? QString() : path(expected));
+        QCOMPARE(pictures().Picture2.isNull(), expected.isEmpty());
     }
 
     void failingLookupReachesCaller()
     {
-        VESK_VERIFY_OK(suiteSql("DROP TABLE item"));
+        VESK_VERIFY_OK(vesktest::runSql(m->suite.db(), "DROP TABLE item"));
         bool found = true;
-        QVERIFY_THROWS_EXCEPTION(DataError, m_helper->GetPictureByItemID(1, 1300, found));
+        QVERIFY_THROWS_EXCEPTION(DataError, m->helper->GetPictureByItemID(1, 1300, found));
         QVERIFY(found); // left alone
     }
-
-private:
-    QString path(const QString& name) const { return m_install->path(name); }
-    void write(const QString& name, const QByteArray& bytes) const
-    {
-        m_install->writeFile(name, bytes);
-    }
-    QString suiteSql(const QString& statements) const
-    {
-        return vesktest::runSql(m_suite->db(), statements);
-    }
-
-    std::unique_ptr<vesktest::TestInstallation> m_install;
-    std::unique_ptr<vesktest::TestSqliteDb> m_suite;
-    std::unique_ptr<frmadoHelper> m_helper;
 };
 
 QTEST_GUILESS_MAIN(TestItemPictures)

@@ -25,7 +25,16 @@ inline QByteArray bytes(const uint8_t* data, size_t size)
 // Any bytes give a text: invalid UTF-8 becomes U+FFFD.
 inline QString text(const uint8_t* data, size_t size)
 {
-    return QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    return QString::fromUtf8(bytes(data, size));
+}
+
+// A broken property is a crash: libFuzzer keeps the input that broke it.
+inline void check(bool holds, const char* property)
+{
+    if (!holds) {
+        std::fprintf(stderr, "property broken: %s\n", property);
+        std::abort();
+    }
 }
 
 // Database drivers, picture decoders and thread pools expect one. Warnings
@@ -34,10 +43,7 @@ inline QString text(const uint8_t* data, size_t size)
 inline void startApplication()
 {
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-        if (type != QtFatalMsg)
-            return;
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-        std::abort();
+        check(type != QtFatalMsg, qPrintable(message));
     });
     static int argc = 1;
     static char name[] = "vesk_fuzz";
@@ -52,30 +58,16 @@ inline void startApplication()
 inline QString scratchDir()
 {
     static QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "cannot create a scratch folder\n");
-        std::abort();
-    }
+    check(dir.isValid(), "a scratch folder can be made");
     return dir.path();
 }
 
 inline void writeFile(const QString& path, const QByteArray& content)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(content) != content.size()) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        std::abort();
-    }
-}
-
-// A broken property is a crash: libFuzzer keeps the input that broke it.
-inline void check(bool holds, const char* property)
-{
-    if (holds)
-        return;
-    std::fprintf(stderr, "property broken: %s\n", property);
-    std::abort();
+    check(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+              file.write(content) == content.size(),
+          "the input file can be written");
 }
 
 } // namespace veskfuzz

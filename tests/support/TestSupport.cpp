@@ -1,17 +1,12 @@
 #include "TestSupport.h"
 
 #include "data/ConnectionConfig.h"
-#include "data/SqlScript.h"
 
-#include <QAtomicInteger>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUuid>
 
 #ifndef VESK_SOURCE_DIR
 #error "VESK_SOURCE_DIR must name the repository's source folder"
@@ -22,23 +17,14 @@ namespace vesktest {
 namespace {
 QString uniqueSuffix()
 {
-    static QAtomicInteger<quint64> counter;
-    return QStringLiteral("%1_%2_%3")
-        .arg(QCoreApplication::applicationPid())
-        .arg(counter.fetchAndAddRelaxed(1) + 1)
-        .arg(QRandomGenerator::global()->generate() % 100000);
-}
-
-QString env(const char* name)
-{
-    return qEnvironmentVariable(name);
+    return QUuid::createUuid().toString(QUuid::Id128);
 }
 
 QString missingVariables(std::initializer_list<const char*> names)
 {
     QStringList absent;
     for (const char* name : names)
-        if (env(name).isEmpty())
+        if (qEnvironmentVariableIsEmpty(name))
             absent << QString::fromLatin1(name);
     return absent.join(QStringLiteral(", "));
 }
@@ -49,7 +35,7 @@ QString runSchema(QSqlDatabase db, const QString& engine, const QString& name)
     QFile f(QStringLiteral(VESK_SOURCE_DIR "/sql/%1/%2.sql").arg(engine, name));
     if (!f.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read ") + f.fileName();
-    return runSql(db, QString::fromUtf8(f.readAll()));
+    return runSqlScript(db, QString::fromUtf8(f.readAll()));
 }
 
 QSqlDatabase openMariaDb(const QString& connection, const MariaDbServer& server,
@@ -68,23 +54,23 @@ QSqlDatabase openMariaDb(const QString& connection, const MariaDbServer& server,
     return db;
 }
 
-void dropConnection(const QString& name)
+// Runs one statement on a connection of its own to the server.
+QString adminExec(const MariaDbServer& server, const QString& name, const QString& sql)
 {
-    if (QSqlDatabase::contains(name)) {
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
+    QString error;
+    {
+        QSqlDatabase admin = openMariaDb(QStringLiteral("admin-") + name, server);
+        error = admin.isOpen() ? exec(admin, sql)
+                               : "cannot reach the test server: " + admin.lastError().text();
     }
+    QSqlDatabase::removeDatabase(QStringLiteral("admin-") + name);
+    return error;
 }
+
 } // namespace
 
-QString runSql(QSqlDatabase db, const QString& statements)
+QString run(QSqlQuery& q, const QString& sql, const QVariantList& values)
 {
-    return runSqlScript(db, statements);
-}
-
-QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values)
-{
-    QSqlQuery q(db);
     if (!q.prepare(sql))
         return q.lastError().text();
     for (const QVariant& v : values)
@@ -112,21 +98,22 @@ QString insertRows(QSqlDatabase db, const QString& table, const QStringList& col
 QVariant scalar(QSqlDatabase db, const QString& sql, const QVariantList& values)
 {
     QSqlQuery q(db);
-    q.prepare(sql);
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    return q.exec() && q.next() ? q.value(0) : QVariant();
+    return run(q, sql, values).isEmpty() && q.next() ? q.value(0) : QVariant();
 }
 
-bool MariaDbServer::fromEnvironment(MariaDbServer* server, QString* missing)
+QString MariaDbServer::fromEnvironment()
 {
-    *missing =
+    const QString missing =
         missingVariables({"VESK_TEST_MYSQL_HOST", "VESK_TEST_MYSQL_PORT", "VESK_TEST_MYSQL_USER",
                           "VESK_TEST_MYSQL_PASSWORD", "VESK_TEST_MYSQL_CTL"});
-    *server = {env("VESK_TEST_MYSQL_HOST"), env("VESK_TEST_MYSQL_PORT").toInt(),
-               env("VESK_TEST_MYSQL_USER"), env("VESK_TEST_MYSQL_PASSWORD"),
-               env("VESK_TEST_MYSQL_CTL")};
-    return missing->isEmpty();
+    *this = {qEnvironmentVariable("VESK_TEST_MYSQL_HOST"),
+             qEnvironmentVariableIntValue("VESK_TEST_MYSQL_PORT"),
+             qEnvironmentVariable("VESK_TEST_MYSQL_USER"),
+             qEnvironmentVariable("VESK_TEST_MYSQL_PASSWORD"),
+             qEnvironmentVariable("VESK_TEST_MYSQL_CTL")};
+    return missing.isEmpty() ? QString()
+                             : "MariaDB test environment missing (" + missing +
+                                   "): run scripts/test-services.sh start DIR, source DIR/env.sh";
 }
 
 bool MariaDbServer::control(const QString& action, QString* output) const
@@ -149,49 +136,6 @@ QString missingOdbcEnvironment()
                              : QStringLiteral("ODBC test environment missing: ") + missing;
 }
 
-TestMariaDb::TestMariaDb(const MariaDbServer& server)
-    : m_server(server), m_name(QStringLiteral("vesk_t_") + uniqueSuffix())
-{
-    {
-        QSqlDatabase admin = openMariaDb(QStringLiteral("admin-") + m_name, server);
-        m_error = admin.isOpen()
-                      ? exec(admin, QStringLiteral("CREATE DATABASE `%1` CHARACTER "
-                                                   "SET utf8mb4")
-                                        .arg(m_name))
-                      : QStringLiteral("cannot reach the test server: ") + admin.lastError().text();
-    }
-    dropConnection(QStringLiteral("admin-") + m_name);
-    if (m_error.isEmpty() && !openMariaDb(m_name, server, m_name).isOpen())
-        m_error = db().lastError().text();
-}
-
-TestMariaDb::~TestMariaDb()
-{
-    dropConnection(m_name);
-    if (m_error.isEmpty()) {
-        // Connected anew: the server may have been restarted meanwhile.
-        exec(openMariaDb(QStringLiteral("admin-") + m_name, m_server),
-             QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(m_name));
-        dropConnection(QStringLiteral("admin-") + m_name);
-    }
-}
-
-QString TestMariaDb::connectionString(int option) const
-{
-    const auto v = &ConnectionConfig::odbcValue;
-    return QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\""
-                          "DRIVER={MySQL ODBC 3.51 Driver};DESC=;DATABASE=%1;SERVER=%2;UID=%3;"
-                          "PASSWORD=%4;PORT=%5;Option=%6;Promt=complete;STMT=;\"")
-        .arg(v(m_name), v(m_server.host), v(m_server.user), v(m_server.password))
-        .arg(m_server.port)
-        .arg(option);
-}
-
-QSqlDatabase TestMariaDb::db() const
-{
-    return QSqlDatabase::database(m_name);
-}
-
 TestSqliteDb::TestSqliteDb(const QString& filePath, const QStringList& schemas)
     : m_file(QFileInfo(filePath).absoluteFilePath()),
       m_connection(QStringLiteral("vesktest-sqlite-") + uniqueSuffix())
@@ -207,22 +151,6 @@ TestSqliteDb::TestSqliteDb(const QString& filePath, const QStringList& schemas)
             m_error = runSchema(db, QStringLiteral("sqlite"), schema);
 }
 
-TestSqliteDb::~TestSqliteDb()
-{
-    dropConnection(m_connection);
-}
-
-QString TestSqliteDb::connectionString() const
-{
-    return QStringLiteral("DRIVER={SQLite3 ODBC Driver};DATABASE=%1;")
-        .arg(ConnectionConfig::odbcValue(m_file));
-}
-
-QSqlDatabase TestSqliteDb::db() const
-{
-    return QSqlDatabase::database(m_connection);
-}
-
 namespace {
 // One private data source file per process: unixODBC reads it at every connect.
 QString odbcSourceFile()
@@ -232,7 +160,7 @@ QString odbcSourceFile()
     QFile ini(dir.filePath(QStringLiteral("odbc.ini")));
     if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
         ini.write(QStringLiteral("[ODBCCORVANDEL]\nDriver=%1\nDatabase=%2\nTimeout=5000\n")
-                      .arg(env("VESK_TEST_ODBC_DRIVER"), file)
+                      .arg(qEnvironmentVariable("VESK_TEST_ODBC_DRIVER"), file)
                       .toLocal8Bit());
     qputenv("ODBCINI", QFile::encodeName(ini.fileName()));
     return file;
@@ -256,43 +184,13 @@ void TestInstallation::writeFile(const QString& fileName, const QByteArray& cont
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-void TestInstallation::setGroup(const QString& group, const QMap<QString, QString>& keys)
-{
-    if (!m_order.contains(group))
-        m_order << group;
-    m_groups[group] = keys;
-}
-
-void TestInstallation::setKey(const QString& group, const QString& key, const QString& value)
-{
-    if (!m_order.contains(group))
-        m_order << group;
-    m_groups[group][key] = value;
-}
-
-void TestInstallation::useMariaDb(const QString& group, const TestMariaDb& db)
-{
-    setGroup(group, {{QStringLiteral("server"), db.server().host},
-                     {QStringLiteral("port"), QString::number(db.server().port)},
-                     {QStringLiteral("database"), db.name()},
-                     {QStringLiteral("user"), db.server().user},
-                     {QStringLiteral("password"), db.server().password}});
-}
-
-void TestInstallation::useSqlite(const QString& group, const QString& file)
-{
-    setGroup(group, {{QStringLiteral("sqlite"), file}});
-}
-
 void TestInstallation::writeConnections() const
 {
     QByteArray out;
-    for (const QString& group : m_order) {
-        out += "[" + group.toUtf8() + "]\r\n";
-        const auto& keys = m_groups[group];
-        for (auto it = keys.constBegin(); it != keys.constEnd(); ++it)
+    for (auto group = m_groups.cbegin(); group != m_groups.cend(); ++group) {
+        out += "[" + group.key().toUtf8() + "]\r\n";
+        for (auto it = group->cbegin(); it != group->cend(); ++it)
             out += it.key().toUtf8() + "=" + it.value().toUtf8() + "\r\n";
-        out += "\r\n";
     }
     writeFile(QStringLiteral("cv_veskauction.ini"), out);
 }
@@ -306,26 +204,49 @@ ItemDatabase::ItemDatabase(Engine engine, TestInstallation& install)
         m_error = m_sqlite->error();
         return;
     }
-    MariaDbServer server;
-    if (!MariaDbServer::fromEnvironment(&server, &m_error)) {
-        m_error = QStringLiteral("MariaDB test environment missing: ") + m_error;
+    m_error = m_server.fromEnvironment();
+    if (!m_error.isEmpty())
+        return;
+    m_name = QStringLiteral("vesk_t_") + uniqueSuffix();
+    for (const auto& [key, value] : {std::pair<const char*, QString>{"server", m_server.host},
+                                     {"port", QString::number(m_server.port)},
+                                     {"database", m_name},
+                                     {"user", m_server.user},
+                                     {"password", m_server.password}})
+        install.setKey(QStringLiteral("itemdb"), QLatin1String(key), value);
+    m_error = adminExec(m_server, m_name,
+                        QStringLiteral("CREATE DATABASE `%1` CHARACTER SET utf8mb4").arg(m_name));
+    if (!m_error.isEmpty()) {
+        m_name.clear(); // nothing to drop
         return;
     }
-    m_maria = std::make_unique<TestMariaDb>(server);
-    install.useMariaDb(QStringLiteral("itemdb"), *m_maria);
-    m_error = m_maria->error();
-    if (m_error.isEmpty())
-        m_error = runSchema(m_maria->db(), QStringLiteral("mysql"), QStringLiteral("item"));
+    if (!openMariaDb(m_name, m_server, m_name).isOpen())
+        m_error = db().lastError().text();
+    else
+        m_error = runSchema(db(), QStringLiteral("mysql"), QStringLiteral("item"));
 }
 
-QSqlDatabase ItemDatabase::db() const
+ItemDatabase::~ItemDatabase()
 {
-    return m_sqlite ? m_sqlite->db() : m_maria->db();
+    if (m_name.isEmpty())
+        return;
+    QSqlDatabase::database(m_name, false).close();
+    QSqlDatabase::removeDatabase(m_name);
+    // Connected anew: the server may have been restarted meanwhile.
+    adminExec(m_server, m_name, QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(m_name));
 }
 
-QString ItemDatabase::connectionString() const
+QString ItemDatabase::connectionString(int option) const
 {
-    return m_sqlite ? m_sqlite->connectionString() : m_maria->connectionString();
+    if (m_sqlite)
+        return m_sqlite->connectionString();
+    const auto v = &ConnectionConfig::odbcValue;
+    return QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\""
+                          "DRIVER={MySQL ODBC 3.51 Driver};DESC=;DATABASE=%1;SERVER=%2;UID=%3;"
+                          "PASSWORD=%4;PORT=%5;Option=%6;Promt=complete;STMT=;\"")
+        .arg(v(m_name), v(m_server.host), v(m_server.user), v(m_server.password))
+        .arg(m_server.port)
+        .arg(option);
 }
 
 } // namespace vesktest

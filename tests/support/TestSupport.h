@@ -4,11 +4,14 @@
 // installations with their cv_veskauction.ini, and the environment that
 // scripts/test-services.sh exports.
 
+#include "data/ConnectionConfig.h"
 #include "data/Installation.h"
+#include "data/SqlScript.h"
 
+#include <QColor>
 #include <QMap>
 #include <QSqlDatabase>
-#include <QString>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,14 +20,21 @@
 
 namespace vesktest {
 
-// Runs the statements of a text separated by ';' at line ends; the first error, empty on success.
-QString runSql(QSqlDatabase db, const QString& statements);
-// Runs one statement with values bound to its '?' placeholders; the error or empty.
-QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values = {});
-// Inserts rows of values (a null QVariant for NULL) in one transaction; the error or empty.
+// Each returns the first error, empty on success.
+inline QString runSql(QSqlDatabase db, const QString& statements) // ';' at line ends
+{
+    return runSqlScript(db, statements);
+}
+QString run(QSqlQuery& q, const QString& sql, const QVariantList& values); // prepared, bound
+inline QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values = {})
+{
+    QSqlQuery q(db);
+    return run(q, sql, values);
+}
+// Rows of values (a null QVariant for NULL) in one transaction.
 QString insertRows(QSqlDatabase db, const QString& table, const QStringList& columns,
                    const QList<QVariantList>& rows);
-// The first column of the first row of a query (invalid QVariant when there is none).
+// The first column of the first row (invalid when there is none).
 QVariant scalar(QSqlDatabase db, const QString& sql, const QVariantList& values = {});
 
 // The private MariaDB server of scripts/test-services.sh (VESK_TEST_MYSQL_*).
@@ -35,26 +45,15 @@ struct MariaDbServer
     QString user;
     QString password;
     QString ctl;
-    // False with the names of the missing variables when the environment is incomplete.
-    static bool fromEnvironment(MariaDbServer* server, QString* missing);
+    // What is missing from the environment; empty when the server is set up.
+    QString fromEnvironment();
     // Runs "$VESK_TEST_MYSQL_CTL <action>" (stop, start, kill, freeze, thaw).
     bool control(const QString& action, QString* output = nullptr) const;
 };
 
-// The ODBC set-up of scripts/test-services.sh; the names of what is missing.
+// What is missing of the ODBC set-up of scripts/test-services.sh; empty when complete.
 QString missingOdbcEnvironment();
 
-// End the test with a failure, not a skip, when the services are not running.
-#define VESK_REQUIRE_MARIADB(server)                                                               \
-    do {                                                                                           \
-        QString vesk_missing_;                                                                     \
-        if (!vesktest::MariaDbServer::fromEnvironment(&(server), &vesk_missing_))                  \
-            QFAIL(qPrintable("MariaDB test environment missing (" + vesk_missing_ +                \
-                             "): run scripts/test-services.sh start DIR, source DIR/env.sh"));     \
-    } while (false)
-#define VESK_REQUIRE_ODBC() VESK_VERIFY_OK(vesktest::missingOdbcEnvironment())
-
-// Fails the test when a helper returned an error text.
 #define VESK_VERIFY_OK(errorText)                                                                  \
     do {                                                                                           \
         const QString vesk_error_ = (errorText);                                                   \
@@ -70,6 +69,12 @@ QString missingOdbcEnvironment();
                      qPrintable(vesk_part_ + " not in: " + vesk_text_));                           \
     } while (false)
 
+// The sum of the channel differences.
+inline int colourDistance(const QColor& a, const QColor& b)
+{
+    return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue());
+}
+
 // The message of the exception that f throws; empty when it throws none.
 template <class F> QString errorOf(F&& f)
 {
@@ -81,40 +86,23 @@ template <class F> QString errorOf(F&& f)
     return {};
 }
 
-// A uniquely named database on the test server, dropped again on destruction.
-class TestMariaDb
-{
-public:
-    explicit TestMariaDb(const MariaDbServer& server);
-    ~TestMariaDb();
-
-    QString error() const { return m_error; } // empty when the database was created
-    QString name() const { return m_name; }
-    const MariaDbServer& server() const { return m_server; }
-    // A data control's connection string for this database (the driver form with Option).
-    QString connectionString(int option = 16387) const;
-    // A connection of the test's own to this database.
-    QSqlDatabase db() const;
-
-private:
-    MariaDbServer m_server;
-    QString m_name;
-    QString m_error;
-};
-
-// A fresh SQLite database file, with the named schemas of sql/sqlite/ and a
-// connection of the test's own.
+// A fresh SQLite database file with the named schemas of sql/sqlite/.
 class TestSqliteDb
 {
 public:
     explicit TestSqliteDb(const QString& filePath, const QStringList& schemas = {});
-    ~TestSqliteDb();
-
+    ~TestSqliteDb()
+    {
+        QSqlDatabase::database(m_connection, false).close();
+        QSqlDatabase::removeDatabase(m_connection);
+    }
     QString error() const { return m_error; }
     QString filePath() const { return m_file; }
-    // The connection string of a data control on this file (SQLite driver form).
-    QString connectionString() const;
-    QSqlDatabase db() const;
+    QString connectionString() const // a data control's
+    {
+        return "DRIVER={SQLite3 ODBC Driver};DATABASE=" + ConnectionConfig::odbcValue(m_file) + ';';
+    }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_connection); } // the test's own
 
 protected:
     QString m_file;
@@ -123,37 +111,34 @@ protected:
 };
 
 // The ODBC data source ODBCCORVANDEL redirected, for this test process, to a
-// fresh SQLite file of its own: ODBCINI is pointed at a private file naming the
-// driver of the test-services environment (VESK_TEST_ODBC_DRIVER).
+// fresh SQLite file of its own (ODBCINI names a private file).
 class TestOdbcSource : public TestSqliteDb
 {
 public:
     explicit TestOdbcSource(const QStringList& schemas = {QStringLiteral("suite")});
 };
 
-// A temporary installation folder with helpers for its files and its
-// cv_veskauction.ini.
+// A temporary installation folder and its cv_veskauction.ini.
 class TestInstallation
 {
 public:
     Installation installation() const { return Installation(m_dir.path()); }
     QString dir() const { return m_dir.path(); }
     QString path(const QString& fileName) const { return m_dir.filePath(fileName); }
-    // Writes a file of the installation folder byte for byte.
     void writeFile(const QString& fileName, const QByteArray& content) const;
-
-    // The groups of cv_veskauction.ini; writeConnections() writes them.
-    void setGroup(const QString& group, const QMap<QString, QString>& keys);
-    void setKey(const QString& group, const QString& key, const QString& value);
-    // [group] with server, port, database, user and password of the test database.
-    void useMariaDb(const QString& group, const TestMariaDb& db);
+    void setKey(const QString& group, const QString& key, const QString& value)
+    {
+        m_groups[group][key] = value;
+    }
     // [group] sqlite=<file> (relative names are relative to the installation folder).
-    void useSqlite(const QString& group, const QString& file);
+    void useSqlite(const QString& group, const QString& file)
+    {
+        m_groups[group] = {{"sqlite", file}};
+    }
     void writeConnections() const;
 
 private:
     QTemporaryDir m_dir;
-    QStringList m_order;
     QMap<QString, QMap<QString, QString>> m_groups;
 };
 
@@ -164,23 +149,25 @@ enum class Engine
 };
 
 // The item table, empty, in items.sqlite of an installation or in a fresh
-// database on the test server; the installation's [itemdb] names it.
+// database on the test server (dropped again at the end); [itemdb] names it.
 class ItemDatabase
 {
 public:
     ItemDatabase(Engine engine, TestInstallation& install);
+    ~ItemDatabase();
     QString error() const { return m_error; }
     // The test's own connection: "someone else" for conflicts, and the place to
     // check what reached the database.
-    QSqlDatabase db() const;
-    // A data control's connection string for it.
-    QString connectionString() const;
-    const TestMariaDb* mariaDb() const { return m_maria.get(); }
+    QSqlDatabase db() const { return m_sqlite ? m_sqlite->db() : QSqlDatabase::database(m_name); }
+    // A data control's connection string (the option bits count on MariaDB only).
+    QString connectionString(int option = 16387) const;
+    QString name() const { return m_name; } // of the database on the server
 
 private:
+    MariaDbServer m_server;
+    QString m_name;
     QString m_error;
     std::unique_ptr<TestSqliteDb> m_sqlite;
-    std::unique_ptr<TestMariaDb> m_maria;
 };
 
 } // namespace vesktest

@@ -52,11 +52,10 @@ private slots:
         QFETCH(QString, local);
         QFETCH(bool, daylight);
         QFETCH(qint32, stamp);
-        QFETCH(bool, hasStamp);
         const double dayCount = toDayCount(at(local));
-        QCOMPARE(veskTOunix(dayCount, daylight), stamp);
-        QCOMPARE(hasUnixStamp(dayCount, daylight), hasStamp);
-        if (hasStamp && !local.contains(u'.'))
+        QTEST(veskTOunix(dayCount, daylight), "stamp");
+        QTEST(hasUnixStamp(dayCount, daylight), "hasStamp");
+        if (hasUnixStamp(dayCount, daylight) && !local.contains(u'.'))
             QCOMPARE(fromDayCount(veskFROMunix(stamp, daylight)), at(local));
     }
 
@@ -66,16 +65,15 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(UnixTimeOverflow, veskFROMunix(kMin + 14399, true));
         for (const bool daylight : {false, true}) {
             // A step prime to a day meets every second of the day somewhere.
-            QList<qint64> stamps{kMax};
-            for (qint64 s = qint64(kMin) + (daylight ? 14400 : 18000); s < kMax; s += 7 * 86400 - 1)
-                stamps << s;
-            for (const qint64 s : std::as_const(stamps)) {
+            for (qint64 s = qint64(kMin) + (daylight ? 14400 : 18000); s < kMax;
+                 s += 7 * 86400 - 1) {
                 const auto stamp = static_cast<qint32>(s);
                 const double local = veskFROMunix(stamp, daylight);
                 QCOMPARE(veskTOunix(local, daylight), stamp);
                 QCOMPARE(veskTOunix(toDayCount(fromDayCount(local)), daylight), stamp);
             }
         }
+        QCOMPARE(veskTOunix(veskFROMunix(kMax, true), true), kMax);
         // Neither the date-time's zone setting nor a gap of the machine's zone moves a value.
         const QDateTime gap(QDate(2026, 3, 8), QTime(2, 30), Qt::UTC);
         QCOMPARE(fromDayCount(toDayCount(gap)), gap);
@@ -120,6 +118,7 @@ private slots:
         end("Feb-29-2024", QDate(2024, 2, 29));
         end("+2W", QDate(2023, 11, 28));
         end("Monday", QDate(2023, 11, 20));
+        end("+3d 20:00", QDate(2023, 11, 17), QTime(20, 0));
         refused("", "Nothing typed");
         refused("24/12/2026 20:00", "\"24/12/2026\" is not a date");
         refused("31.11.2026", "\"31.11.2026\" is no day of the calendar");

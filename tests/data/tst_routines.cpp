@@ -1,12 +1,17 @@
-// The installation's small text files: fields, the handshake, progress words.
+// The installation's small text files (fields, the handshake, progress words)
+// and values read from typed text or written for the export.
 
+#include "data/ExportRoutines.h"
 #include "data/FieldReader.h"
 #include "data/FileRoutines.h"
 #include "data/HandShakeSettings.h"
+#include "data/LeadingNumber.h"
 
 #include "TestSupport.h"
 
 #include <QtTest>
+
+#include <limits>
 
 namespace {
 QByteArray readBytes(const QString& path)
@@ -16,7 +21,7 @@ QByteArray readBytes(const QString& path)
 }
 } // namespace
 
-class FilesTest : public QObject
+class RoutinesTest : public QObject
 {
     Q_OBJECT
 private slots:
@@ -43,30 +48,13 @@ private slots:
         QFETCH(QByteArray, content);
         FieldReader reader(content);
         QStringList read;
-        while (!reader.atEnd()) {
-            const auto field = reader.next();
-            QVERIFY(field.has_value());
-            read << *field;
-        }
+        while (!reader.atEnd())
+            read << reader.next().value_or("<no field>");
         QTEST(read, "fields");
         QVERIFY(!reader.next().has_value());
     }
 
-    void readsFirstFieldOfAFile()
-    {
-        vesktest::TestInstallation inst;
-        inst.writeFile("userid.ini", "\"Store 7, Main St\",x\r\n");
-        inst.writeFile("emptyline.ini", "\r\nsecond");
-        inst.writeFile("empty.ini", "");
-        QVERIFY(QDir(inst.dir()).mkdir("folder.ini"));
-        QCOMPARE(readFirstField(inst.path("userid.ini")), QStringLiteral("Store 7, Main St"));
-        QCOMPARE(readFirstField(inst.path("emptyline.ini")), QString());
-        for (const char* name : {"empty.ini", "folder.ini", "missing.ini"})
-            QVERIFY2(!readFirstField(inst.path(name)).has_value(), name);
-    }
-
-    // "<none>": no file; "previous": the
-    // picture folder kept from before.
+    // "<none>": no file; "previous": the picture folder kept from before.
     void handshakeGivesTheFourthField_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -89,13 +77,10 @@ private slots:
         if (content != "<none>")
             inst.writeFile("handshakesettings.ini", content);
         QString field = QStringLiteral("previous");
-        try {
-            QVERIFY(!GetHandShakeSettings(inst.installation(), field));
-            QVERIFY(!fails);
-        } catch (const FileError& e) {
-            QVERIFY2(fails, qPrintable(e.message()));
-            VESK_VERIFY_CONTAINS(e.message(), "handshakesettings.ini");
-        }
+        const QString error =
+            vesktest::errorOf([&] { QVERIFY(!GetHandShakeSettings(inst.installation(), field)); });
+        QCOMPARE(error.isEmpty(), !fails);
+        QCOMPARE(error.contains("handshakesettings.ini"), fails);
         QTEST(field, "pictureServer");
         QCOMPARE(readBytes(inst.path("vesk_error.ini")), QByteArray("handshakesettings\r\n"));
     }
@@ -109,23 +94,18 @@ private slots:
         QVERIFY(QFile::link(inst.path("sub"), inst.path("folderlink")));
         QVERIFY(QFile::link(inst.path("gone.ini"), inst.path("dangling")));
         QVERIFY(FileExists(inst.path("a.ini")) && FileExists(inst.path("filelink")));
-        for (const QString& path : {inst.path("sub"), inst.path("folderlink"),
-                                    inst.path("dangling"), inst.path("none"), QString()})
-            QVERIFY2(!FileExists(path), qPrintable(path));
+        for (const char* name : {"sub", "folderlink", "dangling", "none"})
+            QVERIFY2(!FileExists(inst.path(name)), name);
+        QVERIFY(!FileExists(QString()));
     }
 
-    // Whole content replaced, in Windows-1252; failures ignored, or named.
+    // Whole content replaced, in Windows-1252; a failure named with its file.
     void writesFilesWholeOrNamesTheFailure()
     {
         vesktest::TestInstallation inst;
         inst.writeFile("out.txt", "first line\r\nsecond line\r\n");
         WriteFile(inst.path("out.txt"), QString::fromUtf8("Müller €, Ω"));
         QCOMPARE(readBytes(inst.path("out.txt")), QByteArray("M\xFCller \x80, ?\r\n"));
-        QVERIFY(QDir(inst.dir()).mkdir("sub"));
-        WriteFile(inst.path("sub"), QStringLiteral("text"));
-        WriteFile(inst.path("nowhere/out.txt"), QStringLiteral("text"));
-        QVERIFY(QFileInfo(inst.path("sub")).isDir() && !QFileInfo::exists(inst.path("nowhere")));
-
         const QString path = QDir::toNativeSeparators(inst.path("nowhere/out.txt"));
         const QString line = vesktest::errorOf([&] { writeTextLine(path, "text"); });
         QVERIFY2(line.contains(path) && line.size() > path.size() + 16, qPrintable(line));
@@ -133,7 +113,70 @@ private slots:
         writeProgressWord(inst.installation(), QStringLiteral("userid"));
         QCOMPARE(readBytes(inst.path("vesk_error.ini")), QByteArray("userid\r\n"));
     }
+
+    // Read with a German default locale: the number's own rules, not the locale's.
+    void readsLeadingNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("blanks, tab and line feed between digits") << " 1 2\t3\n4" << 1234.0;
+        QTest::newRow("trailing letters") << "12abc" << 12.0;
+        QTest::newRow("leading point and exponent") << ".5e1" << 5.0;
+        QTest::newRow("blanks after sign and in exponent") << "- 2 E -2" << -0.02;
+        QTest::newRow("second point ends number") << "1.2.3" << 1.2;
+        QTest::newRow("comma ends number, whatever the locale") << "1,5" << 1.0;
+        QTest::newRow("non-breaking space ends number") << QStringLiteral("1\u00a02") << 1.0;
+        QTest::newRow("huge exponent") << "-1e400" << -std::numeric_limits<double>::infinity();
+    }
+    void readsLeadingNumber()
+    {
+        QFETCH(QString, text);
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const double value = leadingNumber(text);
+        QLocale::setDefault(QLocale::c());
+        QTEST(value, "value");
+    }
+
+    void roundsToInt32HalfEven()
+    {
+        QCOMPARE(toInt32HalfEven(2.5), 2);
+        QCOMPARE(toInt32HalfEven(3.5), 4);
+        QCOMPARE(toInt32HalfEven(-2147483648.5), std::numeric_limits<qint32>::min());
+        for (const double outside : {2147483647.5, -2147483649.0, qQNaN()})
+            QVERIFY(!toInt32HalfEven(outside));
+    }
+
+    void cleansTextForExport()
+    {
+        QCOMPARE(CleanStringForExport("a\r\nb\nc\rd\n\re\r\r\nf"), "a ||| b c d  e  ||| f");
+        QCOMPARE(CleanStringForExport("a\"b,c it's\t"), "a''b;c it's\t");
+    }
+
+    // Codes shifted by twenty in Windows-1252; or what stops the shift.
+    void shiftsPasswordCodesByTwenty_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("scrambled"); // or a part of the refusal
+        QTest::newRow("letters") << "abc?"
+                                 << "uvwS";
+        QTest::newRow("to and from the euro sign")
+            << QStringLiteral("l\u20AC") << QStringLiteral("\u20AC\u201D");
+        QTest::newRow("trailing blank") << "abc "
+                                        << "leading or trailing blanks";
+        QTest::newRow("code 236") << "ab\u00EC"
+                                  << "(code 236) at position 3 would become code 256";
+    }
+    void shiftsPasswordCodesByTwenty()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, scrambled);
+        QString shifted;
+        const QString error = vesktest::errorOf([&] { shifted = EncryptPassword(password); });
+        VESK_VERIFY_CONTAINS(error.isEmpty() ? shifted : error, scrambled);
+        if (error.isEmpty())
+            QCOMPARE(DecryptPassword(scrambled), password);
+    }
 };
 
-QTEST_GUILESS_MAIN(FilesTest)
-#include "tst_files.moc"
+QTEST_GUILESS_MAIN(RoutinesTest)
+#include "tst_routines.moc"
