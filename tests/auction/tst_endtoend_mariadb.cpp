@@ -773,27 +773,6 @@ private slots:
         QCOMPARE(w.Flex->currentRow(), kKept - 1);
         QVERIFY(w.Flex->updatesEnabled());
     }
-
-    void refreshDuringListingRunsOnceAfterIt()
-    {
-        FIXTURE(fx, Engine::Sqlite);
-        VESK_VERIFY_OK(fx.addItem(1, "C-1", 1, 0));
-        frmVESKauction& w = fx.window();
-        QStringList events;
-        connect(&fx.listing(), &ItemListing::statementAssembled, this, [&] { events << "start"; });
-        connect(&fx.listing(), &ItemListing::listed, this, [&] { events << "end"; });
-        // Two clicks that arrive while the listing lets events through.
-        QTimer::singleShot(0, w.Command2, [&] {
-            QTest::mouseClick(w.Command2, Qt::LeftButton);
-            QTest::mouseClick(w.Command2, Qt::LeftButton);
-        });
-
-        QVERIFY(fx.refresh());
-
-        QCOMPARE(events, (QStringList{"start", "end", "start", "end"}));
-        QCOMPARE(w.listingRuns, 3);
-        QCOMPARE(w.Flex->rowCount(), 1);
-    }
 };
 
 QTEST_MAIN(EndToEndTest)

@@ -330,19 +330,6 @@ private slots:
                              "still in the table");
     }
 
-    void formatsCellsWithLocaleSeparatorsAndMonths()
-    {
-        const QLocale german(QLocale::German, QLocale::Germany);
-        QCOMPARE(formatRetail(-1234567.891, QLocale()), QStringLiteral("-1,234,567.89"));
-        QCOMPARE(formatRetail(-0.001, QLocale()), QStringLiteral("0.00")); // no "-0.00"
-        QCOMPARE(formatRetail(1234.5, german), QStringLiteral("1.234,50"));
-        QCOMPARE(formatAuctionDate(QDate(2026, 3, 9), german), QStringLiteral("März-9-2026"));
-        QCOMPARE(formatAuctionTime(QTime(8, 1, 59), german), QStringLiteral("08:01:00"));
-        QCOMPARE(scaledTwips(5500, float(20000.0 / 15360.0)), 7161); // the capped window
-        QCOMPARE(scaledTwips(3, 1.5f), 4);
-        QCOMPARE(scaledTwips(5, 1.5f), 8);
-    }
-
     // Values an SQLite table may hold although the item table declares numbers.
     void makesCellsOfOddValues_data()
     {

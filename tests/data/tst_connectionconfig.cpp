@@ -157,41 +157,6 @@ private slots:
         ConnectionConfig::load(file);
     }
 
-    void missingFileIsReportedByRemoteControls()
-    {
-        vesktest::TestInstallation inst;
-        frmadoHelper helper(inst.installation());
-        for (DataControl* c : {&helper.adoKB, &helper.adoKBvesk, &helper.adoOrvisto1}) {
-            VESK_VERIFY_CONTAINS(refreshError(*c), inst.installation().connectionsFile(),
-                                 "not found");
-        }
-        // The suite's data source needs nothing from the file.
-        QCOMPARE(helper.ado.engine(), DataControl::Engine::Odbc);
-    }
-
-    // Relative to the installation folder for the item database and both
-    // spellings of the suite's data source.
-    void sqliteFilesAreFoundInTheInstallationFolder()
-    {
-        vesktest::TestInstallation inst;
-        for (const QString configured : {"./data/../items.sqlite", "/srv/shop/items.sqlite"}) {
-            inst.useSqlite("itemdb", configured);
-            inst.useSqlite("suite", configured);
-            inst.writeConnections();
-            const auto config = ConnectionConfig::load(inst.installation().connectionsFile());
-            const QString expected =
-                configured.startsWith('/') ? configured : inst.path("items.sqlite");
-            for (const QString& cs :
-                 {config.remoteConnectionString("itemdb"), QStringLiteral("DSN=ODBCCORVANDEL"),
-                  QStringLiteral("DSN=ODBCCorvandel")}) {
-                const auto t = config.resolve(cs);
-                QCOMPARE(t.kind, Kind::Sqlite);
-                QCOMPARE(QFileInfo(t.database).absoluteFilePath(), expected);
-            }
-            QCOMPARE(config.resolve("DSN=OTHER").kind, Kind::Odbc);
-        }
-    }
-
     // Quoted values keep their outer blanks; nothing in them may break the connection string.
     void readsGroupsDespiteCommentsBlanksAndLineEndsAndValuesComeBackUnchanged()
     {
@@ -213,27 +178,6 @@ private slots:
         QVERIFY(!config.textFieldDefault("txtuserNAME").isNull());
         QVERIFY(config.textFieldDefault("txtuserNAME").isEmpty());
         QVERIFY(config.textFieldDefault("txtPortNumber").isNull());
-    }
-
-    // The words of the template are replaced once: an empty port removes its
-    // word, a server holding a later word gets that one filled too.
-    void setMarrowinFillsTheTemplateOnce()
-    {
-        vesktest::TestInstallation inst;
-        frmadoHelper h(inst.installation());
-        const QString itemdb = h.adoKBvesk2.ConnectionString;
-        const QString expected = designRemote("d", "clerk.example", "clerk", "p", "");
-        h.txtserverNAME = "username.example";
-        h.txtdatabaseNAME = "d";
-        h.txtuserNAME = "clerk";
-        h.txtpasswordNAME = "p";
-        h.txtPortNumber.clear();
-        h.SET_marrowin_ADO();
-        QCOMPARE(h.adoMarrowin.ConnectionString, expected);
-        QCOMPARE(h.adoKBvesk2.ConnectionString, itemdb);
-        h.txtdatabaseNAME = h.txtPortNumber = "other";
-        h.SET_marrowin_ADO();
-        QCOMPARE(h.adoMarrowin.ConnectionString, expected);
     }
 };
 

@@ -3,7 +3,6 @@
 
 #include "TestSupport.h"
 #include "data/DataControl.h"
-#include "data/DataError.h"
 
 #include <QtTest>
 #include <memory>
@@ -131,52 +130,6 @@ private slots:
                             "SELECT * FROM item", nullptr);
         VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { control.Refresh(); }), file, "does not exist");
         QVERIFY(!QFile::exists(file));
-    }
-
-    void bigintReadsAs32BitOnlyWithOptionBit_data()
-    {
-        QTest::addColumn<int>("option");
-        QTest::addColumn<qlonglong>("value");
-        QTest::addColumn<int>("type");
-        QTest::newRow("design options") << 16387 << 5LL << int(QMetaType::Int);
-        QTest::newRow("without the bit") << 3 << 5LL << int(QMetaType::LongLong);
-        QTest::newRow("too big for 32 bits") << 16387 << 5000000000LL << int(QMetaType::LongLong);
-    }
-    void bigintReadsAs32BitOnlyWithOptionBit()
-    {
-        if (m_kind != Kind::MariaDb)
-            QSKIP("the option bits are the MariaDB driver's");
-        QFETCH(int, option);
-        QFETCH(qlonglong, value);
-        VESK_VERIFY_OK(sql("CREATE TABLE big (id INT PRIMARY KEY, n BIGINT NULL)"));
-        VESK_VERIFY_OK(sql("INSERT INTO big VALUES (1, ?), (2, NULL)", {value}));
-        DataControl control("adoKBvesk1", m_db->connectionString(option), 1, QString(), nullptr);
-        query(control, "SELECT * FROM big ORDER BY id");
-        QTEST(control.Recordset().Fields("n").metaType().id(), "type");
-        QCOMPARE(control.Recordset().Fields("n").toLongLong(), value);
-        control.Recordset().MoveNext();
-        QVERIFY(control.Recordset().Fields("n").isNull());
-        // Characters beyond 16 bits arrive whole.
-        const QString text = QStringLiteral("Ring \U0001F48D \u00e9meraude");
-        VESK_VERIFY_OK(sql("INSERT INTO item (CV_itemid, Description) VALUES (7, ?)", {text}));
-        query(control, "SELECT * FROM item");
-        QCOMPARE(control.Recordset().Fields("Description").toString(), text);
-    }
-
-    // Qt's ODBC driver only warns about a connect option it refuses and opens the
-    // connection without it: the time-outs would be lost unseen.
-    void connectOptionsAreTakenAndUnknownSourceFailsClearly()
-    {
-        if (m_kind != Kind::Odbc)
-            QSKIP("a data source of the ODBC set-up");
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("QODBCDriver")));
-        DataControl control("ado", "DSN=ODBCCORVANDEL", 1, "SELECT 1", nullptr);
-        control.Refresh();
-        QCOMPARE(control.engine(), DataControl::Engine::Odbc);
-        QCOMPARE(control.Recordset().RecordCount(), 1);
-        DataControl unknown("ado", "DSN=NOSUCHSOURCE", 1, "SELECT 1", nullptr);
-        VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { unknown.Refresh(); }), "NOSUCHSOURCE",
-                             "cannot connect");
     }
 };
 

@@ -92,26 +92,6 @@ private slots:
     }
     void cleanup() { m.reset(); }
 
-    // The 400 x 300 example; the transparent right half shows the window background.
-    void paintsCopyOfReadablePicture()
-    {
-        write("AB1.jpg", encoded(halves(QSize(400, 300), Qt::blue, Qt::transparent), "PNG"));
-        pictures().setBackground(QColor(10, 200, 30));
-
-        bool found = false;
-        m->helper->GetPicture(m->helper->PictureServer, "AB1", 1300, found);
-        QVERIFY(found);
-        const QImage& copy = pictures().Picture2;
-        QCOMPARE(copy.size(), QSize(87, 65));
-        QCOMPARE(copy.format(), QImage::Format_RGB32);
-        QVERIFY(colourDistance(copy.pixelColor(2, 2), Qt::blue) < 24);
-        QVERIFY(colourDistance(copy.pixelColor(84, 32), QColor(10, 200, 30)) < 24);
-
-        pictures().setTwipsPerPixel(12, 12); // a 120 dpi display
-        m->helper->GetPicture(m->helper->PictureServer, "AB1", 1300, found);
-        QCOMPARE(copy.size(), QSize(108, 81));
-    }
-
     void unreadableFileIsFoundButBlank_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -201,43 +181,6 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadWrite) &&
                 file.setFileTime(stamp.addSecs(10), QFileDevice::FileModificationTime));
         run(Qt::blue, 0);
-    }
-
-    // The item's three names in the suite | the files | the one found, and
-    // optionally | "no separator" at the end of PictureServer.
-    void picksCandidateInOrder_data()
-    {
-        QTest::addColumn<QString>("row");
-        QTest::newRow("name with .jpg first")
-            << "'ring.jpg', 'P1', 'S1'|ring.jpg ring.jpg.jpg P1.jpg|ring.jpg";
-        QTest::newRow("part number beats supplier") << "'ring', 'P1', 'S1'|P1.jpg S1.jpg|P1.jpg";
-        QTest::newRow("null name, numeric part") << "NULL, 1234, NULL|1234.jpg|1234.jpg";
-        // A file named ".jpg" is not every nameless item's picture.
-        QTest::newRow("all null") << "NULL, NULL, NULL|.jpg|";
-        QTest::newRow("no separator added") << "'ring', '', ''|ring.jpg||no separator";
-    }
-    void picksCandidateInOrder()
-    {
-        QFETCH(QString, row);
-        const QString expected = row.section('|', 2, 2);
-        for (const QString& file : row.section('|', 1, 1).split(' '))
-            write(file, encoded(filled(QSize(40, 30), Qt::red)));
-        VESK_VERIFY_OK(
-            vesktest::exec(m->suite.db(), "INSERT INTO item (internalitemnumber, Item_PictureName, "
-                                          "item_partnumber, SupplierItemNumber) VALUES (501, " +
-                                              row.section('|', 0, 0) + ")"));
-        if (row.section('|', 3) == "no separator")
-            m->helper->PictureServer.chop(1);
-        m->helper->adoGetPic.CommandType = 2;
-
-        bool found = expected.isEmpty();
-        m->helper->GetPictureByItemID(501, 1300, found);
-        QCOMPARE(m->helper->adoGetPic.CommandType, 1);
-        QCOMPARE(m->helper->adoGetPic.RecordSource,
-                 QStringLiteral("SELECT * FROM item WHERE internalitemnumber=501"));
-        QCOMPARE(found, !expected.isEmpty());
-        QCOMPARE(pictures().foundPath(), expected.isEmpty() ? QString() : path(expected));
-        QCOMPARE(pictures().Picture2.isNull(), expected.isEmpty());
     }
 
     void failingLookupReachesCaller()

@@ -1,10 +1,8 @@
-// The installation's small text files (fields, the handshake, progress words)
-// and values read from typed text or written for the export.
+// Values read from the installation's text files, from typed text, and the
+// password scrambling.
 
 #include "data/ExportRoutines.h"
 #include "data/FieldReader.h"
-#include "data/FileRoutines.h"
-#include "data/HandShakeSettings.h"
 #include "data/LeadingNumber.h"
 
 #include "TestSupport.h"
@@ -12,14 +10,6 @@
 #include <QtTest>
 
 #include <limits>
-
-namespace {
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-} // namespace
 
 class RoutinesTest : public QObject
 {
@@ -54,66 +44,6 @@ private slots:
         QVERIFY(!reader.next().has_value());
     }
 
-    // "<none>": no file; "previous": the picture folder kept from before.
-    void handshakeGivesTheFourthField_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("pictureServer");
-        QTest::addColumn<bool>("fails");
-        QTest::newRow("one line, more ignored")
-            << QByteArray("srv,db,user,\\\\pics\\items\\,more\r\n") << "\\\\pics\\items\\" << false;
-        QTest::newRow("quoted, four lines")
-            << QByteArray("1\r\n2\r\n3\r\n\"P:\\Smith, Jones\\\"\r\n") << "P:\\Smith, Jones\\"
-            << false;
-        QTest::newRow("missing file") << QByteArray("<none>") << "previous" << false;
-        QTest::newRow("three lines") << QByteArray("1\r\n2\r\n3\r\n") << "previous" << true;
-    }
-    void handshakeGivesTheFourthField()
-    {
-        QFETCH(QByteArray, content);
-        QFETCH(bool, fails);
-        vesktest::TestInstallation inst;
-        inst.writeFile("vesk_error.ini", "userid\r\n");
-        if (content != "<none>")
-            inst.writeFile("handshakesettings.ini", content);
-        QString field = QStringLiteral("previous");
-        const QString error =
-            vesktest::errorOf([&] { QVERIFY(!GetHandShakeSettings(inst.installation(), field)); });
-        QCOMPARE(error.isEmpty(), !fails);
-        QCOMPARE(error.contains("handshakesettings.ini"), fails);
-        QTEST(field, "pictureServer");
-        QCOMPARE(readBytes(inst.path("vesk_error.ini")), QByteArray("handshakesettings\r\n"));
-    }
-
-    void fileExistsOnlyForFiles()
-    {
-        vesktest::TestInstallation inst;
-        inst.writeFile("a.ini", "x\r\n");
-        QVERIFY(QDir(inst.dir()).mkdir("sub"));
-        QVERIFY(QFile::link(inst.path("a.ini"), inst.path("filelink")));
-        QVERIFY(QFile::link(inst.path("sub"), inst.path("folderlink")));
-        QVERIFY(QFile::link(inst.path("gone.ini"), inst.path("dangling")));
-        QVERIFY(FileExists(inst.path("a.ini")) && FileExists(inst.path("filelink")));
-        for (const char* name : {"sub", "folderlink", "dangling", "none"})
-            QVERIFY2(!FileExists(inst.path(name)), name);
-        QVERIFY(!FileExists(QString()));
-    }
-
-    // Whole content replaced, in Windows-1252; a failure named with its file.
-    void writesFilesWholeOrNamesTheFailure()
-    {
-        vesktest::TestInstallation inst;
-        inst.writeFile("out.txt", "first line\r\nsecond line\r\n");
-        WriteFile(inst.path("out.txt"), QString::fromUtf8("Müller €, Ω"));
-        QCOMPARE(readBytes(inst.path("out.txt")), QByteArray("M\xFCller \x80, ?\r\n"));
-        const QString path = QDir::toNativeSeparators(inst.path("nowhere/out.txt"));
-        const QString line = vesktest::errorOf([&] { writeTextLine(path, "text"); });
-        QVERIFY2(line.contains(path) && line.size() > path.size() + 16, qPrintable(line));
-        inst.writeFile("vesk_error.ini", QByteArray("a\r\nb\r\n\x00\xff", 8));
-        writeProgressWord(inst.installation(), QStringLiteral("userid"));
-        QCOMPARE(readBytes(inst.path("vesk_error.ini")), QByteArray("userid\r\n"));
-    }
-
     // Read with a German default locale: the number's own rules, not the locale's.
     void readsLeadingNumber_data()
     {
@@ -135,21 +65,6 @@ private slots:
         const double value = leadingNumber(text);
         QLocale::setDefault(QLocale::c());
         QTEST(value, "value");
-    }
-
-    void roundsToInt32HalfEven()
-    {
-        QCOMPARE(toInt32HalfEven(2.5), 2);
-        QCOMPARE(toInt32HalfEven(3.5), 4);
-        QCOMPARE(toInt32HalfEven(-2147483648.5), std::numeric_limits<qint32>::min());
-        for (const double outside : {2147483647.5, -2147483649.0, qQNaN()})
-            QVERIFY(!toInt32HalfEven(outside));
-    }
-
-    void cleansTextForExport()
-    {
-        QCOMPARE(CleanStringForExport("a\r\nb\nc\rd\n\re\r\r\nf"), "a ||| b c d  e  ||| f");
-        QCOMPARE(CleanStringForExport("a\"b,c it's\t"), "a''b;c it's\t");
     }
 
     // Codes shifted by twenty in Windows-1252; or what stops the shift.

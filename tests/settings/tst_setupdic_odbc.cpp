@@ -2,7 +2,6 @@
 // folder, the employee settings through the suite's data source ODBCCORVANDEL;
 // and the daylight-saving box's file.
 
-#include "data/FileRoutines.h"
 #include "data/frmadoHelper.h"
 #include "settings/DaylightSetting.h"
 #include "settings/GetSetupDICfile.h"
@@ -122,57 +121,6 @@ private slots:
         // The steps after the file ran.
         QCOMPARE(m_helper->CameraChoice, QStringLiteral("10"));
         QCOMPARE(employee(), kEmployeeDefaults);
-    }
-
-    // Neither progress word can be written, the logo cannot be loaded and the
-    // employees table is gone: every step still runs.
-    void failingStepsDoNotStopTheReader()
-    {
-        QVERIFY(QDir(m_inst->dir()).mkdir("vesk_error.ini"));
-        VESK_VERIFY_OK(vesktest::runSql(m_source->db(), "DROP TABLE employees"));
-        m_inst->writeFile("setup.dic", setupDic(147, {{27, "Printer3"}}));
-        m_inst->writeFile("camerachoice.ini", "XP");
-        const QStringList failures = GetSetupDICfile(*m_helper, [](const QString& path) {
-            throw FileError(QStringLiteral("Cannot load %1").arg(path));
-        });
-        QCOMPARE(failures.size(), 2);
-        VESK_VERIFY_CONTAINS(failures[0], "vesk_error.ini");
-        QCOMPARE(fields(), QStringLiteral("item11|item16|item17|item19|item147|3|"));
-        QCOMPARE(m_helper->CameraChoice, QStringLiteral("XP"));
-        QCOMPARE(employee(), kEmployeeDefaults);
-    }
-
-    // Only the lowest employee id counts; NULL, text or missing values keep
-    // the taxes and give the SMS defaults.
-    void readsTheFirstEmployeesSettings_data()
-    {
-        QTest::addColumn<QString>("statements");
-        QTest::addColumn<QString>("settings");
-        const QString insert = "INSERT INTO employees (EmployeeID, ";
-        QTest::newRow("lowest id")
-            << insert + "FedTax, SMSDiscount) VALUES (7, 1.5, 11);\n" + insert +
-                   "SMSDiscount, SMSRetailValue, SMSReturnValue, SMSDayEndPhone, "
-                   "SMSReturnValuePhone, FedTax, FedName, ProTax) "
-                   "VALUES (2, 15, 2500, 300, '1', '6', 5.5, 'GST', 7)"
-            << "5.5|GST|7|15|2500|300|1|6";
-        QTest::newRow("everything NULL")
-            << "INSERT INTO employees (EmployeeID) VALUES (1)" << kEmployeeDefaults;
-        QTest::newRow("text that is no number")
-            << insert + "FedTax, SMSRetailValue) VALUES (1, 'n/a', 'lots')" << kEmployeeDefaults;
-        QTest::newRow("missing columns")
-            << "DROP TABLE employees;\nCREATE TABLE employees (EmployeeID INTEGER PRIMARY KEY, "
-               "FedName TEXT, SMSRetailValue REAL);\n" +
-                   insert + "FedName, SMSRetailValue) VALUES (1, 'GST', 640)"
-            << "5|GST|8|100|640|999999||";
-    }
-    void readsTheFirstEmployeesSettings()
-    {
-        QFETCH(QString, statements);
-        VESK_VERIFY_OK(vesktest::runSql(m_source->db(), statements));
-        m_inst->writeFile("camerachoice.ini", "XP,10\r\n"); // the first field counts
-        run();
-        QTEST(employee(), "settings");
-        QCOMPARE(m_helper->CameraChoice, QStringLiteral("XP")); // the steps between the queries ran
     }
 
     // "<none>": no file.

@@ -127,7 +127,8 @@ bool MariaDbServer::control(const QString& action, QString* output) const
     return finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-QString missingOdbcEnvironment()
+// What is missing of the ODBC set-up of scripts/test-services.sh; empty when complete.
+static QString missingOdbcEnvironment()
 {
     QString missing = missingVariables({"ODBCSYSINI", "ODBCINI", "VESK_TEST_ODBC_DRIVER"});
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))

@@ -51,9 +51,6 @@ struct MariaDbServer
     bool control(const QString& action, QString* output = nullptr) const;
 };
 
-// What is missing of the ODBC set-up of scripts/test-services.sh; empty when complete.
-QString missingOdbcEnvironment();
-
 #define VESK_VERIFY_OK(errorText)                                                                  \
     do {                                                                                           \
         const QString vesk_error_ = (errorText);                                                   \
