@@ -67,6 +67,20 @@ inline void runScript(QSqlDatabase db, const QString& script)
         fail(error);
 }
 
+// The suite's SQLite database (suite.sqlite), empty, in the installation folder.
+inline void writeSuiteDatabase(const QString& folder)
+{
+    {
+        QSqlDatabase suite =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("suite"));
+        suite.setDatabaseName(QDir(folder).filePath(QStringLiteral("suite.sqlite")));
+        if (!suite.open())
+            fail(QStringLiteral("cannot create the suite database"));
+        runScript(suite, sqlFile(QStringLiteral("sqlite"), QStringLiteral("suite")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("suite"));
+}
+
 inline double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());

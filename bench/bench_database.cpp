@@ -53,16 +53,7 @@ int benchmark(int repetitions)
     });
     database.writeIni(dir.path(),
                       QStringLiteral("[timeouts]\r\nconnect=5\r\nread=5\r\nwrite=5\r\n"));
-    {
-        QSqlDatabase suite =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("suite"));
-        suite.setDatabaseName(dir.filePath(QStringLiteral("suite.sqlite")));
-        if (!suite.open())
-            fail(QStringLiteral("cannot create the suite database"));
-        runScript(suite, sqlFile(QStringLiteral("sqlite"), QStringLiteral("suite")));
-        suite.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("suite"));
+    writeSuiteDatabase(dir.path());
 
     // The reports of stopped steps are answered at once.
     MessageBox::setTestHandler([](const MessageBox::Call&) { return QMessageBox::Ok; });

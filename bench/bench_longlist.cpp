@@ -91,16 +91,7 @@ int benchmark(int repetitions, int items)
     const ItemDatabase database(QStringLiteral("bench_longlist"));
     const double fillMs = timeMs([&] { addManyItems(database, items); });
     database.writeIni(dir.path());
-    {
-        QSqlDatabase suite =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("suite"));
-        suite.setDatabaseName(dir.filePath(QStringLiteral("suite.sqlite")));
-        if (!suite.open())
-            fail(QStringLiteral("cannot create the suite database"));
-        runScript(suite, sqlFile(QStringLiteral("sqlite"), QStringLiteral("suite")));
-        suite.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("suite"));
+    writeSuiteDatabase(dir.path());
 
     frmadoHelper helper{Installation(dir.path())};
     frmVESKauction window(helper);
