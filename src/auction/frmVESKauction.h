@@ -89,8 +89,6 @@ public:
 
     // Design lengths (twips) in this window's pixels.
     const Twips& twips() const { return m_layout.twips(); }
-    // Where each control stands in twips (after any stretching).
-    const DesignLayout& layout() const { return m_layout; }
     ItemListing& listing() { return *m_listing; }
     double windowLeftTwips() const { return m_windowLeftTwips; }
     double windowWidthTwips() const { return m_windowWidthTwips; }
