@@ -19,6 +19,18 @@ bool FileExists(const QString& path)
     }
 }
 
+bool isBareFileName(const QString& name)
+{
+    // Both separators count everywhere: the names come from a database that
+    // Windows computers fill, and a colon names a drive or a file's stream there.
+    static const QString kForbidden = QStringLiteral("/\\:");
+    for (const QChar c : name) {
+        if (kForbidden.contains(c) || c.isNull())
+            return false;
+    }
+    return name != QLatin1String(".") && name != QLatin1String("..");
+}
+
 void WriteFile(const QString& path, const QString& Text)
 {
     try {

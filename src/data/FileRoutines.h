@@ -15,6 +15,9 @@ public:
 
 // True for an existing file (not a folder); false on any failure. Never throws.
 bool FileExists(const QString& path);
+// True for a name that stays inside the folder it is appended to: no folder
+// part, no parent folder, no drive and no server prefix, on any system.
+bool isBareFileName(const QString& name);
 // Creates or truncates the file and writes the text and CR LF (Windows-1252).
 // Failures are ignored.
 void WriteFile(const QString& path, const QString& Text);

@@ -71,7 +71,8 @@ bool ItemPictures::findPictureFile(qint32 itemId, QString& path)
 
     // No separator is added: PictureServer carries its own. A candidate without a
     // name would be the folder itself or a file called ".jpg" in it, never the
-    // item's picture, so it is not tried.
+    // item's picture, so it is not tried; nor is a name that leads out of the
+    // picture folder.
     const QString server = m_pictureServer;
     const std::pair<const QString*, QString> candidates[] = {
         {&pictureName, server + pictureName},
@@ -80,7 +81,7 @@ bool ItemPictures::findPictureFile(qint32 itemId, QString& path)
         {&supplierNumber, server + supplierNumber + kJpg},
     };
     for (const auto& [name, candidate] : candidates) {
-        if (!name->isEmpty() && FileExists(candidate)) {
+        if (!name->isEmpty() && isBareFileName(*name) && FileExists(candidate)) {
             path = candidate;
             return true;
         }
@@ -149,7 +150,7 @@ void ItemPictures::GetPicture(const QString& PictureServer, const QString& SKU, 
 {
     clearImage3();
     const QString candidate = PictureServer + SKU + kJpg;
-    Found = FileExists(candidate);
+    Found = isBareFileName(SKU) && FileExists(candidate);
     loadImage3(Found ? candidate : QString(), PicSize);
     sizeImage3(PicSize);
     loadPicture1();

@@ -1,4 +1,5 @@
 #include "data/DataError.h"
+#include "data/FileRoutines.h"
 #include "data/ItemPictures.h"
 #include "data/ThumbnailDiskCache.h"
 #include "data/frmadoHelper.h"
@@ -181,6 +182,43 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadWrite) &&
                 file.setFileTime(stamp.addSecs(10), QFileDevice::FileModificationTime));
         run(Qt::blue, 0);
+    }
+
+    // Picture names come from the suite's database: none may lead the lookup
+    // out of the picture folder, whatever system wrote it.
+    void pictureNameStaysInPictureFolder_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("bare name") << "inside.jpg" << true;
+        QTest::newRow("bare stem") << "inside" << true;
+        QTest::newRow("parent folder") << "../outside.jpg" << false;
+        QTest::newRow("parent folder, stem") << "../outside" << false;
+        QTest::newRow("down and up") << "sub/../../outside.jpg" << false;
+        QTest::newRow("subfolder") << "sub/inside.jpg" << false;
+        QTest::newRow("Windows parent") << "..\\outside.jpg" << false;
+        QTest::newRow("drive") << "C:outside.jpg" << false;
+        QTest::newRow("server") << "\\\\server\\share\\outside.jpg" << false;
+        QTest::newRow("parent alone") << ".." << false;
+    }
+    void pictureNameStaysInPictureFolder()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, found);
+        QVERIFY(QDir().mkpath(path("pics/sub")));
+        const QByteArray jpeg = encoded(filled(QSize(40, 30), Qt::red));
+        for (const char* file : {"outside.jpg", "pics/inside.jpg", "pics/sub/inside.jpg"})
+            write(file, jpeg);
+        m->helper->PictureServer = path("pics") + '/';
+        VESK_VERIFY_OK(vesktest::exec(
+            m->suite.db(), "INSERT INTO item (internalitemnumber, Item_PictureName) VALUES (1, ?)",
+            {name}));
+        bool foundPicture = !found;
+        m->helper->GetPictureByItemID(1, 1300, foundPicture);
+        QCOMPARE(foundPicture, found);
+        QCOMPARE(isBareFileName(name), found);
+        pictures().GetPicture(m->helper->PictureServer, name, 1300, foundPicture);
+        QVERIFY(!foundPicture || found);
     }
 
     void failingLookupReachesCaller()
