@@ -169,8 +169,8 @@ EOF
     "$client" --no-defaults --socket="$socket" -uroot <<EOF || die "could not create the test user"
 CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
 CREATE USER '$user'@'localhost' IDENTIFIED BY '$password';
-GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1';
-GRANT ALL PRIVILEGES ON *.* TO '$user'@'localhost';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1' WITH GRANT OPTION;
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'localhost' WITH GRANT OPTION;
 FLUSH PRIVILEGES;
 EOF
     "$client" --no-defaults --host=127.0.0.1 --port="$port" -u"$user" -p"$password" \

@@ -71,6 +71,11 @@ public:
     }
 
     QSqlDatabase items() const { return m_items.db(); }
+    // The program reaches the items through a view of store S1's rows only.
+    QString restrictToStore(const QString& store)
+    {
+        return m_items.restrictToStore(install, store);
+    }
     qint64 stampInDatabase(int id) const
     {
         return vesktest::scalar(items(), "SELECT auction_until_unix FROM item WHERE CV_itemid = ?",

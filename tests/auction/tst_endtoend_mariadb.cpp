@@ -178,6 +178,40 @@ private slots:
         QCOMPARE(fx.stampInDatabase(3), kNew + 180);
     }
 
+    // The shop's server keeps a store to its own rows: through the store's view
+    // the window lists and saves as usual, and another store's id typed into
+    // the store box reaches none of that store's rows.
+    void storeViewListsAndSavesOnlyItsStore()
+    {
+        FIXTURE(fx, Engine::MariaDb);
+        for (const Item& item : {Item{1, "S1", 0}, Item{2, "S1", 0}, Item{3, "S2", 0}})
+            VESK_VERIFY_OK(fx.addItem(item.id, "R", 120, item.stamp, "ring", item.store));
+        VESK_VERIFY_OK(fx.restrictToStore("S1"));
+        frmVESKauction& w = fx.window();
+        QVERIFY(fx.show() && fx.refresh());
+        QCOMPARE(fx.column(0), QStringList({"1", "2"}));
+        fx.pickEnd(1, kChristmasEve);
+        QVERIFY(vesktest::clickAndWait(w, w.Command1));
+        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
+        QCOMPARE(fx.stampInDatabase(1), qint64(1798153200));
+
+        w.txtStoreID->setText("S2");
+        QVERIFY(fx.refresh());
+        QCOMPARE(fx.column(0), QStringList({"1", "2"}));
+        fx.pickEnd(2, kChristmasEve);
+        QVERIFY(vesktest::clickAndWait(w, w.Command1));
+        QCOMPARE(fx.messages.size(), 1);
+        VESK_VERIFY_CONTAINS(fx.messages[0].text,
+                             "item 2 (row 2): it belongs to store \"S1\", not to store \"S2\"");
+        DataControl& control = fx.helper->adoKBvesk1;
+        QCOMPARE(control.execute("UPDATE item SET auction_until_unix = 5 WHERE storeid = 'S2'", {}),
+                 0);
+        QVERIFY_THROWS_EXCEPTION(
+            DataError, control.execute("UPDATE item SET storeid = 'S2' WHERE CV_itemid = 1", {}));
+        QCOMPARE(fx.stampInDatabase(2), qint64(0));
+        QCOMPARE(fx.stampInDatabase(3), qint64(0));
+    }
+
     // Two edits of one row: Ctrl+Z steps back to the first, the menu's undo to
     // the listed end, and with it the mark and the count go.
     void editsAreMarkedCountedAndTakenBackNewestFirst()

@@ -209,12 +209,6 @@ ItemDatabase::ItemDatabase(Engine engine, TestInstallation& install)
     if (!m_error.isEmpty())
         return;
     m_name = QStringLiteral("vesk_t_") + uniqueSuffix();
-    for (const auto& [key, value] : {std::pair<const char*, QString>{"server", m_server.host},
-                                     {"port", QString::number(m_server.port)},
-                                     {"database", m_name},
-                                     {"user", m_server.user},
-                                     {"password", m_server.password}})
-        install.setKey(QStringLiteral("itemdb"), QLatin1String(key), value);
     m_error = adminExec(m_server, m_name,
                         QStringLiteral("CREATE DATABASE `%1` CHARACTER SET utf8mb4").arg(m_name));
     if (!m_error.isEmpty()) {
@@ -225,6 +219,60 @@ ItemDatabase::ItemDatabase(Engine engine, TestInstallation& install)
         m_error = db().lastError().text();
     else
         m_error = runSchema(db(), QStringLiteral("mysql"), QStringLiteral("item"));
+    if (m_error.isEmpty())
+        m_error = addProgramAccount(QStringLiteral("`%1`.item").arg(m_name), &m_program);
+    useAccount(install, m_name, m_program);
+}
+
+QString ItemDatabase::addProgramAccount(const QString& table, Account* account)
+{
+    account->user = QStringLiteral("vesk_p_") + uniqueSuffix().left(16);
+    account->password = uniqueSuffix();
+    m_accounts << account->user;
+    // Exactly the grants the shop's administrator gives the program.
+    for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("localhost")}) {
+        const QString who = QStringLiteral("'%1'@'%2'").arg(account->user, host);
+        for (const QString& sql :
+             {QStringLiteral("CREATE USER %1 IDENTIFIED BY '%2'").arg(who, account->password),
+              QStringLiteral("GRANT SELECT, UPDATE (auction_until_unix) ON %1 TO %2")
+                  .arg(table, who)}) {
+            const QString error = adminExec(m_server, m_name, sql);
+            if (!error.isEmpty())
+                return error;
+        }
+    }
+    return {};
+}
+
+void ItemDatabase::useAccount(TestInstallation& install, const QString& database,
+                              const Account& account)
+{
+    for (const auto& [key, value] : {std::pair<const char*, QString>{"server", m_server.host},
+                                     {"port", QString::number(m_server.port)},
+                                     {"database", database},
+                                     {"user", account.user},
+                                     {"password", account.password}})
+        install.setKey(QStringLiteral("itemdb"), QLatin1String(key), value);
+}
+
+QString ItemDatabase::restrictToStore(TestInstallation& install, const QString& store)
+{
+    if (m_sqlite)
+        return QStringLiteral("a store's view needs the MariaDB server");
+    m_storeDatabase = m_name + QStringLiteral("_s");
+    QString error =
+        adminExec(m_server, m_name, QStringLiteral("CREATE DATABASE `%1`").arg(m_storeDatabase));
+    if (error.isEmpty())
+        error = adminExec(m_server, m_name,
+                          QStringLiteral("CREATE VIEW `%1`.item AS SELECT * FROM `%2`.item WHERE "
+                                         "storeid = '%3' WITH CHECK OPTION")
+                              .arg(m_storeDatabase, m_name, store));
+    Account account;
+    if (error.isEmpty())
+        error = addProgramAccount(QStringLiteral("`%1`.item").arg(m_storeDatabase), &account);
+    if (error.isEmpty())
+        useAccount(install, m_storeDatabase, account);
+    return error;
 }
 
 ItemDatabase::~ItemDatabase()
@@ -234,7 +282,14 @@ ItemDatabase::~ItemDatabase()
     QSqlDatabase::database(m_name, false).close();
     QSqlDatabase::removeDatabase(m_name);
     // Connected anew: the server may have been restarted meanwhile.
-    adminExec(m_server, m_name, QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(m_name));
+    for (const QString& database : {m_storeDatabase, m_name})
+        if (!database.isEmpty())
+            adminExec(m_server, m_name,
+                      QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(database));
+    for (const QString& user : std::as_const(m_accounts))
+        adminExec(
+            m_server, m_name,
+            QStringLiteral("DROP USER IF EXISTS '%1'@'127.0.0.1', '%1'@'localhost'").arg(user));
 }
 
 QString ItemDatabase::connectionString(int option) const
@@ -245,7 +300,7 @@ QString ItemDatabase::connectionString(int option) const
     return QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\""
                           "DRIVER={MySQL ODBC 3.51 Driver};DESC=;DATABASE=%1;SERVER=%2;UID=%3;"
                           "PASSWORD=%4;PORT=%5;Option=%6;Promt=complete;STMT=;\"")
-        .arg(v(m_name), v(m_server.host), v(m_server.user), v(m_server.password))
+        .arg(v(m_name), v(m_server.host), v(m_program.user), v(m_program.password))
         .arg(m_server.port)
         .arg(option);
 }

@@ -156,15 +156,33 @@ public:
     // The test's own connection: "someone else" for conflicts, and the place to
     // check what reached the database.
     QSqlDatabase db() const { return m_sqlite ? m_sqlite->db() : QSqlDatabase::database(m_name); }
-    // A data control's connection string (the option bits count on MariaDB only).
+    // A data control's connection string (the option bits count on MariaDB only),
+    // with the program's account: it may read the item table and write its
+    // auction ends, nothing else.
     QString connectionString(int option = 16387) const;
     QString name() const { return m_name; } // of the database on the server
+    // On MariaDB: [itemdb] names a database of its own whose item table is a view
+    // of this one's rows of `store`, with an account of its own, as the shop's
+    // administrator sets a store up. What went wrong.
+    QString restrictToStore(TestInstallation& install, const QString& store);
 
 private:
+    struct Account
+    {
+        QString user;
+        QString password;
+    };
+    // A new account that may read `table` and write its auction ends, nothing else.
+    QString addProgramAccount(const QString& table, Account* account);
+    void useAccount(TestInstallation& install, const QString& database, const Account& account);
+
     MariaDbServer m_server;
     QString m_name;
     QString m_error;
     std::unique_ptr<TestSqliteDb> m_sqlite;
+    Account m_program;
+    QStringList m_accounts;  // dropped at the end
+    QString m_storeDatabase; // the view's, dropped at the end
 };
 
 } // namespace vesktest
