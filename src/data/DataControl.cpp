@@ -113,6 +113,8 @@ DataControl::~DataControl()
 
 void DataControl::close()
 {
+    if (m_transaction == Transaction::Open)
+        m_transaction = Transaction::Lost;
     m_prepared.clear();
     if (QSqlDatabase::contains(m_sqlConnectionName)) {
         QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
@@ -148,10 +150,30 @@ QString DataControl::escapeLiteral(const QString& text) const
     return out;
 }
 
-DataError DataControl::failure(const QString& what, const QString& password) const
+DataError DataControl::failure(const QString& what, const QString& password, bool lost) const
 {
     return DataError(
-        scrubSecret(QStringLiteral("%1 (%2): %3").arg(m_name, describe(), what), password));
+        scrubSecret(QStringLiteral("%1 (%2): %3").arg(m_name, describe(), what), password), lost);
+}
+
+void DataControl::checkTransaction(const QString& password) const
+{
+    if (m_transaction == Transaction::Lost)
+        throw failure(QStringLiteral("the connection of the open transaction was lost, and "
+                                     "what it wrote with it"),
+                      password, true);
+}
+
+bool DataControl::closeIfLost(const QSqlError& error)
+{
+    const QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+    // Qt's SQLite driver calls a refused statement a connection error; a file
+    // has no connection to lose.
+    const bool file = db.isOpen() && engine() == Engine::Sqlite;
+    const bool lost = !file && (isConnectionLoss(error) || !db.isOpen());
+    if (lost)
+        close();
+    return lost;
 }
 
 bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
@@ -334,6 +356,7 @@ void DataControl::Refresh()
                       target.password);
     }
 
+    checkTransaction(target.password);
     const bool reused = openIfNeeded(target);
     if (CommandType == 2) {
         QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
@@ -346,10 +369,11 @@ void DataControl::Refresh()
     if (runQuery(sql, params, target, &error, &lost))
         return;
     const bool mysql = target.kind == ConnectionConfig::Target::Kind::MySql;
+    const bool inTransaction = m_transaction != Transaction::None;
     if (lost || !mysql) {
         // A connection that may be broken is dropped; the next use opens a new one.
         close();
-        if (lost && reused && isReadOnlyStatement(sql)) {
+        if (lost && reused && !inTransaction && isReadOnlyStatement(sql)) {
             const QString first = error;
             try {
                 openIfNeeded(target);
@@ -364,7 +388,7 @@ void DataControl::Refresh()
                 close();
         }
     }
-    throw failure(error, target.password);
+    throw failure(error, target.password, lost);
 }
 
 int DataControl::execute(const QString& sql, const QVariantList& values)
@@ -372,7 +396,16 @@ int DataControl::execute(const QString& sql, const QVariantList& values)
     const ConnectionConfig::Target target = resolve();
     if (target.kind == ConnectionConfig::Target::Kind::Invalid)
         throw failure(target.error, target.password);
+    checkTransaction(target.password);
     openIfNeeded(target);
+    if (values.isEmpty()) {
+        QSqlQuery q(QSqlDatabase::database(m_sqlConnectionName, false));
+        if (!q.exec(sql)) {
+            const QSqlError error = q.lastError();
+            throw failure(error.text(), target.password, closeIfLost(error));
+        }
+        return q.numRowsAffected();
+    }
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
     auto found = m_prepared.find(sql);
     if (found == m_prepared.end()) {
@@ -380,9 +413,7 @@ int DataControl::execute(const QString& sql, const QVariantList& values)
         query->setForwardOnly(true);
         if (!query->prepare(sql)) {
             const QSqlError error = query->lastError();
-            if (isConnectionLoss(error) || !db.isOpen())
-                close();
-            throw failure(error.text(), target.password);
+            throw failure(error.text(), target.password, closeIfLost(error));
         }
         // Statements whose text differs with their rows are not kept for long.
         if (m_prepared.size() >= kPreparedKept)
@@ -394,11 +425,10 @@ int DataControl::execute(const QString& sql, const QVariantList& values)
         q.bindValue(i, values[i]);
     if (!q.exec()) {
         const QSqlError error = q.lastError();
-        if (isConnectionLoss(error) || !db.isOpen())
-            close();
-        else
+        const bool lost = closeIfLost(error);
+        if (!lost)
             m_prepared.erase(found);
-        throw failure(error.text(), target.password);
+        throw failure(error.text(), target.password, lost);
     }
     const int affected = q.numRowsAffected();
     q.finish();
@@ -410,32 +440,36 @@ void DataControl::beginTransaction()
     const ConnectionConfig::Target target = resolve();
     if (target.kind == ConnectionConfig::Target::Kind::Invalid)
         throw failure(target.error, target.password);
+    checkTransaction(target.password);
     openIfNeeded(target);
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
     if (!db.transaction()) {
         const QSqlError error = db.lastError();
-        if (isConnectionLoss(error) || !db.isOpen())
-            close();
+        const bool lost = closeIfLost(error);
         throw failure(QStringLiteral("cannot begin a transaction: %1").arg(error.text()),
-                      target.password);
+                      target.password, lost);
     }
+    m_transaction = Transaction::Open;
 }
 
 void DataControl::commit()
 {
+    const QString password = resolve().password;
+    checkTransaction(password);
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
     if (!db.isOpen())
-        throw failure(QStringLiteral("cannot commit: the connection is closed"), QString());
+        throw failure(QStringLiteral("cannot commit: the connection is closed"), password, true);
     if (!db.commit()) {
         const QSqlError error = db.lastError();
-        if (isConnectionLoss(error) || !db.isOpen())
-            close();
-        throw failure(QStringLiteral("cannot commit: %1").arg(error.text()), resolve().password);
+        const bool lost = closeIfLost(error);
+        throw failure(QStringLiteral("cannot commit: %1").arg(error.text()), password, lost);
     }
+    m_transaction = Transaction::None;
 }
 
 void DataControl::rollback()
 {
+    m_transaction = Transaction::None;
     if (!QSqlDatabase::contains(m_sqlConnectionName))
         return;
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);

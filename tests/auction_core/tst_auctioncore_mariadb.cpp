@@ -3,6 +3,7 @@
 // "CV_itemid|storeid|auction_until_unix", grid rows "id text|stamp text|listed
 // stamp[|listed store]"; NULL stands for a NULL value. The outcome is
 // "saved/failed/changed elsewhere".
+#include "TcpRelay.h"
 #include "TestSupport.h"
 #include "auction_core/AuctionJournal.h"
 #include "auction_core/AuctionSaver.h"
@@ -240,21 +241,79 @@ private slots:
         QCOMPARE(outcome(report), "0/0/2");
     }
 
-    void rejectedUpdateFailsThatRowOnly()
+    // The row the server refuses is told apart; the journal records only the
+    // rows written, so undoing twice never writes the refused row's end.
+    void rejectedRowIsNeitherSavedNorUndone()
     {
-        if (m_engine != Engine::Sqlite)
-            QSKIP("the trigger is written for SQLite");
         VESK_VERIFY_OK(seed(db(), {"1|S1|1", "2|S1|1", "3|S1|1"}));
         VESK_VERIFY_OK(vesktest::exec(
-            db(), "CREATE TRIGGER frozen BEFORE UPDATE ON item WHEN OLD.CV_itemid = 2 "
-                  "BEGIN SELECT RAISE(ABORT, 'item 2 is frozen'); END"));
-        const AuctionSaveReport report =
-            AuctionSaver(*m_control, "S1").save(gridRows({"1|11|1", "2|22|1", "3|33|1"}));
+            db(), m_engine == Engine::Sqlite
+                      ? "CREATE TRIGGER frozen BEFORE UPDATE ON item WHEN OLD.CV_itemid = 2 "
+                        "BEGIN SELECT RAISE(ABORT, 'item 2 is frozen'); END"
+                      : "CREATE TRIGGER frozen BEFORE UPDATE ON item FOR EACH ROW BEGIN IF "
+                        "OLD.CV_itemid = 2 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = "
+                        "'item 2 is frozen'; END IF; END"));
+        QTemporaryDir dir;
+        const AuctionJournal journal(dir.filePath("journal.csv"));
+        AuctionSaver saver(*m_control, "S1");
+        saver.journal = &journal;
+        const AuctionSaveReport report = saver.save(gridRows({"1|11|1", "2|22|1", "3|33|1"}));
         QCOMPARE(contents(db()), QStringList({"1|S1|11", "2|S1|1", "3|S1|33"}));
         QCOMPARE(outcome(report), "2/1/0");
         QCOMPARE(report.failed[0].itemId, "2");
         VESK_VERIFY_CONTAINS(report.failed[0].reason, "frozen");
         QVERIFY(!report.connectionLost);
+
+        VESK_VERIFY_OK(vesktest::exec(db(), "DROP TRIGGER frozen"));
+        for (const QStringList& after : {QStringList{"1|S1|1", "2|S1|1", "3|S1|1"},
+                                         QStringList{"1|S1|11", "2|S1|1", "3|S1|33"}}) {
+            const QVector<AuctionJournal::Row> written = journal.lastSave().written();
+            QCOMPARE(written.size(), 2);
+            AuctionSaver undo(*m_control, written[0].store);
+            undo.journal = &journal;
+            QCOMPARE(outcome(undo.write(AuctionSaver::undoOf(written))), "2/0/0");
+            QCOMPARE(contents(db()), after);
+        }
+    }
+
+    // The connection drops as the commit goes out, or after (its answer lost):
+    // the report and the journal's written records say what the database holds.
+    void lostCommitIsReportedAsTheDatabaseHoldsIt_data()
+    {
+        QTest::addColumn<bool>("forwarded");
+        QTest::addColumn<int>("saved");
+        QTest::newRow("dropped before the commit reached the server") << false << 0;
+        QTest::newRow("commit's answer lost") << true << 3;
+    }
+    void lostCommitIsReportedAsTheDatabaseHoldsIt()
+    {
+        QFETCH(bool, forwarded);
+        QFETCH(int, saved);
+        if (m_engine != Engine::MariaDb)
+            QSKIP("the relay stands between the program and a server");
+        vesktest::MariaDbServer server;
+        VESK_VERIFY_OK(server.fromEnvironment());
+        vesktest::TcpRelay relay(server.host, quint16(server.port));
+        QString viaRelay = m_db->connectionString();
+        viaRelay.replace(QStringLiteral("PORT=%1;").arg(server.port),
+                         QStringLiteral("PORT=%1;").arg(relay.port()));
+        m_control = itemControl(viaRelay);
+        VESK_VERIFY_OK(seed(db(), {"1|S1|1", "2|S1|1", "3|S1|1"}));
+        QTemporaryDir dir;
+        const AuctionJournal journal(dir.filePath("journal.csv"));
+        AuctionSaver saver(*m_control, "S1");
+        saver.journal = &journal;
+        relay.dropAtRequest("COMMIT", forwarded);
+        const AuctionSaveReport report = saver.save(gridRows({"1|11|1", "2|22|1", "3|33|1"}));
+
+        QCOMPARE(report.saved, saved);
+        QCOMPARE(report.connectionLost, saved == 0);
+        QCOMPARE(report.notAttempted, 3 - saved);
+        const QStringList held = contents(db());
+        QCOMPARE(journal.lastSave().written().size(), saved);
+        for (const auto& [row, stamp] : report.savedRows)
+            QCOMPARE(held[row], QStringLiteral("%1|S1|%2").arg(row + 1).arg(stamp));
+        QCOMPARE(held.filter(QRegularExpression("\\|1$")).size(), 3 - saved);
     }
 };
 
@@ -328,6 +387,91 @@ private slots:
         QCOMPARE(report.notAttempted, 2);
         VESK_VERIFY_CONTAINS(report.message(false), "Nothing was saved", "journal.csv",
                              "still in the table");
+    }
+
+    // What the journal held before; then a save of items 1 and 2 whose first
+    // `written` rows a commit wrote (-1: no save). What undo finds:
+    // "store|sku|items", and a text the file holds.
+    void journalFindsWhatTheLastSaveWrote_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("store");
+        QTest::addColumn<QString>("sku");
+        QTest::addColumn<int>("written");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("fileHolds");
+        const QByteArray header = "save,time,store,item,sku,old_stamp,new_stamp,record\n";
+        const QByteArray cut = header + "a,t,S1,7,\"WK-711, gold";
+        QTest::newRow("cut inside a quoted field, then a save") << cut << "S1"
+                                                                << "WK" << 2 << "S1|WK|1,2"
+                                                                << "";
+        QTest::newRow("cut, later lines, then a save") << cut + "\nb,t,S1,8,x,1,2,intent\n"
+                                                       << "S1"
+                                                       << "WK" << 1 << "S1|WK|1"
+                                                       << "";
+        QTest::newRow("old journal: every row of the last save")
+            << QByteArray("save,time,store,item,sku,old_stamp,new_stamp\na,t,S1,5,x,1,2\n"
+                          "b,t,S1,6,x,1,2\nb,t,S1,7,x,1,2\nb,t,S1,8,x,1,2")
+            << ""
+            << "" << -1 << "S1|x|6,7"
+            << "";
+        QTest::newRow("formulas, line ends and negative numbers")
+            << QByteArray() << "=S1"
+            << "-\"WK\",\r\n@1" << 2 << "=S1|-\"WK\",  @1|1,2"
+            << ",'=S1,1,\"'-\"\"WK\"\",  @1\",-100,";
+        QTest::newRow("a save that wrote nothing") << header << "S1"
+                                                   << "x" << 0 << "||"
+                                                   << "";
+    }
+    void journalFindsWhatTheLastSaveWrote()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, store);
+        QFETCH(QString, sku);
+        QFETCH(int, written);
+        const AuctionJournal journal(m_dir.filePath(QTest::currentDataTag()));
+        QFile file(journal.filePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(before);
+        file.close();
+        if (written >= 0) {
+            QVector<AuctionJournal::Row> rows = {{{}, {}, store, 1, sku, -100, 9},
+                                                 {{}, {}, store, 2, sku, std::nullopt, 9}};
+            VESK_VERIFY_OK(journal.appendIntent(rows));
+            VESK_VERIFY_OK(journal.appendWritten(rows.mid(0, written)));
+        }
+        const QVector<AuctionJournal::Row> found = journal.lastSave().written();
+        QStringList items;
+        for (const AuctionJournal::Row& row : found)
+            items << QString::number(row.itemId);
+        QTEST(QStringList({found.value(0).store, found.value(0).sku, items.join(',')}).join('|'),
+              "expected");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QFETCH(QString, fileHolds);
+        VESK_VERIFY_CONTAINS(QString::fromUtf8(file.readAll()), fileHolds);
+    }
+
+    // Undo reads the journal from its end: 100 MB of older saves cost it
+    // no more than the last save's lines.
+    void journalReadsOnlyTheEndOfALongFile()
+    {
+        const AuctionJournal journal(m_dir.filePath("long.csv"));
+        QFile file(journal.filePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray block = "save,time,store,item,sku,old_stamp,new_stamp\n";
+        while (block.size() < 1024 * 1024)
+            block += "0ld-save,2020-01-01T00:00:00Z,S1,7,\"WK-711, gold\",1600000000,1\n";
+        for (int i = 0; i < 100; ++i)
+            QCOMPARE(file.write(block), block.size());
+        file.close();
+        QVector<AuctionJournal::Row> rows = {{{}, {}, "S1", 1, "x", 5, 9}};
+        VESK_VERIFY_OK(journal.appendIntent(rows));
+        VESK_VERIFY_OK(journal.appendWritten(rows));
+        const AuctionJournal::Save last = journal.lastSave();
+        QCOMPARE(last.written().size(), 1);
+        QCOMPARE(last.written()[0].saveId, rows[0].saveId);
+        QVERIFY2(journal.bytesRead() < 256 * 1024,
+                 qPrintable(QString::number(journal.bytesRead())));
     }
 
     // Values an SQLite table may hold although the item table declares numbers.
