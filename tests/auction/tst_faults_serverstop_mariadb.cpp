@@ -93,8 +93,9 @@ private slots:
     }
 
     // A data control on a stopped server fails naming its database, not the
-    // password; once the server is back a refresh connects again, and an update
-    // on the lost connection fails as no conflict and writes nothing.
+    // password; once the server is back a refresh connects again (outside a
+    // transaction), and an update on the lost connection fails as no conflict
+    // and writes nothing.
     void dataControlReconnectsAfterTheServerIsBack()
     {
         vesktest::TestInstallation inst;
@@ -113,6 +114,21 @@ private slots:
         VESK_VERIFY_CONTAINS(error, "adoKBvesk2", items.name());
         QVERIFY(!error.contains(m_server.password));
         server("start");
+        control.Refresh();
+        // Inside a transaction a new connection would not see what it wrote:
+        // the loss is told, until the transaction is given up.
+        control.beginTransaction();
+        server("stop");
+        server("start");
+        for (int i = 0; i < 2; ++i) {
+            try {
+                control.Refresh();
+                QFAIL("a read in a transaction whose connection was lost must fail");
+            } catch (const DataError& e) {
+                QVERIFY2(e.connectionLost(), qPrintable(e.message()));
+            }
+        }
+        control.rollback();
         control.Refresh();
         for (int restart = 0; restart < 2; ++restart) { // the first, while idle, goes unnoticed
             server("stop");
