@@ -225,7 +225,6 @@ int benchmark(int repetitions)
     std::printf(
         "save of %d changed rows (journal included) on loopback %8.1f ms   (target <= 50)\n", kRows,
         median(saveTimes));
-    uplinkFigures(repetitions);
     return 0;
 }
 
@@ -235,6 +234,8 @@ int main(int argc, char** argv)
 {
     return benchdb::runBenchmark(argc, argv, "bench_database", [](const QStringList& args) {
         const int repetitions = args.size() > 1 ? qMax(1, args.at(1).toInt()) : 5;
-        return benchmark(repetitions);
+        const int result = benchmark(repetitions);
+        uplinkFigures(repetitions);
+        return result;
     });
 }

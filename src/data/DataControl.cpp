@@ -294,6 +294,14 @@ bool DataControl::runQuery(const QString& sql, const QVariantList& params,
         return true;
     }
     m_recordsAffected = -1;
+    return readRows(q, db, source, target, error, lost);
+}
+
+// The rows of a SELECT into the record set.
+bool DataControl::readRows(QSqlQuery& q, const QSqlDatabase& db,
+                           const std::shared_ptr<RecordSet::Source>& source,
+                           const ConnectionConfig::Target& target, QString* error, bool* lost)
+{
     const QSqlRecord record = q.record();
     const bool bigintAsInt = source->mysql && (target.options & kOptionBigIntAsInt);
     QStringList columns;

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+class QSqlDatabase;
 class QSqlError;
 class QSqlQuery;
 
@@ -88,6 +89,9 @@ private:
     ConnectionConfig::Target resolve() const;
     bool openIfNeeded(const ConnectionConfig::Target& target);
     bool runQuery(const QString& sql, const QVariantList& params,
+                  const ConnectionConfig::Target& target, QString* error, bool* lost);
+    bool readRows(QSqlQuery& q, const QSqlDatabase& db,
+                  const std::shared_ptr<RecordSet::Source>& source,
                   const ConnectionConfig::Target& target, QString* error, bool* lost);
     DataError failure(const QString& what, const QString& password, bool lost = false) const;
     // Throws when the open transaction's connection was lost.

@@ -9,16 +9,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <deque>
 #include <memory>
 #include <mutex>
 
 namespace vesktest {
 
 // A TCP relay on loopback between the program and a server, on a thread of
-// its own. It can hold every chunk back for a while in each direction (a slow
-// uplink), count the request/response turns, cut results off after a number
-// of bytes, and drop the connection at a request that holds a given text.
+// its own. It can hold every chunk back a while in each direction (a slow
+// uplink), counts request/response turns, cuts results off after a number of
+// bytes, and drops the connection at a request holding a given text.
 class TcpRelay
 {
 public:
@@ -56,17 +55,16 @@ public:
         ++m_state->epoch;
     }
     void heal() { cutAfter(-1); }
-    // Each chunk waits this long before it is passed on, in each direction.
     void setDelay(int toServerMs, int toClientMs)
     {
-        m_state->delayToServer = toServerMs;
-        m_state->delayToClient = toClientMs;
+        m_state->delay[0] = toServerMs;
+        m_state->delay[1] = toClientMs;
     }
     // Times the program spoke after the server had (or first): round trips.
     int turns() const { return m_state->turns; }
     void resetTurns() { m_state->turns = 0; }
-    // The next request holding `text` drops that connection: before the
-    // server gets it, or (`forwarded`) after, with its answer lost.
+    // The next request holding `text` drops its connection: before the server
+    // gets it, or (`forwarded`) after, with the answer lost.
     void dropAtRequest(const QByteArray& text, bool forwarded)
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
@@ -77,47 +75,13 @@ public:
 private:
     struct State
     {
-        std::atomic<qint64> allowance{-1}; // bytes still forwarded; -1: no limit
-        std::atomic<quint64> epoch{0};     // bumped at every cut
-        std::atomic<int> delayToServer{0};
-        std::atomic<int> delayToClient{0};
+        std::atomic<qint64> allowance{-1};      // bytes still forwarded; -1: no limit
+        std::atomic<quint64> epoch{0};          // bumped at every cut
+        std::atomic<int> delay[2] = {{0}, {0}}; // ms to the server, to the program
         std::atomic<int> turns{0};
         std::mutex mutex;
         QByteArray dropText; // empty: drop nothing
         bool dropForwarded = false;
-
-        // Whether a request holding the text came: then it is forgotten.
-        bool takeDrop(const QByteArray& data, bool* forwarded)
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            if (dropText.isEmpty() || !data.contains(dropText))
-                return false;
-            dropText.clear();
-            *forwarded = dropForwarded;
-            return true;
-        }
-    };
-
-    // Chunks held back until their time, passed on in order.
-    class Delayed
-    {
-    public:
-        template <class Send> void push(QObject* context, QByteArray data, int delayMs, Send send)
-        {
-            if (delayMs <= 0 && m_queue.empty()) {
-                send(data);
-                return;
-            }
-            // One timer per chunk, all of the same delay: they fire in order.
-            m_queue.push_back(std::move(data));
-            QTimer::singleShot(std::max(0, delayMs), Qt::PreciseTimer, context, [this, send] {
-                send(m_queue.front());
-                m_queue.pop_front();
-            });
-        }
-
-    private:
-        std::deque<QByteArray> m_queue;
     };
 
     // One program connection and its server connection.
@@ -133,7 +97,7 @@ private:
             connect(m_client, &QTcpSocket::readyRead, this, [this] { toServer(); });
             connect(&m_server, &QTcpSocket::readyRead, this, [this] { toClient(); });
             connect(m_client, &QTcpSocket::disconnected, this, [this] {
-                if (!m_deaf) // drop() ends the server's side itself
+                if (!m_dropped) // a drop ends the server's side itself
                     finish();
             });
             connect(&m_server, &QTcpSocket::disconnected, this, [this] { finish(); });
@@ -141,24 +105,34 @@ private:
         }
 
     private:
+        // Chunks of one direction all wait as long, so their timers fire in order.
+        template <class Send> void later(int direction, Send send)
+        {
+            const int ms = m_state->delay[direction];
+            if (ms <= 0)
+                send();
+            else
+                QTimer::singleShot(ms, Qt::PreciseTimer, this, send);
+        }
         void toServer()
         {
-            if (m_server.state() != QAbstractSocket::ConnectedState || m_deaf)
+            if (m_server.state() != QAbstractSocket::ConnectedState || m_dropped)
                 return;
             const QByteArray data = m_client->readAll();
             if (data.isEmpty())
                 return;
-            if (!m_clientSpoke)
-                ++m_state->turns;
+            m_state->turns += m_clientSpoke ? 0 : 1;
             m_clientSpoke = true;
-            bool forwarded = false;
-            if (m_state->takeDrop(data, &forwarded)) {
-                drop(forwarded ? data : QByteArray());
+            std::unique_lock<std::mutex> lock(m_state->mutex);
+            if (!m_state->dropText.isEmpty() && data.contains(m_state->dropText)) {
+                m_state->dropText.clear();
+                drop(m_state->dropForwarded ? data : QByteArray());
                 return;
             }
-            m_up.push(this, data, m_state->delayToServer, [this](const QByteArray& d) {
-                if (!m_deaf)
-                    m_server.write(d);
+            lock.unlock();
+            later(0, [this, data] {
+                if (!m_dropped)
+                    m_server.write(data);
             });
         }
         void toClient()
@@ -168,33 +142,28 @@ private:
                 m_allowance = m_state->allowance;
             }
             QByteArray data = m_server.readAll();
-            if (m_deaf)
-                return;
             m_clientSpoke = false;
             if (m_allowance >= 0) {
                 data.truncate(std::min<qint64>(data.size(), m_allowance));
                 m_allowance -= data.size();
             }
-            const bool cut = m_allowance == 0;
-            m_down.push(this, data, m_state->delayToClient, [this, cut](const QByteArray& d) {
-                if (m_deaf)
+            later(1, [this, data, cut = m_allowance == 0] {
+                if (m_dropped)
                     return;
-                m_client->write(d);
+                m_client->write(data);
                 if (cut) {
                     m_client->flush();
                     m_client->abort();
                 }
             });
         }
-        // The program's side goes at once; the server's after it had time
-        // to act on what it was sent last.
+        // The program's side goes at once, the server's once it had time to
+        // act on the request it was still sent.
         void drop(const QByteArray& lastRequest)
         {
-            m_deaf = true;
-            if (!lastRequest.isEmpty()) {
-                m_server.write(lastRequest);
-                m_server.flush();
-            }
+            m_dropped = true;
+            m_server.write(lastRequest);
+            m_server.flush();
             m_client->abort();
             QTimer::singleShot(lastRequest.isEmpty() ? 0 : 500, this, [this] { finish(); });
         }
@@ -208,12 +177,10 @@ private:
         QTcpSocket* m_client;
         QTcpSocket m_server{this};
         std::shared_ptr<State> m_state;
-        Delayed m_up;
-        Delayed m_down;
         quint64 m_epoch = 0;
         qint64 m_allowance = -1;
         bool m_clientSpoke = false;
-        bool m_deaf = false; // dropped: nothing more is passed on
+        bool m_dropped = false; // nothing more is passed on
     };
 
     std::shared_ptr<State> m_state = std::make_shared<State>();
