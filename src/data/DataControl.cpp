@@ -246,6 +246,22 @@ bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
     return false;
 }
 
+bool DataControl::openOrLost(const ConnectionConfig::Target& target)
+{
+    try {
+        return openIfNeeded(target);
+    } catch (const DataError& error) {
+        // A server whose driver is there and that does not take the connection
+        // is out of reach, as much as one that drops it.
+        const bool server =
+            (target.kind == Engine::MySql && QSqlDatabase::isDriverAvailable("QMYSQL")) ||
+            (target.kind == Engine::Odbc && QSqlDatabase::isDriverAvailable("QODBC"));
+        if (!server || error.connectionLost())
+            throw;
+        throw DataError(error.message(), true);
+    }
+}
+
 bool DataControl::runQuery(const QString& sql, const QVariantList& params,
                            const ConnectionConfig::Target& target, QString* error, bool* lost)
 {
@@ -365,7 +381,7 @@ void DataControl::Refresh()
     }
 
     checkTransaction(target.password);
-    const bool reused = openIfNeeded(target);
+    const bool reused = openOrLost(target);
     if (CommandType == 2) {
         QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
         sql = QStringLiteral("SELECT * FROM ") +
@@ -388,7 +404,8 @@ void DataControl::Refresh()
             } catch (const DataError& again) {
                 throw DataError(
                     QStringLiteral("%1\nThen, connecting again: %2")
-                        .arg(failure(first, target.password).message(), again.message()));
+                        .arg(failure(first, target.password).message(), again.message()),
+                    true);
             }
             if (runQuery(sql, params, target, &error, &lost))
                 return;
@@ -405,7 +422,7 @@ int DataControl::execute(const QString& sql, const QVariantList& values)
     if (target.kind == ConnectionConfig::Target::Kind::Invalid)
         throw failure(target.error, target.password);
     checkTransaction(target.password);
-    openIfNeeded(target);
+    openOrLost(target);
     if (values.isEmpty()) {
         QSqlQuery q(QSqlDatabase::database(m_sqlConnectionName, false));
         if (!q.exec(sql)) {
@@ -449,7 +466,7 @@ void DataControl::beginTransaction()
     if (target.kind == ConnectionConfig::Target::Kind::Invalid)
         throw failure(target.error, target.password);
     checkTransaction(target.password);
-    openIfNeeded(target);
+    openOrLost(target);
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
     if (!db.transaction()) {
         const QSqlError error = db.lastError();

@@ -88,6 +88,8 @@ public:
 private:
     ConnectionConfig::Target resolve() const;
     bool openIfNeeded(const ConnectionConfig::Target& target);
+    // openIfNeeded(), a failure to reach a server told as a lost connection.
+    bool openOrLost(const ConnectionConfig::Target& target);
     bool runQuery(const QString& sql, const QVariantList& params,
                   const ConnectionConfig::Target& target, QString* error, bool* lost);
     bool readRows(QSqlQuery& q, const QSqlDatabase& db,
