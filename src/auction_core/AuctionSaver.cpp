@@ -156,6 +156,8 @@ QString AuctionSaveReport::undoMessage() const
     else if (stopped)
         lines << QString()
               << QStringLiteral("The undo was stopped: the rows not put back keep their ends.");
+    if (!journalWrittenError.isEmpty())
+        lines << QString() << journalWrittenError;
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -117,7 +117,8 @@ public:
     // The grid rows that a save of `rows` would write.
     static QVector<int> rowsToWrite(const QVector<AuctionRow>& rows);
 
-    // When set, the rows a save will write are appended to it before any is.
+    // When set, the rows a save will write are appended to it before any is,
+    // and the rows each commit wrote once it has.
     const AuctionJournal* journal = nullptr;
     // Runs before each row to write (its row); lets tests act mid-save.
     std::function<void(int)> beforeRow;
