@@ -108,11 +108,7 @@ private:
         // Chunks of one direction all wait as long, so their timers fire in order.
         template <class Send> void later(int direction, Send send)
         {
-            const int ms = m_state->delay[direction];
-            if (ms <= 0)
-                send();
-            else
-                QTimer::singleShot(ms, Qt::PreciseTimer, this, send);
+            QTimer::singleShot(int(m_state->delay[direction]), Qt::PreciseTimer, this, send);
         }
         void toServer()
         {
