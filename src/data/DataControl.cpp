@@ -253,9 +253,10 @@ bool DataControl::openOrLost(const ConnectionConfig::Target& target)
     } catch (const DataError& error) {
         // A server whose driver is there and that does not take the connection
         // is out of reach, as much as one that drops it.
-        const bool server =
-            (target.kind == Engine::MySql && QSqlDatabase::isDriverAvailable("QMYSQL")) ||
-            (target.kind == Engine::Odbc && QSqlDatabase::isDriverAvailable("QODBC"));
+        const bool server = (target.kind == Engine::MySql &&
+                             QSqlDatabase::isDriverAvailable(QStringLiteral("QMYSQL"))) ||
+                            (target.kind == Engine::Odbc &&
+                             QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")));
         if (!server || error.connectionLost())
             throw;
         throw DataError(error.message(), true);
