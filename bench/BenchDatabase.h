@@ -137,6 +137,7 @@ public:
     ItemDatabase& operator=(const ItemDatabase&) = delete;
 
     QSqlDatabase admin() const { return QSqlDatabase::database(m_name); }
+    QString name() const { return m_name; }
 
     // Items 1..count of store S1 in batches; `values(id)` gives SKU, Description,
     // Retail and auction_until_unix as SQL text.

@@ -3,14 +3,22 @@
 // changed rows, against a healthy server and a frozen one (the clerk stops the
 // wait after a second), and the time a save of 50 changed rows takes on
 // loopback, its journal in the installation folder included. Prints medians
-// of one run.
+// of one run. Then a save of 50 changed rows and a 50-row listing through a
+// relay that holds every chunk back 25 ms each way, as over the store's
+// uplink, with the request/response turns the relay counted.
 //
 // Needs the MariaDB of scripts/test-services.sh (source DIR/env.sh first); it
 // freezes that server for a moment (SIGSTOP) and thaws it again.
 //   bench_database [repetitions=5]
 
 #include "BenchDatabase.h"
+#include "TcpRelay.h"
 #include "auction/frmVESKauction.h"
+#include "auction_core/AuctionJournal.h"
+#include "auction_core/AuctionSaver.h"
+#include "auction_core/ListingQuery.h"
+#include "data/ConnectionConfig.h"
+#include "data/DataControl.h"
 #include "data/DatabaseWorker.h"
 #include "data/Installation.h"
 #include "data/frmadoHelper.h"
@@ -28,6 +36,7 @@ using namespace benchdb;
 constexpr int kRows = 50;
 constexpr qint64 kListedStamp = 1700003600;
 constexpr int kWaitBeforeStopMs = 1000;
+constexpr int kUplinkDelayMs = 25;
 
 void waitWhile(const std::function<bool()>& busy)
 {
@@ -40,6 +49,91 @@ void changeEveryEnd(QTableWidget* grid, qint64 stamp)
 {
     for (int row = 0; row < grid->rowCount(); ++row)
         grid->item(row, 5)->setText(QString::number(stamp + row));
+}
+
+// A data control on the benchmark's database, through `port`.
+std::unique_ptr<DataControl> itemControl(const ItemDatabase& database, quint16 port)
+{
+    const auto v = &ConnectionConfig::odbcValue;
+    const QString connection =
+        QStringLiteral("Provider=MSDASQL.1;Extended Properties=\"DRIVER={MySQL ODBC 3.51 "
+                       "Driver};DATABASE=%1;SERVER=%2;UID=%3;PASSWORD=%4;PORT=%5;Option=16387;\"")
+            .arg(v(database.name()), v(env("VESK_TEST_MYSQL_HOST")), v(env("VESK_TEST_MYSQL_USER")),
+                 v(env("VESK_TEST_MYSQL_PASSWORD")))
+            .arg(port);
+    return std::make_unique<DataControl>(QStringLiteral("adoKBvesk1"), connection, 1, QString(),
+                                         nullptr);
+}
+
+// Every row of the grid with a new end over the one it was listed with.
+QVector<AuctionRow> changedRows(qint64 listed, qint64 next)
+{
+    QVector<AuctionRow> rows;
+    for (int id = 1; id <= kRows; ++id) {
+        AuctionRow row;
+        row.idText = QString::number(id);
+        row.skuText = QStringLiteral("D-%1").arg(id);
+        row.stampText = QString::number(next + id);
+        row.listedStamp = listed + id;
+        rows << row;
+    }
+    return rows;
+}
+
+void uplinkFigures(int repetitions)
+{
+    QTemporaryDir dir;
+    const ItemDatabase database(QStringLiteral("bench_uplink"));
+    database.addItems(kRows, [](int id) {
+        return QStringLiteral("'D-%1','ring %1',%2,%3")
+            .arg(id)
+            .arg(id * 2.5)
+            .arg(kListedStamp + id);
+    });
+    vesktest::TcpRelay relay(env("VESK_TEST_MYSQL_HOST"),
+                             quint16(env("VESK_TEST_MYSQL_PORT").toInt()));
+    relay.setDelay(kUplinkDelayMs, kUplinkDelayMs);
+    const auto control = itemControl(database, relay.port());
+    control->RecordSource = QStringLiteral("SELECT 1");
+    control->Refresh(); // the connection is open before anything is measured
+    const AuctionJournal journal(dir.filePath(QStringLiteral("auction_journal.csv")));
+
+    std::vector<double> saveMs, listMs, saveTurns, listTurns;
+    qint64 listed = kListedStamp;
+    for (int r = 0; r < repetitions; ++r) {
+        const qint64 next = 1800000000 + 1000 * r;
+        AuctionSaveReport report;
+        relay.resetTurns();
+        saveMs.push_back(timeMs([&] {
+            AuctionSaver saver(*control, QStringLiteral("S1"));
+            saver.journal = &journal;
+            report = saver.save(changedRows(listed, next));
+        }));
+        saveTurns.push_back(relay.turns());
+        if (report.saved != kRows)
+            fail(QStringLiteral("the save wrote %1 rows: %2")
+                     .arg(report.saved)
+                     .arg(report.message(false)));
+        listed = next;
+
+        relay.resetTurns();
+        listMs.push_back(timeMs([&] {
+            control->RecordSource =
+                listingBasePiece(QStringLiteral("D-")) +
+                listingFilterPieces({false, false, false, true}, 0).join(QString());
+            control->Refresh();
+        }));
+        listTurns.push_back(relay.turns());
+        if (control->Recordset().RecordCount() != kRows)
+            fail(
+                QStringLiteral("the listing read %1 rows").arg(control->Recordset().RecordCount()));
+    }
+    std::printf("through a relay adding %d ms each way, %d rows, medians of %d:\n", kUplinkDelayMs,
+                kRows, repetitions);
+    std::printf("  save   %8.1f ms, %4.0f round trips   (target <= 250 ms, <= 5)\n", median(saveMs),
+                median(saveTurns));
+    std::printf("  listing %7.1f ms, %4.0f round trips   (target <= 2 plus the transfer)\n",
+                median(listMs), median(listTurns));
 }
 
 int benchmark(int repetitions)
@@ -140,6 +234,8 @@ int main(int argc, char** argv)
 {
     return benchdb::runBenchmark(argc, argv, "bench_database", [](const QStringList& args) {
         const int repetitions = args.size() > 1 ? qMax(1, args.at(1).toInt()) : 5;
-        return benchmark(repetitions);
+        const int result = benchmark(repetitions);
+        uplinkFigures(repetitions);
+        return result;
     });
 }

@@ -55,17 +55,21 @@ void frmVESKauction::cmdUndoSave_Click()
         true, {},
         [journalFile](DataControl& control, const std::function<void(AuctionSaver&)>& prepare) {
             const AuctionJournal::Save last = AuctionJournal(journalFile).lastSave();
+            const QVector<AuctionJournal::Row> written = last.written();
             AuctionSaveReport report;
-            if (!last.error.isEmpty() || last.rows.isEmpty()) {
+            if (!last.error.isEmpty())
+                report.journalError = last.error;
+            else if (last.rows.isEmpty())
                 report.journalError =
-                    !last.error.isEmpty()
-                        ? last.error
-                        : QStringLiteral("the save journal %1 holds no save").arg(journalFile);
+                    QStringLiteral("the save journal %1 holds no save").arg(journalFile);
+            else if (written.isEmpty())
+                report.journalError = QStringLiteral("the last save wrote no end into the item "
+                                                     "database, so there is nothing to undo");
+            if (!report.journalError.isEmpty())
                 return report;
-            }
-            AuctionSaver saver(control, last.rows.first().store);
+            AuctionSaver saver(control, written.first().store);
             prepare(saver);
-            return saver.write(AuctionSaver::undoOf(last.rows));
+            return saver.write(AuctionSaver::undoOf(written));
         });
 }
 

@@ -7,7 +7,6 @@
 #include "data/LeadingNumber.h"
 
 #include <QHash>
-#include <QMap>
 #include <QSet>
 #include <QStringList>
 #include <QVariant>
@@ -71,7 +70,9 @@ QString AuctionSaveReport::message(bool relisted) const
                      .arg(journalError);
     else
         lines << (stopped ? QStringLiteral("The save was stopped.")
-                          : QStringLiteral("Not every auction end could be saved."));
+                  : failed.isEmpty() && changedElsewhere.isEmpty() && !endedEarly()
+                      ? QStringLiteral("Every auction end was saved.")
+                      : QStringLiteral("Not every auction end could be saved."));
     lines << QString();
     lines << QStringLiteral("Saved: %1.").arg(plural(saved, "row", "rows"));
     const int notSaved = failed.size() + changedElsewhere.size() + notAttempted;
@@ -98,6 +99,11 @@ QString AuctionSaveReport::message(bool relisted) const
               << QStringLiteral("Not saved because the save was stopped: %1.")
                      .arg(plural(notAttempted, "row", "rows"));
     }
+    if (!journalWrittenError.isEmpty())
+        lines << QString()
+              << QStringLiteral("The save journal could not record which rows were written (%1): "
+                                "\"Undo last save\" cannot put them back.")
+                     .arg(journalWrittenError);
     lines << QString();
     if (relisted)
         lines << QStringLiteral("The table is listed again and now shows what the database holds.");
@@ -150,6 +156,8 @@ QString AuctionSaveReport::undoMessage() const
     else if (stopped)
         lines << QString()
               << QStringLiteral("The undo was stopped: the rows not put back keep their ends.");
+    if (!journalWrittenError.isEmpty())
+        lines << QString() << journalWrittenError;
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -299,337 +307,149 @@ AuctionSaver::readHeld(const QVector<AuctionChange>& changes)
     return held;
 }
 
+// What one write() works with, from the journal's records to the items committed.
+struct AuctionSaver::Run
+{
+    const QVector<AuctionChange>& changes;
+    AuctionSaveReport& report;
+    QVector<AuctionJournal::Row> records; // the intent record of each change
+    QHash<qint32, QVector<Held>> held;    // what the server held at the start
+    // The end each item holds since this save committed it.
+    QHash<qint32, std::optional<qint64>> wrote;
+    bool ended = false;
+
+    qint32 item(const Planned& p) const { return changes[p.change].itemId; }
+    std::optional<qint64> target(const Planned& p) const
+    {
+        const std::optional<qint32> stamp = changes[p.change].stamp;
+        return stamp ? std::optional<qint64>(*stamp) : std::nullopt;
+    }
+    AuctionSaveReport::Entry entry(const Planned& p, const QString& reason, bool retry,
+                                   const QString& heldNow = QString()) const
+    {
+        const AuctionChange& c = changes[p.change];
+        return {c.row, QString::number(c.itemId), reason, retry, heldNow};
+    }
+};
+
+namespace {
+QString sqlValue(std::optional<qint64> value)
+{
+    return value ? QString::number(*value) : QStringLiteral("NULL");
+}
+
+QString heldCondition(qint32 item, std::optional<qint64> expected)
+{
+    return QStringLiteral("(CV_itemid=%1 AND auction_until_unix%2)")
+        .arg(item)
+        .arg(expected ? QStringLiteral("=%1").arg(*expected) : QStringLiteral(" IS NULL"));
+}
+} // namespace
+
+AuctionSaver::Decision AuctionSaver::decide(const AuctionChange& c, const QVector<Held>& rows,
+                                            const std::optional<std::optional<qint64>>& wroteBefore,
+                                            const QString& store)
+{
+    Decision d;
+    // The row the clerk changed is one of this store's only if the server
+    // found the very store id the listing read.
+    bool listedStoreFound = !c.listedStore;
+    for (const Held& h : rows)
+        listedStoreFound = listedStoreFound || h.store == c.listedStore;
+    d.kind = Decision::Kind::Fail;
+    if (c.storeListed && (!c.listedStore || !listedStoreFound)) {
+        d.reason = c.listedStore
+                       ? QStringLiteral("it belongs to store \"%1\", not to store \"%2\"")
+                             .arg(*c.listedStore, store)
+                       : QStringLiteral("it belongs to no store (its storeid is NULL), not to "
+                                        "store \"%1\"")
+                             .arg(store);
+        return d;
+    }
+    if (rows.isEmpty()) {
+        // One arg() call: a "%1" in the store id stays as it is.
+        d.reason =
+            QStringLiteral("store \"%1\" has no item %2").arg(store, QString::number(c.itemId));
+        return d;
+    }
+    if (rows.size() > 1) {
+        QStringList stores;
+        for (const Held& h : rows)
+            stores << h.store.value_or(QString());
+        d.reason = QStringLiteral("%1 rows of the item table match store \"%2\" for this item "
+                                  "(store ids \"%3\"), so none of them was written")
+                       .arg(rows.size())
+                       .arg(store, stores.join(QStringLiteral("\", \"")));
+        return d;
+    }
+    // A later row of an item this save wrote expects what it wrote.
+    const std::optional<qint64> current = wroteBefore ? *wroteBefore : rows[0].stamp;
+    d.expected = wroteBefore ? *wroteBefore : c.expected;
+    const std::optional<qint64> target = c.stamp ? std::optional<qint64>(*c.stamp) : std::nullopt;
+    if (current == target) {
+        d.kind = Decision::Kind::Holds;
+    } else if (current != d.expected) {
+        d.kind = Decision::Kind::Changed;
+        d.reason = QStringLiteral("the database holds %1, the table was listed with %2")
+                       .arg(stampText(current), stampText(d.expected));
+        d.heldNow = stampText(current);
+    } else {
+        d.kind = Decision::Kind::Write;
+    }
+    return d;
+}
+
+QString AuctionSaver::batchStatement(const QVector<AuctionChange>& changes,
+                                     const QVector<Planned>& rows, const QString& storePattern)
+{
+    QVector<qint32> items;
+    QHash<qint32, std::pair<std::optional<qint64>, std::optional<qint64>>> ends;
+    for (const Planned& p : rows) {
+        if (!p.write)
+            continue;
+        const AuctionChange& c = changes[p.change];
+        const std::optional<qint64> target =
+            c.stamp ? std::optional<qint64>(*c.stamp) : std::nullopt;
+        if (!ends.contains(c.itemId)) {
+            items.append(c.itemId);
+            ends.insert(c.itemId, {p.expected, target});
+        }
+        ends[c.itemId].second = target;
+    }
+    if (items.isEmpty())
+        return {};
+    QString sql = QStringLiteral("UPDATE item SET auction_until_unix=CASE CV_itemid");
+    for (qint32 item : std::as_const(items))
+        sql += QStringLiteral(" WHEN %1 THEN %2").arg(item).arg(sqlValue(ends[item].second));
+    sql += QStringLiteral(" END WHERE storeid LIKE '%1' ESCAPE '%2' AND (")
+               .arg(storePattern, QString(QLatin1Char(kLikeEscape)));
+    for (int k = 0; k < items.size(); ++k)
+        sql += (k ? QStringLiteral(" OR ") : QString()) +
+               heldCondition(items[k], ends[items[k]].first);
+    return sql + QLatin1Char(')');
+}
+
+QString AuctionSaver::storePattern() const
+{
+    return m_control.escapeLiteral(likeLiteral(m_storeId));
+}
+
+// The save: its intent in the journal, one read of what the server holds,
+// then transactions of up to kRowsPerCommit rows.
 AuctionSaveReport AuctionSaver::write(const QVector<AuctionChange>& changes,
                                       AuctionSaveReport report)
 {
     if (changes.isEmpty())
         return report;
-    if (journal) {
-        QVector<AuctionJournal::Row> lines;
-        for (const AuctionChange& c : changes)
-            lines.append({{},
-                          {},
-                          m_storeId,
-                          c.itemId,
-                          c.sku,
-                          c.expected,
-                          c.stamp ? std::optional<qint64>(*c.stamp) : std::nullopt});
-        report.journalError = journal->append(lines);
-        if (!report.journalError.isEmpty()) {
-            report.notAttempted = changes.size();
-            return report;
-        }
-    }
-    const auto lostConnection = [&](const QString& reason) {
-        report.connectionLost = true;
-        report.connectionError = reason;
-    };
-
-    QHash<qint32, QVector<Held>> held;
-    try {
-        held = readHeld(changes);
-    } catch (const std::exception& error) {
-        const QString reason = errorText(error);
-        if (!serverAnswers()) {
-            lostConnection(reason);
-            report.notAttempted += changes.size();
-            return report;
-        }
-        for (const AuctionChange& c : changes)
-            report.failed.append({c.row, QString::number(c.itemId), reason, true, {}});
+    Run run{changes, report, {}, {}, {}, false};
+    if (!journalIntent(run) || !readAll(run))
         return report;
+    for (int next = 0; next < changes.size() && !run.ended;) {
+        Chunk chunk = collectChunk(run, next);
+        next = chunk.end;
+        commitChunk(run, chunk);
+        run.ended = run.ended || chunk.stopped;
     }
-
-    // What this save wrote per item: the database holds it, and a later row of
-    // the same item expects it. Both as of the last commit and now.
-    QHash<qint32, std::optional<qint64>> wroteCommitted;
-    QHash<qint32, std::optional<qint64>> wrote;
-    // Rows the server refused: left out when their transaction is run again.
-    QMap<int, AuctionSaveReport::Entry> refused;
-    QVector<int> pending; // changes the open transaction holds, for the report at its commit
-    // Rows of the open transaction still to write, with the end each expects:
-    // written in one statement, or row by row once the server refused one.
-    QVector<std::pair<int, std::optional<qint64>>> batch;
-    bool batched = true;
-    bool open = false;
-    int chunkStart = 0;
-    int failedMark = report.failed.size();
-    int changedMark = report.changedElsewhere.size();
-    int i = 0;
-    bool stopping = false;
-    int counted = 0; // rows counted as not attempted when the stop came
-
-    const auto notAttemptedFrom = [&](int from) {
-        int count = 0;
-        for (int j = from; j < changes.size(); ++j)
-            count += refused.contains(j) ? 0 : 1;
-        return count;
-    };
-    const auto targetOf = [&](int change) {
-        const std::optional<qint32> stamp = changes[change].stamp;
-        return stamp ? std::optional<qint64>(*stamp) : std::nullopt;
-    };
-    const auto stampValue = [](std::optional<qint64> stamp) {
-        return stamp ? QVariant(*stamp) : QVariant(QMetaType::fromType<qint64>());
-    };
-    // The open transaction is dropped and its rows are looked at again.
-    const auto again = [&] {
-        if (open)
-            m_control.rollback();
-        open = false;
-        report.failed.resize(failedMark);
-        report.changedElsewhere.resize(changedMark);
-        wrote = wroteCommitted;
-        pending.clear();
-        batch.clear();
-        if (stopping)
-            report.notAttempted -= counted;
-        stopping = report.stopped = false;
-        i = chunkStart;
-    };
-    // A statement failed and its transaction is rolled back; false when the
-    // server is gone, which ends the save.
-    const auto serverStillAnswers = [&](const QString& reason) {
-        m_control.rollback();
-        open = false;
-        if (serverAnswers())
-            return true;
-        lostConnection(reason);
-        report.notAttempted += pending.size() + (stopping ? 0 : notAttemptedFrom(i));
-        pending.clear();
-        batch.clear();
-        return false;
-    };
-    const auto begin = [&] {
-        if (!open)
-            m_control.beginTransaction();
-        open = true;
-    };
-    // The batch in one statement. Throws DataError.
-    const auto writeBatch = [&] {
-        // Per item: what its last row writes over what it held before the first.
-        QVector<qint32> items;
-        QHash<qint32, std::pair<std::optional<qint64>, std::optional<qint64>>> ends;
-        QVector<AuctionChange> written;
-        for (const auto& [change, expected] : std::as_const(batch)) {
-            const qint32 item = changes[change].itemId;
-            if (!ends.contains(item)) {
-                items.append(item);
-                written.append(changes[change]);
-                ends.insert(item, {expected, targetOf(change)});
-            }
-            ends[item].second = targetOf(change);
-        }
-        QString sql = QStringLiteral("UPDATE item SET auction_until_unix=CASE CV_itemid");
-        QVariantList values;
-        for (qint32 item : std::as_const(items)) {
-            sql += QStringLiteral(" WHEN ? THEN ?");
-            values << item << stampValue(ends[item].second);
-        }
-        sql += QStringLiteral(" END WHERE storeid LIKE ? ESCAPE '%1' AND (")
-                   .arg(QLatin1Char(kLikeEscape));
-        values << likeLiteral(m_storeId);
-        for (int k = 0; k < items.size(); ++k) {
-            const std::optional<qint64> expected = ends[items[k]].first;
-            sql += (k ? QStringLiteral(" OR ") : QString()) +
-                   (expected ? QStringLiteral("(CV_itemid=? AND auction_until_unix=?)")
-                             : QStringLiteral("(CV_itemid=? AND auction_until_unix IS NULL)"));
-            values << items[k];
-            if (expected)
-                values << *expected;
-        }
-        sql += QLatin1Char(')');
-        begin();
-        if (m_control.execute(sql, values) < items.size()) {
-            // Someone changed a row between the read and the write: the rows
-            // whose item does not hold its end now were not written.
-            const QHash<qint32, QVector<Held>> now = readHeld(written);
-            for (const auto& [change, expected] : std::as_const(batch)) {
-                const qint32 item = changes[change].itemId;
-                const QVector<Held> rows = now.value(item);
-                if (rows.size() == 1 && rows[0].stamp == ends[item].second)
-                    continue;
-                pending.removeAll(change);
-                wrote.remove(item);
-                report.changedElsewhere.append(
-                    {changes[change].row, QString::number(item),
-                     QStringLiteral("changed by someone else while it was being saved"), false,
-                     rows.size() == 1 ? stampText(rows[0].stamp) : QString()});
-            }
-        }
-        batch.clear();
-    };
-    // Ends the open transaction keeping its rows; false when they were not kept.
-    const auto commit = [&]() {
-        if (givenUp && givenUp()) {
-            if (open)
-                m_control.rollback();
-            report.stopped = true;
-            report.notAttempted += pending.size();
-        } else {
-            try {
-                if (open)
-                    m_control.commit();
-                for (int change : std::as_const(pending)) {
-                    const AuctionChange& c = changes[change];
-                    const qint32 stamp = c.stamp.value_or(0);
-                    ++report.saved;
-                    report.savedRows.append({c.row, stamp});
-                    if (rowSaved)
-                        rowSaved(c.row, stamp);
-                }
-                wroteCommitted = wrote;
-                pending.clear();
-                open = false;
-                return true;
-            } catch (const std::exception& error) {
-                m_control.rollback();
-                const QString reason = errorText(error);
-                if (serverAnswers()) {
-                    for (int change : std::as_const(pending))
-                        report.failed.append({changes[change].row,
-                                              QString::number(changes[change].itemId), reason, true,
-                                              QString()});
-                } else {
-                    lostConnection(reason);
-                    report.notAttempted += pending.size();
-                }
-            }
-        }
-        wrote = wroteCommitted;
-        pending.clear();
-        open = false;
-        return false;
-    };
-
-    while (true) {
-        const bool atEnd = stopping || i >= changes.size();
-        if (atEnd || pending.size() >= kRowsPerCommit) {
-            if (!batch.isEmpty()) {
-                QString reason;
-                try {
-                    writeBatch();
-                } catch (const std::exception& error) {
-                    reason = errorText(error);
-                }
-                if (!reason.isNull()) {
-                    if (!serverStillAnswers(reason))
-                        break;
-                    // Row by row from now on: the rows the server refuses are told apart.
-                    batched = false;
-                    again();
-                    continue;
-                }
-            }
-            if ((!pending.isEmpty() || open) && !commit()) {
-                report.notAttempted += stopping ? 0 : notAttemptedFrom(i);
-                break;
-            }
-            if (atEnd)
-                break;
-            chunkStart = i;
-            failedMark = report.failed.size();
-            changedMark = report.changedElsewhere.size();
-        }
-        if (refused.contains(i)) {
-            ++i;
-            continue;
-        }
-        const AuctionChange& c = changes[i];
-        const QString itemText = QString::number(c.itemId);
-        if (beforeRow)
-            beforeRow(c.row);
-        if (stopRequested && stopRequested()) {
-            stopping = report.stopped = true;
-            counted = notAttemptedFrom(i);
-            report.notAttempted += counted;
-            continue;
-        }
-        const QVector<Held> rows = held.value(c.itemId);
-        // The row the clerk changed is one of this store's only if the server
-        // found the very store id the listing read.
-        bool listedStoreFound = !c.listedStore;
-        for (const Held& h : rows)
-            listedStoreFound = listedStoreFound || h.store == c.listedStore;
-        QString failure;
-        if (c.storeListed && (!c.listedStore || !listedStoreFound)) {
-            failure = c.listedStore
-                          ? QStringLiteral("it belongs to store \"%1\", not to store \"%2\"")
-                                .arg(*c.listedStore, m_storeId)
-                          : QStringLiteral("it belongs to no store (its storeid is NULL), not to "
-                                           "store \"%1\"")
-                                .arg(m_storeId);
-        } else if (rows.isEmpty()) {
-            // One arg() call: a "%1" in the store id stays as it is.
-            failure = QStringLiteral("store \"%1\" has no item %2").arg(m_storeId, itemText);
-        } else if (rows.size() > 1) {
-            QStringList stores;
-            for (const Held& h : rows)
-                stores << h.store.value_or(QString());
-            failure = QStringLiteral("%1 rows of the item table match store \"%2\" for this item "
-                                     "(store ids \"%3\"), so none of them was written")
-                          .arg(rows.size())
-                          .arg(m_storeId, stores.join(QStringLiteral("\", \"")));
-        }
-        if (!failure.isEmpty()) {
-            report.failed.append({c.row, itemText, failure, false, QString()});
-            ++i;
-            continue;
-        }
-        const auto written = wrote.constFind(c.itemId);
-        const bool wroteItem = written != wrote.constEnd();
-        const std::optional<qint64> current = wroteItem ? *written : rows[0].stamp;
-        const std::optional<qint64> expected = wroteItem ? *written : c.expected;
-        const std::optional<qint64> target = targetOf(i);
-        if (current != target && current != expected) {
-            report.changedElsewhere.append(
-                {c.row, itemText,
-                 QStringLiteral("the database holds %1, the table was listed with %2")
-                     .arg(stampText(current), stampText(expected)),
-                 false, stampText(current)});
-            ++i;
-            continue;
-        }
-        if (current != target && batched) {
-            batch.append({i, expected});
-        } else if (current != target) {
-            int affected = 0;
-            try {
-                begin();
-                const QString sql =
-                    QStringLiteral("UPDATE item SET auction_until_unix=? WHERE CV_itemid=? AND "
-                                   "storeid LIKE ? ESCAPE '%1' AND auction_until_unix")
-                        .arg(QLatin1Char(kLikeEscape)) +
-                    (expected ? QStringLiteral("=?") : QStringLiteral(" IS NULL"));
-                QVariantList values = {stampValue(target), c.itemId, likeLiteral(m_storeId)};
-                if (expected)
-                    values << *expected;
-                affected = m_control.execute(sql, values);
-            } catch (const std::exception& error) {
-                const QString reason = errorText(error);
-                if (!serverStillAnswers(reason))
-                    break;
-                // The row is left out, and the transaction's other rows are
-                // written again: the server may have undone them with it.
-                refused.insert(i, {c.row, itemText, reason, true, QString()});
-                again();
-                continue;
-            }
-            if (affected == 0) {
-                report.changedElsewhere.append(
-                    {c.row, itemText,
-                     QStringLiteral("changed by someone else while it was being saved"), false,
-                     QString()});
-                ++i;
-                continue;
-            }
-        }
-        wrote.insert(c.itemId, target);
-        pending.append(i);
-        ++i;
-    }
-    for (const AuctionSaveReport::Entry& entry : std::as_const(refused))
-        report.failed.append(entry);
     std::stable_sort(report.failed.begin(), report.failed.end(),
                      [](const AuctionSaveReport::Entry& a, const AuctionSaveReport::Entry& b) {
                          return a.row < b.row;
@@ -637,15 +457,282 @@ AuctionSaveReport AuctionSaver::write(const QVector<AuctionChange>& changes,
     return report;
 }
 
-bool AuctionSaver::serverAnswers()
+bool AuctionSaver::journalIntent(Run& run)
+{
+    for (const AuctionChange& c : run.changes)
+        run.records.append({{},
+                            {},
+                            m_storeId,
+                            c.itemId,
+                            c.sku,
+                            c.expected,
+                            c.stamp ? std::optional<qint64>(*c.stamp) : std::nullopt});
+    if (!journal)
+        return true;
+    run.report.journalError = journal->appendIntent(run.records);
+    if (run.report.journalError.isEmpty())
+        return true;
+    run.report.notAttempted = run.changes.size();
+    return false;
+}
+
+bool AuctionSaver::readAll(Run& run)
 {
     try {
-        m_control.CommandType = 1;
-        m_control.RecordSource = QStringLiteral("SELECT 1");
-        m_control.Parameters.clear();
-        m_control.Refresh();
+        run.held = readHeld(run.changes);
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        const auto* data = dynamic_cast<const DataError*>(&error);
+        if (data && data->connectionLost()) {
+            run.report.connectionLost = true;
+            run.report.connectionError = errorText(error);
+            run.report.notAttempted += run.changes.size();
+            return false;
+        }
+        for (const AuctionChange& c : run.changes)
+            run.report.failed.append(
+                {c.row, QString::number(c.itemId), errorText(error), true, {}});
         return false;
     }
+}
+
+// The rows of the next transaction, each decided; asks for a stop before each.
+AuctionSaver::Chunk AuctionSaver::collectChunk(Run& run, int from)
+{
+    Chunk chunk;
+    QHash<qint32, std::optional<qint64>> wrote = run.wrote;
+    int i = from;
+    for (; i < run.changes.size() && chunk.rows.size() < kRowsPerCommit; ++i) {
+        const AuctionChange& c = run.changes[i];
+        if (beforeRow)
+            beforeRow(c.row);
+        if (stopRequested && stopRequested()) {
+            chunk.stopped = run.report.stopped = true;
+            run.report.notAttempted += run.changes.size() - i;
+            break;
+        }
+        const auto before = wrote.constFind(c.itemId);
+        const Decision d =
+            decide(c, run.held.value(c.itemId),
+                   before == wrote.constEnd() ? std::nullopt
+                                              : std::optional<std::optional<qint64>>(*before),
+                   m_storeId);
+        const Planned p{i, d.expected, d.kind == Decision::Kind::Write};
+        if (d.kind == Decision::Kind::Fail) {
+            run.report.failed.append(run.entry(p, d.reason, false));
+        } else if (d.kind == Decision::Kind::Changed) {
+            run.report.changedElsewhere.append(run.entry(p, d.reason, false, d.heldNow));
+        } else {
+            chunk.rows.append(p);
+            wrote.insert(c.itemId, run.target(p));
+        }
+    }
+    chunk.end = i;
+    return chunk;
+}
+
+// Commits the chunk's rows, row by row once the server refused its batch,
+// leaving out each row it refuses.
+void AuctionSaver::commitChunk(Run& run, Chunk& chunk)
+{
+    bool rowByRow = false;
+    while (!chunk.rows.isEmpty()) {
+        QString reason;
+        int refused = -1;
+        switch (runTransaction(run, chunk, rowByRow, &reason, &refused)) {
+        case Outcome::Committed:
+            countSaved(run, chunk.rows);
+            return;
+        case Outcome::Refused:
+            if (refused < 0 && rowByRow) { // not a row's fault: the transaction's
+                failAll(run, chunk, reason);
+                return;
+            }
+            if (refused >= 0) {
+                run.report.failed.append(run.entry(chunk.rows[refused], reason, true));
+                chunk.rows.remove(refused);
+            }
+            rowByRow = true;
+            break;
+        case Outcome::CommitRefused:
+            failAll(run, chunk, reason);
+            return;
+        case Outcome::Lost:
+            endLost(run, chunk, chunk.rows.size(), reason);
+            return;
+        case Outcome::CommitUnknown:
+            confirmAfterLostCommit(run, chunk, reason);
+            return;
+        case Outcome::GivenUp:
+            run.report.stopped = true;
+            run.report.notAttempted +=
+                chunk.rows.size() + (chunk.stopped ? 0 : run.changes.size() - chunk.end);
+            run.ended = true;
+            return;
+        }
+    }
+}
+
+AuctionSaver::Outcome AuctionSaver::runTransaction(Run& run, Chunk& chunk, bool rowByRow,
+                                                   QString* reason, int* refused)
+{
+    try {
+        m_control.beginTransaction();
+        *refused = rowByRow ? writeRowByRow(run, chunk, reason) : -1;
+        if (!rowByRow)
+            writeBatch(run, chunk);
+    } catch (const std::exception& error) {
+        m_control.rollback();
+        *reason = errorText(error);
+        const auto* data = dynamic_cast<const DataError*>(&error);
+        return data && data->connectionLost() ? Outcome::Lost : Outcome::Refused;
+    }
+    if (*refused >= 0 || (givenUp && givenUp())) {
+        m_control.rollback();
+        return *refused >= 0 ? Outcome::Refused : Outcome::GivenUp;
+    }
+    try {
+        m_control.commit();
+    } catch (const DataError& error) {
+        *reason = error.message();
+        m_control.rollback();
+        return error.connectionLost() ? Outcome::CommitUnknown : Outcome::CommitRefused;
+    }
+    return Outcome::Committed;
+}
+
+// The chunk in one statement; rows someone changed since the read drop out. Throws.
+void AuctionSaver::writeBatch(Run& run, Chunk& chunk)
+{
+    const QString sql = batchStatement(run.changes, chunk.rows, storePattern());
+    if (sql.isEmpty())
+        return;
+    QSet<qint32> items;
+    for (const Planned& p : std::as_const(chunk.rows))
+        if (p.write)
+            items.insert(run.item(p));
+    if (m_control.execute(sql) < items.size())
+        dropChangedRows(run, chunk);
+}
+
+// Someone changed a row between the read and the write: the rows whose item
+// does not hold what this chunk wrote were not written. Throws.
+void AuctionSaver::dropChangedRows(Run& run, Chunk& chunk)
+{
+    QHash<qint32, std::optional<qint64>> ends;
+    QVector<AuctionChange> written;
+    for (const Planned& p : std::as_const(chunk.rows)) {
+        if (!p.write)
+            continue;
+        if (!ends.contains(run.item(p)))
+            written.append(run.changes[p.change]);
+        ends[run.item(p)] = run.target(p);
+    }
+    const QHash<qint32, QVector<Held>> now = readHeld(written);
+    for (int k = chunk.rows.size() - 1; k >= 0; --k) {
+        const Planned& p = chunk.rows[k];
+        const QVector<Held> rows = now.value(run.item(p));
+        if (!p.write || (rows.size() == 1 && rows[0].stamp == ends.value(run.item(p))))
+            continue;
+        run.report.changedElsewhere.append(
+            run.entry(p, QStringLiteral("changed by someone else while it was being saved"), false,
+                      rows.size() == 1 ? stampText(rows[0].stamp) : QString()));
+        chunk.rows.remove(k);
+    }
+}
+
+// Each row on its own; the index of the first row the server refused, or -1.
+// Throws a lost connection.
+int AuctionSaver::writeRowByRow(Run& run, Chunk& chunk, QString* reason)
+{
+    for (int k = 0; k < chunk.rows.size(); ++k) {
+        const Planned& p = chunk.rows[k];
+        if (!p.write)
+            continue;
+        const QString sql =
+            QStringLiteral("UPDATE item SET auction_until_unix=%1 WHERE storeid LIKE '%2' ESCAPE "
+                           "'%3' AND %4")
+                .arg(sqlValue(run.target(p)), storePattern(), QString(QLatin1Char(kLikeEscape)),
+                     heldCondition(run.item(p), p.expected));
+        int affected = 0;
+        try {
+            affected = m_control.execute(sql);
+        } catch (const DataError& error) {
+            if (error.connectionLost())
+                throw;
+            *reason = error.message();
+            return k;
+        }
+        if (affected == 0) {
+            run.report.changedElsewhere.append(run.entry(
+                p, QStringLiteral("changed by someone else while it was being saved"), false));
+            chunk.rows.remove(k--);
+        }
+    }
+    return -1;
+}
+
+void AuctionSaver::countSaved(Run& run, const QVector<Planned>& rows)
+{
+    QVector<AuctionJournal::Row> written;
+    for (const Planned& p : rows) {
+        const AuctionChange& c = run.changes[p.change];
+        const qint32 stamp = c.stamp.value_or(0);
+        ++run.report.saved;
+        run.report.savedRows.append({c.row, stamp});
+        run.wrote.insert(c.itemId, run.target(p));
+        if (p.write)
+            written.append(run.records[p.change]);
+        if (rowSaved)
+            rowSaved(c.row, stamp);
+    }
+    if (journal && !written.isEmpty() && run.report.journalWrittenError.isEmpty())
+        run.report.journalWrittenError = journal->appendWritten(written);
+}
+
+// The commit went out and its answer did not come back: on a new connection,
+// the rows that hold what the chunk wrote were committed, the others not.
+void AuctionSaver::confirmAfterLostCommit(Run& run, const Chunk& chunk, const QString& reason)
+{
+    QHash<qint32, std::optional<qint64>> ends;
+    QVector<AuctionChange> changes;
+    for (const Planned& p : chunk.rows) {
+        if (!ends.contains(run.item(p)))
+            changes.append(run.changes[p.change]);
+        ends[run.item(p)] = run.target(p);
+    }
+    QHash<qint32, QVector<Held>> now;
+    try {
+        now = readHeld(changes);
+    } catch (const std::exception& error) {
+        endLost(run, chunk, chunk.rows.size(),
+                QStringLiteral("%1\nThen, reading what was committed: %2")
+                    .arg(reason, errorText(error)));
+        return;
+    }
+    QVector<Planned> committed;
+    for (const Planned& p : chunk.rows) {
+        const QVector<Held> rows = now.value(run.item(p));
+        if (rows.size() == 1 && rows[0].stamp == ends.value(run.item(p)))
+            committed.append(p);
+    }
+    countSaved(run, committed);
+    if (committed.size() < chunk.rows.size())
+        endLost(run, chunk, chunk.rows.size() - committed.size(), reason);
+}
+
+void AuctionSaver::failAll(Run& run, const Chunk& chunk, const QString& reason)
+{
+    for (const Planned& p : chunk.rows)
+        run.report.failed.append(run.entry(p, reason, true));
+    run.report.notAttempted += chunk.stopped ? 0 : run.changes.size() - chunk.end;
+    run.ended = true;
+}
+
+void AuctionSaver::endLost(Run& run, const Chunk& chunk, int rows, const QString& reason)
+{
+    run.report.connectionLost = true;
+    run.report.connectionError = reason;
+    run.report.notAttempted += rows + (chunk.stopped ? 0 : run.changes.size() - chunk.end);
+    run.ended = true;
 }

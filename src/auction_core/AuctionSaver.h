@@ -68,10 +68,13 @@ struct AuctionSaveReport
     bool stopped = false;
     // The journal could not record the save, so it wrote nothing.
     QString journalError;
+    // The journal could not record which rows a commit wrote: an undo misses them.
+    QString journalWrittenError;
 
     bool hasProblems() const
     {
-        return !failed.isEmpty() || !changedElsewhere.isEmpty() || endedEarly();
+        return !failed.isEmpty() || !changedElsewhere.isEmpty() || endedEarly() ||
+               !journalWrittenError.isEmpty();
     }
     // The save ended early: the ends not written are worth keeping in the grid.
     bool endedEarly() const { return connectionLost || stopped || !journalError.isEmpty(); }
@@ -90,7 +93,8 @@ struct AuctionSaveReport
 // the database still holds that value, so nobody else's newer end is lost.
 // The rows are read in one query and written in transactions of up to
 // kRowsPerCommit rows, one UPDATE for each (row by row once the server refused
-// one); a row counts as saved once its transaction committed.
+// a row of it); a row counts as saved once its transaction committed. A
+// commit whose answer was lost counts the rows the database then holds.
 // The store is matched as the server's LIKE compares a text without wildcards:
 // the column's collation decides case, trailing blanks count. An item that
 // matches more than one row of the store, or a row the listing read for
@@ -113,7 +117,8 @@ public:
     // The grid rows that a save of `rows` would write.
     static QVector<int> rowsToWrite(const QVector<AuctionRow>& rows);
 
-    // When set, the rows a save will write are appended to it before any is.
+    // When set, the rows a save will write are appended to it before any is,
+    // and the rows each commit wrote once it has.
     const AuctionJournal* journal = nullptr;
     // Runs before each row to write (its row); lets tests act mid-save.
     std::function<void(int)> beforeRow;
@@ -148,10 +153,70 @@ private:
         std::optional<qint64> stamp;
     };
 
+    // What a change comes to against what the server holds.
+    struct Decision
+    {
+        enum class Kind
+        {
+            Write,   // from `expected` to the change's stamp
+            Holds,   // the database holds the stamp already
+            Fail,    // not this store's one row of the item
+            Changed, // someone else's end is there
+        } kind = Kind::Write;
+        std::optional<qint64> expected;
+        QString reason;
+        QString heldNow;
+    };
+
+    // A row of one transaction.
+    struct Planned
+    {
+        int change = 0;
+        std::optional<qint64> expected;
+        bool write = true; // false: counts as saved once the others are
+    };
+    struct Chunk
+    {
+        QVector<Planned> rows;
+        int end = 0;          // the first change after it
+        bool stopped = false; // the clerk stopped the save at `end`
+    };
+    enum class Outcome
+    {
+        Committed,
+        Refused, // the server refused a statement: nothing of it is kept
+        CommitRefused,
+        Lost,
+        CommitUnknown, // the commit's answer was lost
+        GivenUp
+    };
+    struct Run;
+
     static Plan plan(const AuctionRow& row);
+    static Decision decide(const AuctionChange& change, const QVector<Held>& rows,
+                           const std::optional<std::optional<qint64>>& wroteBefore,
+                           const QString& store);
+    // One UPDATE for the rows to write: each item from the end its first row
+    // expects to the end its last row writes. `storePattern` is the store as
+    // the body of a string literal that LIKE matches exactly.
+    static QString batchStatement(const QVector<AuctionChange>& changes,
+                                  const QVector<Planned>& rows, const QString& storePattern);
     // The store's rows of the changes' items, read in few queries. Throws DataError.
     QHash<qint32, QVector<Held>> readHeld(const QVector<AuctionChange>& changes);
-    bool serverAnswers();
+
+    bool journalIntent(Run& run);
+    bool readAll(Run& run);
+    Chunk collectChunk(Run& run, int from);
+    void commitChunk(Run& run, Chunk& chunk);
+    Outcome runTransaction(Run& run, Chunk& chunk, bool rowByRow, QString* reason, int* refused);
+    void writeBatch(Run& run, Chunk& chunk);
+    int writeRowByRow(Run& run, Chunk& chunk, QString* reason);
+    void dropChangedRows(Run& run, Chunk& chunk);
+    void countSaved(Run& run, const QVector<Planned>& rows);
+    void confirmAfterLostCommit(Run& run, const Chunk& chunk, const QString& reason);
+    void failAll(Run& run, const Chunk& chunk, const QString& reason);
+    void endLost(Run& run, const Chunk& chunk, int rows, const QString& reason);
+    QString storePattern() const;
 
     DataControl& m_control;
     QString m_storeId;

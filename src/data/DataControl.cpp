@@ -113,6 +113,8 @@ DataControl::~DataControl()
 
 void DataControl::close()
 {
+    if (m_transaction == Transaction::Open)
+        m_transaction = Transaction::Lost;
     m_prepared.clear();
     if (QSqlDatabase::contains(m_sqlConnectionName)) {
         QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
@@ -148,10 +150,30 @@ QString DataControl::escapeLiteral(const QString& text) const
     return out;
 }
 
-DataError DataControl::failure(const QString& what, const QString& password) const
+DataError DataControl::failure(const QString& what, const QString& password, bool lost) const
 {
     return DataError(
-        scrubSecret(QStringLiteral("%1 (%2): %3").arg(m_name, describe(), what), password));
+        scrubSecret(QStringLiteral("%1 (%2): %3").arg(m_name, describe(), what), password), lost);
+}
+
+void DataControl::checkTransaction(const QString& password) const
+{
+    if (m_transaction == Transaction::Lost)
+        throw failure(QStringLiteral("the connection of the open transaction was lost, and "
+                                     "what it wrote with it"),
+                      password, true);
+}
+
+bool DataControl::closeIfLost(const QSqlError& error)
+{
+    const QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+    // Qt's SQLite driver calls a refused statement a connection error; a file
+    // has no connection to lose.
+    const bool file = db.isOpen() && engine() == Engine::Sqlite;
+    const bool lost = !file && (isConnectionLoss(error) || !db.isOpen());
+    if (lost)
+        close();
+    return lost;
 }
 
 bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
@@ -224,6 +246,23 @@ bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
     return false;
 }
 
+bool DataControl::openOrLost(const ConnectionConfig::Target& target)
+{
+    try {
+        return openIfNeeded(target);
+    } catch (const DataError& error) {
+        // A server whose driver is there and that does not take the connection
+        // is out of reach, as much as one that drops it.
+        const bool server = (target.kind == Engine::MySql &&
+                             QSqlDatabase::isDriverAvailable(QStringLiteral("QMYSQL"))) ||
+                            (target.kind == Engine::Odbc &&
+                             QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")));
+        if (!server || error.connectionLost())
+            throw;
+        throw DataError(error.message(), true);
+    }
+}
+
 bool DataControl::runQuery(const QString& sql, const QVariantList& params,
                            const ConnectionConfig::Target& target, QString* error, bool* lost)
 {
@@ -272,6 +311,14 @@ bool DataControl::runQuery(const QString& sql, const QVariantList& params,
         return true;
     }
     m_recordsAffected = -1;
+    return readRows(q, db, source, target, error, lost);
+}
+
+// The rows of a SELECT into the record set.
+bool DataControl::readRows(QSqlQuery& q, const QSqlDatabase& db,
+                           const std::shared_ptr<RecordSet::Source>& source,
+                           const ConnectionConfig::Target& target, QString* error, bool* lost)
+{
     const QSqlRecord record = q.record();
     const bool bigintAsInt = source->mysql && (target.options & kOptionBigIntAsInt);
     QStringList columns;
@@ -334,7 +381,8 @@ void DataControl::Refresh()
                       target.password);
     }
 
-    const bool reused = openIfNeeded(target);
+    checkTransaction(target.password);
+    const bool reused = openOrLost(target);
     if (CommandType == 2) {
         QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
         sql = QStringLiteral("SELECT * FROM ") +
@@ -346,17 +394,19 @@ void DataControl::Refresh()
     if (runQuery(sql, params, target, &error, &lost))
         return;
     const bool mysql = target.kind == ConnectionConfig::Target::Kind::MySql;
+    const bool inTransaction = m_transaction != Transaction::None;
     if (lost || !mysql) {
         // A connection that may be broken is dropped; the next use opens a new one.
         close();
-        if (lost && reused && isReadOnlyStatement(sql)) {
+        if (lost && reused && !inTransaction && isReadOnlyStatement(sql)) {
             const QString first = error;
             try {
                 openIfNeeded(target);
             } catch (const DataError& again) {
                 throw DataError(
                     QStringLiteral("%1\nThen, connecting again: %2")
-                        .arg(failure(first, target.password).message(), again.message()));
+                        .arg(failure(first, target.password).message(), again.message()),
+                    true);
             }
             if (runQuery(sql, params, target, &error, &lost))
                 return;
@@ -364,7 +414,7 @@ void DataControl::Refresh()
                 close();
         }
     }
-    throw failure(error, target.password);
+    throw failure(error, target.password, lost);
 }
 
 int DataControl::execute(const QString& sql, const QVariantList& values)
@@ -372,7 +422,16 @@ int DataControl::execute(const QString& sql, const QVariantList& values)
     const ConnectionConfig::Target target = resolve();
     if (target.kind == ConnectionConfig::Target::Kind::Invalid)
         throw failure(target.error, target.password);
-    openIfNeeded(target);
+    checkTransaction(target.password);
+    openOrLost(target);
+    if (values.isEmpty()) {
+        QSqlQuery q(QSqlDatabase::database(m_sqlConnectionName, false));
+        if (!q.exec(sql)) {
+            const QSqlError error = q.lastError();
+            throw failure(error.text(), target.password, closeIfLost(error));
+        }
+        return q.numRowsAffected();
+    }
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
     auto found = m_prepared.find(sql);
     if (found == m_prepared.end()) {
@@ -380,9 +439,7 @@ int DataControl::execute(const QString& sql, const QVariantList& values)
         query->setForwardOnly(true);
         if (!query->prepare(sql)) {
             const QSqlError error = query->lastError();
-            if (isConnectionLoss(error) || !db.isOpen())
-                close();
-            throw failure(error.text(), target.password);
+            throw failure(error.text(), target.password, closeIfLost(error));
         }
         // Statements whose text differs with their rows are not kept for long.
         if (m_prepared.size() >= kPreparedKept)
@@ -394,11 +451,10 @@ int DataControl::execute(const QString& sql, const QVariantList& values)
         q.bindValue(i, values[i]);
     if (!q.exec()) {
         const QSqlError error = q.lastError();
-        if (isConnectionLoss(error) || !db.isOpen())
-            close();
-        else
+        const bool lost = closeIfLost(error);
+        if (!lost)
             m_prepared.erase(found);
-        throw failure(error.text(), target.password);
+        throw failure(error.text(), target.password, lost);
     }
     const int affected = q.numRowsAffected();
     q.finish();
@@ -410,32 +466,36 @@ void DataControl::beginTransaction()
     const ConnectionConfig::Target target = resolve();
     if (target.kind == ConnectionConfig::Target::Kind::Invalid)
         throw failure(target.error, target.password);
-    openIfNeeded(target);
+    checkTransaction(target.password);
+    openOrLost(target);
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
     if (!db.transaction()) {
         const QSqlError error = db.lastError();
-        if (isConnectionLoss(error) || !db.isOpen())
-            close();
+        const bool lost = closeIfLost(error);
         throw failure(QStringLiteral("cannot begin a transaction: %1").arg(error.text()),
-                      target.password);
+                      target.password, lost);
     }
+    m_transaction = Transaction::Open;
 }
 
 void DataControl::commit()
 {
+    const QString password = resolve().password;
+    checkTransaction(password);
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
     if (!db.isOpen())
-        throw failure(QStringLiteral("cannot commit: the connection is closed"), QString());
+        throw failure(QStringLiteral("cannot commit: the connection is closed"), password, true);
     if (!db.commit()) {
         const QSqlError error = db.lastError();
-        if (isConnectionLoss(error) || !db.isOpen())
-            close();
-        throw failure(QStringLiteral("cannot commit: %1").arg(error.text()), resolve().password);
+        const bool lost = closeIfLost(error);
+        throw failure(QStringLiteral("cannot commit: %1").arg(error.text()), password, lost);
     }
+    m_transaction = Transaction::None;
 }
 
 void DataControl::rollback()
 {
+    m_transaction = Transaction::None;
     if (!QSqlDatabase::contains(m_sqlConnectionName))
         return;
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);

@@ -9,6 +9,8 @@
 #include <map>
 #include <memory>
 
+class QSqlDatabase;
+class QSqlError;
 class QSqlQuery;
 
 // A named, pre-configured database connection with one record set.
@@ -41,7 +43,9 @@ public:
 
     // Opens the connection if needed, runs RecordSource and replaces the record set.
     // Throws DataError with the server's message. A connection found lost is
-    // closed and opened again (a query is retried once on the new connection).
+    // closed and opened again (a read-only query is retried once on the new
+    // connection), except inside a transaction: a new connection would not
+    // see what the transaction wrote, so the loss is reported instead.
     void Refresh();
     // The rows of the last Refresh(); an empty set before the first one.
     RecordSet& Recordset() { return m_recordset; }
@@ -52,16 +56,20 @@ public:
 
     // Runs a statement that returns no rows with `values` bound to its '?'
     // placeholders, and keeps it prepared for the next call with the same text.
+    // Without values the text is sent as it is: one round trip instead of two.
     // Returns the rows it changed. Throws DataError; a lost connection is not
     // tried again (the statement may have reached the server): the control is
     // closed, and an open transaction with it.
-    int execute(const QString& sql, const QVariantList& values);
+    int execute(const QString& sql, const QVariantList& values = {});
     // A transaction on the control's connection, opened if needed. Throw DataError.
+    // Once the connection of an open transaction is lost, every statement and
+    // the commit fail as lost (DataError::connectionLost) until rollback().
     void beginTransaction();
     void commit();
     // Ends the open transaction without its changes; a failure is no news, as a
     // lost connection has ended the transaction already.
     void rollback();
+    bool inTransaction() const { return m_transaction != Transaction::None; }
 
     // Which engine ConnectionString resolves to (opens nothing).
     Engine engine() const;
@@ -80,9 +88,25 @@ public:
 private:
     ConnectionConfig::Target resolve() const;
     bool openIfNeeded(const ConnectionConfig::Target& target);
+    // openIfNeeded(), a failure to reach a server told as a lost connection.
+    bool openOrLost(const ConnectionConfig::Target& target);
     bool runQuery(const QString& sql, const QVariantList& params,
                   const ConnectionConfig::Target& target, QString* error, bool* lost);
-    DataError failure(const QString& what, const QString& password) const;
+    bool readRows(QSqlQuery& q, const QSqlDatabase& db,
+                  const std::shared_ptr<RecordSet::Source>& source,
+                  const ConnectionConfig::Target& target, QString* error, bool* lost);
+    DataError failure(const QString& what, const QString& password, bool lost = false) const;
+    // Throws when the open transaction's connection was lost.
+    void checkTransaction(const QString& password) const;
+    // Closes a connection that broke down or may have; true when it did.
+    bool closeIfLost(const QSqlError& error);
+
+    enum class Transaction
+    {
+        None,
+        Open,
+        Lost // its connection broke down: nothing of it was committed by us
+    };
 
     QString m_name;
     const ConnectionConfig* m_config;
@@ -91,6 +115,7 @@ private:
     QString m_openKey;           // what the open connection was opened for
     std::shared_ptr<RecordSet::TableInfoCache> m_tables;
     int m_recordsAffected = -1;
+    Transaction m_transaction = Transaction::None;
     // Statements of execute(), prepared on the open connection.
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };

@@ -31,7 +31,16 @@ private:
 class DataError : public VeskError
 {
 public:
-    using VeskError::VeskError;
+    explicit DataError(const QString& message, bool connectionLost = false)
+        : VeskError(message), m_connectionLost(connectionLost)
+    {
+    }
+    // The connection broke down (or was never made), rather than the server
+    // refusing the statement: what was not committed is gone with it.
+    bool connectionLost() const { return m_connectionLost; }
+
+private:
+    bool m_connectionLost = false;
 };
 
 // Update() found the row changed or deleted by someone else since it was read;

@@ -141,10 +141,10 @@ private slots:
     }
 
     // "Undo last save": the ends the last save wrote go back where nobody
-    // changed them since, the rest are named.
-    void undoLeavesAloneWhatChangedSinceAndCanBeUndone()
+    // changed them since, the rest are named. (Undoing an undo: the saver's tests.)
+    void undoLeavesAloneWhatChangedSince()
     {
-        const qint64 kOld = 1700003600, kTheirs = 1750000000, kNew = 1798153200;
+        const qint64 kOld = 1700003600, kTheirs = 1750000000;
         endtoend::Fixture fx(Engine::MariaDb);
         VESK_VERIFY_OK(fx.showWith({{1, "S1", kOld}, {2, "S1", kOld}, {3, "S1", kOld}}));
         frmVESKauction& w = fx.window();
@@ -167,15 +167,6 @@ private slots:
         QCOMPARE(fx.stampInDatabase(3), kOld);
         QCOMPARE(w.listingRuns, runs + 1);
         QCOMPARE(fx.end(3).section(' ', 0, 0).toLongLong(), kOld);
-
-        // The undo is the last save now: undoing it writes the save's ends again.
-        fx.messages.clear();
-        QVERIFY(vesktest::clickAndWait(w, w.cmdUndoSave));
-        QCOMPARE(fx.messages.size(), 1);
-        VESK_VERIFY_CONTAINS(fx.messages[0].text, "before that save: 2 rows", "item 2 now holds");
-        QCOMPARE(fx.stampInDatabase(1), kNew + 60);
-        QCOMPARE(fx.stampInDatabase(2), kTheirs);
-        QCOMPARE(fx.stampInDatabase(3), kNew + 180);
     }
 
     // The shop's server keeps a store to its own rows: through the store's view

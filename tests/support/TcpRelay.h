@@ -5,17 +5,19 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace vesktest {
 
 // A TCP relay on loopback between the program and a server, on a thread of
-// its own. Once cut, every connection forwards at most a given number of
-// further bytes from the server and then drops the program's side: a result
-// cut off in transfer.
+// its own. It can hold every chunk back a while in each direction (a slow
+// uplink), counts request/response turns, cuts results off after a number of
+// bytes, and drops the connection at a request holding a given text.
 class TcpRelay
 {
 public:
@@ -53,12 +55,33 @@ public:
         ++m_state->epoch;
     }
     void heal() { cutAfter(-1); }
+    void setDelay(int toServerMs, int toClientMs)
+    {
+        m_state->delay[0] = toServerMs;
+        m_state->delay[1] = toClientMs;
+    }
+    // Times the program spoke after the server had (or first): round trips.
+    int turns() const { return m_state->turns; }
+    void resetTurns() { m_state->turns = 0; }
+    // The next request holding `text` drops its connection: before the server
+    // gets it, or (`forwarded`) after, with the answer lost.
+    void dropAtRequest(const QByteArray& text, bool forwarded)
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->dropText = text;
+        m_state->dropForwarded = forwarded;
+    }
 
 private:
     struct State
     {
-        std::atomic<qint64> allowance{-1}; // bytes still forwarded; -1: no limit
-        std::atomic<quint64> epoch{0};     // bumped at every cut
+        std::atomic<qint64> allowance{-1};      // bytes still forwarded; -1: no limit
+        std::atomic<quint64> epoch{0};          // bumped at every cut
+        std::atomic<int> delay[2] = {{0}, {0}}; // ms to the server, to the program
+        std::atomic<int> turns{0};
+        std::mutex mutex;
+        QByteArray dropText; // empty: drop nothing
+        bool dropForwarded = false;
     };
 
     // One program connection and its server connection.
@@ -73,16 +96,40 @@ private:
             connect(&m_server, &QTcpSocket::connected, this, [this] { toServer(); });
             connect(m_client, &QTcpSocket::readyRead, this, [this] { toServer(); });
             connect(&m_server, &QTcpSocket::readyRead, this, [this] { toClient(); });
-            connect(m_client, &QTcpSocket::disconnected, this, [this] { finish(); });
+            connect(m_client, &QTcpSocket::disconnected, this, [this] {
+                if (!m_dropped) // a drop ends the server's side itself
+                    finish();
+            });
             connect(&m_server, &QTcpSocket::disconnected, this, [this] { finish(); });
             m_server.connectToHost(host, port);
         }
 
     private:
+        // Chunks of one direction all wait as long, so their timers fire in order.
+        template <class Send> void later(int direction, Send send)
+        {
+            QTimer::singleShot(int(m_state->delay[direction]), Qt::PreciseTimer, this, send);
+        }
         void toServer()
         {
-            if (m_server.state() == QAbstractSocket::ConnectedState)
-                m_server.write(m_client->readAll());
+            if (m_server.state() != QAbstractSocket::ConnectedState || m_dropped)
+                return;
+            const QByteArray data = m_client->readAll();
+            if (data.isEmpty())
+                return;
+            m_state->turns += m_clientSpoke ? 0 : 1;
+            m_clientSpoke = true;
+            std::unique_lock<std::mutex> lock(m_state->mutex);
+            if (!m_state->dropText.isEmpty() && data.contains(m_state->dropText)) {
+                m_state->dropText.clear();
+                drop(m_state->dropForwarded ? data : QByteArray());
+                return;
+            }
+            lock.unlock();
+            later(0, [this, data] {
+                if (!m_dropped)
+                    m_server.write(data);
+            });
         }
         void toClient()
         {
@@ -91,15 +138,30 @@ private:
                 m_allowance = m_state->allowance;
             }
             QByteArray data = m_server.readAll();
+            m_clientSpoke = false;
             if (m_allowance >= 0) {
                 data.truncate(std::min<qint64>(data.size(), m_allowance));
                 m_allowance -= data.size();
             }
-            m_client->write(data);
-            if (m_allowance == 0) {
-                m_client->flush();
-                m_client->abort();
-            }
+            later(1, [this, data, cut = m_allowance == 0] {
+                if (m_dropped)
+                    return;
+                m_client->write(data);
+                if (cut) {
+                    m_client->flush();
+                    m_client->abort();
+                }
+            });
+        }
+        // The program's side goes at once, the server's once it had time to
+        // act on the request it was still sent.
+        void drop(const QByteArray& lastRequest)
+        {
+            m_dropped = true;
+            m_server.write(lastRequest);
+            m_server.flush();
+            m_client->abort();
+            QTimer::singleShot(lastRequest.isEmpty() ? 0 : 500, this, [this] { finish(); });
         }
         void finish()
         {
@@ -113,6 +175,8 @@ private:
         std::shared_ptr<State> m_state;
         quint64 m_epoch = 0;
         qint64 m_allowance = -1;
+        bool m_clientSpoke = false;
+        bool m_dropped = false; // nothing more is passed on
     };
 
     std::shared_ptr<State> m_state = std::make_shared<State>();
