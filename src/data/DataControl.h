@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+class MySqlTlsBridge;
 class QSqlQuery;
 
 // A named, pre-configured database connection with one record set.
@@ -79,6 +80,7 @@ public:
 
 private:
     ConnectionConfig::Target resolve() const;
+    void driverFor(const ConnectionConfig::Target& target, QString* driver, QString* options) const;
     bool openIfNeeded(const ConnectionConfig::Target& target);
     bool runQuery(const QString& sql, const QVariantList& params,
                   const ConnectionConfig::Target& target, QString* error, bool* lost);
@@ -93,4 +95,6 @@ private:
     int m_recordsAffected = -1;
     // Statements of execute(), prepared on the open connection.
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
+    // Between the MySQL driver and the server while a MySQL connection is open.
+    std::unique_ptr<MySqlTlsBridge> m_bridge;
 };
