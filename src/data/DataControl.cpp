@@ -212,9 +212,16 @@ bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
     driverFor(target, &driver, &options);
     const bool mysql = target.kind == ConnectionConfig::Target::Kind::MySql;
     // The driver talks to the bridge; the bridge talks to the server.
-    if (mysql)
+    quint16 bridgePort = 0;
+    if (mysql) {
         m_bridge = std::make_unique<MySqlTlsBridge>(target);
-    const quint16 bridgePort = mysql ? m_bridge->start() : 0;
+        try {
+            bridgePort = m_bridge->start();
+        } catch (const DataError& error) {
+            m_bridge.reset();
+            throw failure(error.message(), target.password);
+        }
+    }
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_sqlConnectionName);
         db.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);

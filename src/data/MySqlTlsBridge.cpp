@@ -172,7 +172,8 @@ public:
         connect(&m_server, &QSslSocket::encrypted, this, &Link::onEncrypted);
         connect(&m_server, &QSslSocket::sslErrors, this, &Link::onSslErrors);
         connect(&m_server, &QSslSocket::errorOccurred, this, &Link::onServerGone);
-        connect(&m_server, &QSslSocket::disconnected, this, [this] { onServerGone({}); });
+        connect(&m_server, &QSslSocket::disconnected, this,
+                [this] { onServerGone(QAbstractSocket::RemoteHostClosedError); });
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             fail(QStringLiteral("server %1 did not answer within %2 s")
