@@ -168,6 +168,9 @@ public:
           m_chunk(size_t(kChunk))
     {
         connect(&m_listener, &QTcpServer::newConnection, this, &Link::accept);
+        // Small requests and answers go out at once, not held back to be joined.
+        connect(&m_server, &QSslSocket::connected, this,
+                [this] { m_server.setSocketOption(QAbstractSocket::LowDelayOption, 1); });
         connect(&m_server, &QSslSocket::readyRead, this, &Link::fromServer);
         connect(&m_server, &QSslSocket::encrypted, this, &Link::onEncrypted);
         connect(&m_server, &QSslSocket::sslErrors, this, &Link::onSslErrors);
@@ -214,7 +217,6 @@ private:
         connect(m_client, &QTcpSocket::disconnected, this, &Link::onClientGone);
         m_timer.start(m_target.connectTimeout * 1000);
         m_server.connectToHost(m_target.host, quint16(m_target.port));
-        m_server.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     }
 
     void fromServer()
@@ -382,6 +384,7 @@ private:
         qint64 n = 0;
         while ((n = from.read(m_chunk.data(), kChunk)) > 0)
             to.write(m_chunk.data(), n);
+        to.flush(); // now rather than on the next turn of the event loop
     }
 
     void onServerGone(QAbstractSocket::SocketError error)

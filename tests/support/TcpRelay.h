@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHostAddress>
+#include <QMutex>
 #include <QSemaphore>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -9,13 +10,15 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <utility>
 
 namespace vesktest {
 
 // A TCP relay on loopback between the program and a server, on a thread of
 // its own. Once cut, every connection forwards at most a given number of
 // further bytes from the server and then drops the program's side: a result
-// cut off in transfer.
+// cut off in transfer. Intercepting, it is a man in the middle of MySQL
+// handshakes instead (see interceptHandshakes()).
 class TcpRelay
 {
 public:
@@ -53,12 +56,24 @@ public:
         ++m_state->epoch;
     }
     void heal() { cutAfter(-1); }
+    // From now on, new connections get the server's greeting without its TLS
+    // offer, and the program's handshake response is answered by the relay with
+    // a request for the password in clear; whatever the program sends is kept.
+    void interceptHandshakes() { m_state->intercept = true; }
+    QByteArray received() const
+    {
+        QMutexLocker lock(&m_state->mutex);
+        return m_state->received;
+    }
 
 private:
     struct State
     {
         std::atomic<qint64> allowance{-1}; // bytes still forwarded; -1: no limit
         std::atomic<quint64> epoch{0};     // bumped at every cut
+        std::atomic<bool> intercept{false};
+        QMutex mutex;
+        QByteArray received; // from the program, while intercepting
     };
 
     // One program connection and its server connection.
@@ -81,11 +96,30 @@ private:
     private:
         void toServer()
         {
-            if (m_server.state() == QAbstractSocket::ConnectedState)
-                m_server.write(m_client->readAll());
+            if (m_server.state() != QAbstractSocket::ConnectedState)
+                return;
+            if (!m_state->intercept)
+                return (void)m_server.write(m_client->readAll());
+            const QByteArray data = m_client->readAll();
+            QMutexLocker lock(&m_state->mutex);
+            m_state->received += data;
+            if (data.isEmpty())
+                return;
+            if (std::exchange(m_answered, true)) // the answer to the request is kept
+                return m_client->abort();
+            const QByteArray request("\x2b\0\0\x02\xfemysql_clear_password", 25);
+            m_client->write(request + '\0' + QByteArray(20, 'x') + '\0');
         }
         void toClient()
         {
+            if (m_state->intercept) { // the greeting only, CLIENT_SSL taken out
+                QByteArray data = m_server.readAll();
+                const int lowAt = int(data.indexOf('\0', 5)) + 1 + 4 + 8 + 1;
+                if (std::exchange(m_greeted, true) || lowAt >= data.size() - 1)
+                    return;
+                data[lowAt + 1] = char(data[lowAt + 1] & ~0x08);
+                return (void)m_client->write(data);
+            }
             if (m_state->epoch != m_epoch) { // cut since the last bytes: count from now
                 m_epoch = m_state->epoch;
                 m_allowance = m_state->allowance;
@@ -113,6 +147,8 @@ private:
         std::shared_ptr<State> m_state;
         quint64 m_epoch = 0;
         qint64 m_allowance = -1;
+        bool m_greeted = false;
+        bool m_answered = false;
     };
 
     std::shared_ptr<State> m_state = std::make_shared<State>();
