@@ -191,6 +191,19 @@ public:
         return m_listener.listen(QHostAddress::LocalHost) ? m_listener.serverPort() : 0;
     }
 
+    // The bridge is being closed: what the program sent last (its QUIT) still
+    // reaches the server, which then ends the session as a normal one.
+    void finish()
+    {
+        if (m_phase == Phase::Relay) {
+            m_client->waitForReadyRead(0);
+            copy(*m_client, m_server);
+        }
+        if (m_phase != Phase::Closed)
+            m_server.disconnectFromHost();
+        m_phase = Phase::Closed;
+    }
+
 private:
     enum class Phase
     {
@@ -459,6 +472,9 @@ MySqlTlsBridge::MySqlTlsBridge(const ConnectionConfig::Target& target)
 
 MySqlTlsBridge::~MySqlTlsBridge()
 {
+    if (auto* link = static_cast<Link*>(m_link))
+        QMetaObject::invokeMethod(
+            link, [link] { link->finish(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }
@@ -473,6 +489,7 @@ quint16 MySqlTlsBridge::start()
     link->moveToThread(&m_thread);
     QObject::connect(&m_thread, &QThread::finished, link, &QObject::deleteLater);
     m_thread.start();
+    m_link = link;
     quint16 port = 0;
     QMetaObject::invokeMethod(
         link, [&port, link] { port = link->listen(); }, Qt::BlockingQueuedConnection);

@@ -40,4 +40,5 @@ private:
     ConnectionConfig::Target m_target;
     std::shared_ptr<Shared> m_shared;
     QThread m_thread;
+    QObject* m_link = nullptr; // lives on m_thread, deleted when it ends
 };
