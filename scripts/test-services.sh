@@ -327,9 +327,9 @@ EOF
         printf 'export VESK_TEST_ODBC_DRIVER=%q\n' "$driver"
     } >"$dir/env.sh"
     chmod 600 "$dir/env.sh"
+    echo "test-services: MariaDB on 127.0.0.1:$port, ODBC data source ODBCCORVANDEL on $odbcdb"
     rm -f "$dir/tls-ctl.sh"
     start_tls_server "$installdb" "$mariadbd" "$admin" "$client" "$user" "$password"
-    echo "test-services: MariaDB on 127.0.0.1:$port, ODBC data source ODBCCORVANDEL on $odbcdb"
     echo "test-services: source $dir/env.sh before running the tests"
 }
 
