@@ -356,7 +356,8 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
     }
 
     const QString desc = odbc.value(QStringLiteral("DESC"));
-    if (kRemoteGroups.contains(desc)) {
+    // Only the configuration that wrote the string knows its group.
+    if (kRemoteGroups.contains(desc) && !m_filePath.isEmpty()) {
         const QString problem = groupProblem(desc);
         if (!problem.isEmpty())
             return invalid(problem);
