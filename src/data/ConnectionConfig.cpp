@@ -117,6 +117,32 @@ ConnectionConfig::Target invalid(const QString& why)
     t.error = why;
     return t;
 }
+// The ODBC pairs of a connection string: a bare data source name, an ODBC
+// string, or an OLE DB string of the ODBC provider. Returns why it cannot be read.
+QString odbcPairsOf(const QString& cs, QHash<QString, QString>* odbc)
+{
+    if (!cs.contains(QLatin1Char('='))) {
+        odbc->insert(QStringLiteral("DSN"), cs);
+        return {};
+    }
+    const auto outer = ConnectionConfig::parseOleDbString(cs);
+    if (!outer.contains(QStringLiteral("PROVIDER"))) {
+        *odbc = ConnectionConfig::parseOdbcString(cs);
+        return {};
+    }
+    if (!outer.value(QStringLiteral("PROVIDER"))
+             .startsWith(QStringLiteral("MSDASQL"), Qt::CaseInsensitive))
+        return QStringLiteral("unsupported provider %1")
+            .arg(outer.value(QStringLiteral("PROVIDER")));
+    *odbc = ConnectionConfig::parseOdbcString(outer.value(QStringLiteral("EXTENDED PROPERTIES")));
+    for (const char* k : {"DSN", "UID", "PWD", "PASSWORD", "USER ID", "DATA SOURCE"}) {
+        const QString key = QString::fromLatin1(k);
+        if (outer.contains(key) && !odbc->contains(key))
+            odbc->insert(key == QStringLiteral("DATA SOURCE") ? QStringLiteral("DSN") : key,
+                         outer.value(key));
+    }
+    return {};
+}
 } // namespace
 
 ConnectionConfig ConnectionConfig::load(const QString& iniPath)
@@ -334,26 +360,9 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
         return invalid(QStringLiteral("the connection string is empty"));
 
     QHash<QString, QString> odbc;
-    if (!cs.contains(QLatin1Char('='))) {
-        odbc.insert(QStringLiteral("DSN"), cs);
-    } else {
-        const auto outer = parseOleDbString(cs);
-        if (outer.contains(QStringLiteral("PROVIDER"))) {
-            if (!outer.value(QStringLiteral("PROVIDER"))
-                     .startsWith(QStringLiteral("MSDASQL"), Qt::CaseInsensitive))
-                return invalid(QStringLiteral("unsupported provider %1")
-                                   .arg(outer.value(QStringLiteral("PROVIDER"))));
-            odbc = parseOdbcString(outer.value(QStringLiteral("EXTENDED PROPERTIES")));
-            for (const char* k : {"DSN", "UID", "PWD", "PASSWORD", "USER ID", "DATA SOURCE"}) {
-                const QString key = QString::fromLatin1(k);
-                if (outer.contains(key) && !odbc.contains(key))
-                    odbc.insert(key == QStringLiteral("DATA SOURCE") ? QStringLiteral("DSN") : key,
-                                outer.value(key));
-            }
-        } else {
-            odbc = parseOdbcString(cs);
-        }
-    }
+    const QString unsupported = odbcPairsOf(cs, &odbc);
+    if (!unsupported.isEmpty())
+        return invalid(unsupported);
 
     const QString desc = odbc.value(QStringLiteral("DESC"));
     // Only the configuration that wrote the string knows its group.
@@ -411,30 +420,37 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
     }
 
     if (driver.contains(QStringLiteral("MySQL"), Qt::CaseInsensitive) ||
-        driver.contains(QStringLiteral("MariaDB"), Qt::CaseInsensitive)) {
-        if (server.isEmpty())
-            return invalid(QStringLiteral("the connection string names no SERVER"));
-        bool ok = true;
-        t.port = port.isEmpty() ? 3306 : port.toInt(&ok);
-        if (!ok || t.port <= 0 || t.port > 65535)
-            return invalid(
-                QStringLiteral("the PORT of the connection string is not a port number"));
-        const QString option = odbc.value(QStringLiteral("OPTION"));
-        t.options = option.isEmpty() ? 0 : option.toInt(&ok);
-        if (!ok)
-            return invalid(QStringLiteral("the Option of the connection string is not a number"));
-        t.kind = Target::Kind::MySql;
-        t.host = server;
-        t.database = database;
-        t.user = uid;
-        t.password = password;
-        applyTimeouts(&t);
-        const QString tlsError = applyTls(odbc, desc, &t);
-        return tlsError.isEmpty() ? t : invalid(tlsError);
-    }
+        driver.contains(QStringLiteral("MariaDB"), Qt::CaseInsensitive))
+        return mySqlTarget(odbc, desc, uid, password);
     if (driver.isEmpty())
         return invalid(QStringLiteral("the connection string names neither a DSN nor a DRIVER"));
     return invalid(QStringLiteral("unsupported driver %1").arg(driver));
+}
+
+ConnectionConfig::Target ConnectionConfig::mySqlTarget(const QHash<QString, QString>& odbc,
+                                                       const QString& group, const QString& user,
+                                                       const QString& password) const
+{
+    Target t;
+    t.host = odbc.value(QStringLiteral("SERVER"));
+    if (t.host.isEmpty())
+        return invalid(QStringLiteral("the connection string names no SERVER"));
+    bool ok = true;
+    const QString port = odbc.value(QStringLiteral("PORT"));
+    t.port = port.isEmpty() ? 3306 : port.toInt(&ok);
+    if (!ok || t.port <= 0 || t.port > 65535)
+        return invalid(QStringLiteral("the PORT of the connection string is not a port number"));
+    const QString option = odbc.value(QStringLiteral("OPTION"));
+    t.options = option.isEmpty() ? 0 : option.toInt(&ok);
+    if (!ok)
+        return invalid(QStringLiteral("the Option of the connection string is not a number"));
+    t.kind = Target::Kind::MySql;
+    t.database = odbc.value(QStringLiteral("DATABASE"));
+    t.user = user;
+    t.password = password;
+    applyTimeouts(&t);
+    const QString tlsError = applyTls(odbc, group, &t);
+    return tlsError.isEmpty() ? t : invalid(tlsError);
 }
 
 void ConnectionConfig::applyTimeouts(Target* target) const

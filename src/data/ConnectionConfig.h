@@ -105,6 +105,8 @@ public:
     static constexpr int kDesignOptions = 16387;
 
 private:
+    Target mySqlTarget(const QHash<QString, QString>& odbc, const QString& group,
+                       const QString& user, const QString& password) const;
     void applyTimeouts(Target* target) const;
     QString tlsProblem(const QString& group) const;
     QString tlsPairs(const QString& group) const;
