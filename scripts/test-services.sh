@@ -83,6 +83,10 @@ make_tls_certificates() {
             >server.ext
         openssl x509 -req -in server.csr -CA ca.pem -CAkey ca-key.pem -CAcreateserial -days 3 \
             -extfile server.ext -out server.pem
+        openssl req -newkey rsa:2048 -nodes -subj "/CN=vesk test store" -keyout client-key.pem \
+            -out client.csr
+        openssl x509 -req -in client.csr -CA ca.pem -CAkey ca-key.pem -CAcreateserial -days 3 \
+            -out client.pem
     ) >"$dir/tls-certificates.log" 2>&1 ||
         die "openssl could not make the test certificates; see $dir/tls-certificates.log"
 }
@@ -153,6 +157,8 @@ start_tls_server() {
     "$client" --no-defaults --socket="$socket" -uroot <<EOF || die "could not create the test user on the TLS server"
 CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
 GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1';
+CREATE USER '${user}_x509'@'127.0.0.1' IDENTIFIED BY '$password' REQUIRE X509;
+GRANT SELECT ON mysql.* TO '${user}_x509'@'127.0.0.1';
 FLUSH PRIVILEGES;
 EOF
     {
@@ -162,6 +168,10 @@ EOF
         printf 'export VESK_TEST_TLS_PASSWORD=%q\n' "$password"
         printf 'export VESK_TEST_TLS_CA=%q\n' "$dir/tls/ca.pem"
         printf 'export VESK_TEST_TLS_OTHER_CA=%q\n' "$dir/tls/other-ca.pem"
+        # An account that needs a client certificate: this one, by the authority.
+        printf 'export VESK_TEST_TLS_X509_USER=%q\n' "${user}_x509"
+        printf 'export VESK_TEST_TLS_CLIENT_CERT=%q\n' "$dir/tls/client.pem"
+        printf 'export VESK_TEST_TLS_CLIENT_KEY=%q\n' "$dir/tls/client-key.pem"
     } >>"$dir/env.sh"
     echo "test-services: MariaDB with TLS on 127.0.0.1:$port (certificate for localhost)"
 }

@@ -32,14 +32,22 @@ Server plainServer()
             {}};
 }
 
-// [itemdb] of a fresh installation; `ca` is "right", "other", "missing" or empty.
+// [itemdb] of a fresh installation; `ca` is "right", "other", "missing" or
+// empty; `client` "x509" (the account that needs a client certificate, without
+// one), "x509 cert" (with it) or empty (the usual account).
 void configure(vesktest::TestInstallation& inst, const Server& server, const QString& host,
-               const QString& port, const QString& tls, const QString& ca)
+               const QString& port, const QString& tls, const QString& ca,
+               const QString& client = {})
 {
     inst.setKey("itemdb", "server", host);
     inst.setKey("itemdb", "port", port);
     inst.setKey("itemdb", "database", "mysql");
-    inst.setKey("itemdb", "user", server.user);
+    inst.setKey("itemdb", "user",
+                client.isEmpty() ? server.user : qEnvironmentVariable("VESK_TEST_TLS_X509_USER"));
+    if (client == "x509 cert") {
+        inst.setKey("itemdb", "cert", qEnvironmentVariable("VESK_TEST_TLS_CLIENT_CERT"));
+        inst.setKey("itemdb", "key", qEnvironmentVariable("VESK_TEST_TLS_CLIENT_KEY"));
+    }
     inst.setKey("itemdb", "password", server.password);
     inst.setKey("itemdb", "tls", tls);
     if (!ca.isEmpty())
@@ -71,10 +79,12 @@ private slots:
         QTest::addColumn<QString>("ca");
         QTest::addColumn<QString>("refusal"); // empty: the link works
         QTest::addColumn<bool>("encrypted");
+        QTest::addColumn<QString>("client");
         const auto row = [](const char* tag, bool tls, const char* host, const char* mode,
-                            const char* ca, const char* refusal, bool encrypted) {
+                            const char* ca, const char* refusal, bool encrypted,
+                            const char* client = "") {
             QTest::newRow(tag) << tls << QString(host) << QString(mode) << QString(ca)
-                               << QString(refusal) << encrypted;
+                               << QString(refusal) << encrypted << QString(client);
         };
         row("right authority and name", true, "localhost", "verify-identity", "right", "", true);
         row("another name, authority checked", true, "127.0.0.1", "verify-ca", "right", "", true);
@@ -85,6 +95,10 @@ private slots:
         row("authority file missing", true, "localhost", "verify-ca", "missing",
             "missing-ca.pem cannot be read", false);
         row("required, nothing checked", true, "127.0.0.1", "required", "", "", true);
+        row("client certificate shown", true, "localhost", "verify-ca", "right", "", true,
+            "x509 cert");
+        row("client certificate asked for", true, "localhost", "verify-ca", "right",
+            "Access denied", false, "x509");
         row("plaintext server, required", false, "127.0.0.1", "required", "",
             "server 127.0.0.1:%1 offers no TLS (tls=required in [itemdb] of ", false);
         row("plaintext server, preferred", false, "127.0.0.1", "preferred", "", "", false);
@@ -97,9 +111,10 @@ private slots:
         QFETCH(QString, ca);
         QFETCH(QString, refusal);
         QFETCH(bool, encrypted);
+        QFETCH(QString, client);
         const Server server = tlsServer ? ::tlsServer() : plainServer();
         vesktest::TestInstallation inst;
-        configure(inst, server, host, server.port, tls, ca);
+        configure(inst, server, host, server.port, tls, ca, client);
         const auto config = ConnectionConfig::load(inst.installation().connectionsFile());
         DataControl control("adoKBvesk2", config.remoteConnectionString("itemdb"), 1,
                             "SHOW SESSION STATUS LIKE 'Ssl_cipher'", &config);
