@@ -175,8 +175,7 @@ public:
         connect(&m_server, &QSslSocket::encrypted, this, &Link::onEncrypted);
         connect(&m_server, &QSslSocket::sslErrors, this, &Link::onSslErrors);
         connect(&m_server, &QSslSocket::errorOccurred, this, &Link::onServerGone);
-        connect(&m_server, &QSslSocket::disconnected, this,
-                [this] { onServerGone(QAbstractSocket::RemoteHostClosedError); });
+        connect(&m_server, &QSslSocket::disconnected, this, &Link::onServerGone);
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             fail(QStringLiteral("server %1 did not answer within %2 s")
@@ -400,10 +399,10 @@ private:
         to.flush(); // now rather than on the next turn of the event loop
     }
 
-    void onServerGone(QAbstractSocket::SocketError error)
+    // Before the greeting or during TLS the driver would only see a lost
+    // connection: the bridge says what happened.
+    void onServerGone()
     {
-        if (m_phase == Phase::Closed || error == QAbstractSocket::RemoteHostClosedError)
-            return closeAfterServer();
         if (m_phase == Phase::Waiting || m_phase == Phase::Tls) {
             const QString step = m_phase == Phase::Tls ? QStringLiteral("TLS with server %1 failed")
                                                        : QStringLiteral("cannot reach server %1");
