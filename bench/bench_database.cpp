@@ -7,6 +7,9 @@
 // relay that holds every chunk back 25 ms each way, as over the store's
 // uplink, with the request/response turns the relay counted.
 //
+// Then the link over TLS against plaintext: connect time and a 50-row save
+// in one transaction, each through a data control, on the services' TLS server.
+//
 // Needs the MariaDB of scripts/test-services.sh (source DIR/env.sh first); it
 // freezes that server for a moment (SIGSTOP) and thaws it again.
 //   bench_database [repetitions=5]
@@ -228,14 +231,146 @@ int benchmark(int repetitions)
     return 0;
 }
 
+// ---- The link over TLS against plaintext, on the TLS server of the test services ----
+
+constexpr int kTlsRows = 50;
+
+// One way to reach the TLS server: a data control through the bridge (tls= as
+// given) or, with tls empty, the driver alone as before the bridge.
+struct TlsVariant
+{
+    const char* label;
+    const char* tls;
+};
+
+QString tlsIni(const QString& database, const QString& tls)
+{
+    return QStringLiteral("[itemdb]\r\nserver=localhost\r\nport=%1\r\ndatabase=%2\r\nuser=%3\r\n"
+                          "password=%4\r\ntls=%5\r\nca=%6\r\n")
+        .arg(env("VESK_TEST_TLS_PORT"), database, env("VESK_TEST_TLS_USER"),
+             env("VESK_TEST_TLS_PASSWORD"), tls, env("VESK_TEST_TLS_CA"));
+}
+
+// Connect and first answer, then the 50-row save in one transaction: times in ms.
+std::pair<double, double> tlsRound(const QString& iniPath, const QString& database, bool alone,
+                                   qint64 stamp)
+{
+    const QString update =
+        QStringLiteral("UPDATE item SET auction_until_unix=? WHERE CV_itemid=? AND storeid='S1'");
+    if (alone) {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), QStringLiteral("alone"));
+        db.setHostName(QStringLiteral("127.0.0.1"));
+        db.setPort(env("VESK_TEST_TLS_PORT").toInt());
+        db.setDatabaseName(database);
+        db.setUserName(env("VESK_TEST_TLS_USER"));
+        db.setPassword(env("VESK_TEST_TLS_PASSWORD"));
+        const double connect = timeMs([&] {
+            if (!db.open())
+                fail(db.lastError().text());
+            run(db, QStringLiteral("SELECT 1"));
+        });
+        QSqlQuery q(db);
+        q.prepare(update);
+        const double save = timeMs([&] {
+            db.transaction();
+            for (int id = 1; id <= kTlsRows; ++id) {
+                q.addBindValue(stamp + id);
+                q.addBindValue(id);
+                if (!q.exec())
+                    fail(q.lastError().text());
+            }
+            db.commit();
+        });
+        q = QSqlQuery();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("alone"));
+        return {connect, save};
+    }
+    const ConnectionConfig config = ConnectionConfig::load(iniPath);
+    DataControl control(QStringLiteral("adoKBvesk2"),
+                        config.remoteConnectionString(QStringLiteral("itemdb")), 1,
+                        QStringLiteral("SELECT 1"), &config);
+    const double connect = timeMs([&] { control.Refresh(); });
+    const double save = timeMs([&] {
+        control.beginTransaction();
+        for (int id = 1; id <= kTlsRows; ++id)
+            control.execute(update, {stamp + id, id});
+        control.commit();
+    });
+    return {connect, save};
+}
+
+void tlsBenchmark(int repetitions)
+{
+    if (qEnvironmentVariableIsEmpty("VESK_TEST_TLS_PORT")) {
+        std::printf("link over TLS: skipped, VESK_TEST_TLS_PORT is not set (start the test "
+                    "services of this version)\n");
+        return;
+    }
+    QTemporaryDir dir;
+    const QString database = QStringLiteral("bench_tls_%1").arg(QCoreApplication::applicationPid());
+    {
+        QSqlDatabase admin =
+            QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), QStringLiteral("tlsadmin"));
+        admin.setHostName(QStringLiteral("127.0.0.1"));
+        admin.setPort(env("VESK_TEST_TLS_PORT").toInt());
+        admin.setUserName(env("VESK_TEST_TLS_USER"));
+        admin.setPassword(env("VESK_TEST_TLS_PASSWORD"));
+        if (!admin.open())
+            fail(QStringLiteral("cannot reach the TLS server: %1").arg(admin.lastError().text()));
+        run(admin, QStringLiteral("CREATE DATABASE %1").arg(database));
+        run(admin, QStringLiteral("USE %1").arg(database));
+        runScript(admin, sqlFile(QStringLiteral("mysql"), QStringLiteral("item")));
+        QStringList rows;
+        for (int id = 1; id <= kTlsRows; ++id)
+            rows << QStringLiteral("(%1,'T-%1','S1',0)").arg(id);
+        run(admin, QStringLiteral("INSERT INTO item (CV_itemid, SKU, storeid, auction_until_unix) "
+                                  "VALUES ") +
+                       rows.join(QLatin1Char(',')));
+    }
+    const TlsVariant variants[] = {
+        {"plaintext, the driver alone", ""},
+        {"plaintext through the bridge (tls=off)", "off"},
+        {"TLS through the bridge (tls=verify-identity)", "verify-identity"}};
+    std::vector<double> connects[3], saves[3];
+    qint64 stamp = 1900000000;
+    for (int r = 0; r < repetitions; ++r) {
+        for (int v = 0; v < 3; ++v) {
+            const QString ini = dir.filePath(QStringLiteral("tls%1.ini").arg(v));
+            QFile file(ini);
+            if (!file.open(QIODevice::WriteOnly) ||
+                file.write(tlsIni(database, QLatin1String(variants[v].tls)).toUtf8()) < 0)
+                fail(QStringLiteral("cannot write %1").arg(ini));
+            file.close();
+            const auto times = tlsRound(ini, database, !*variants[v].tls, stamp += 1000);
+            connects[v].push_back(times.first);
+            saves[v].push_back(times.second);
+        }
+    }
+    QSqlQuery(QSqlDatabase::database(QStringLiteral("tlsadmin")))
+        .exec(QStringLiteral("DROP DATABASE %1").arg(database));
+    QSqlDatabase::removeDatabase(QStringLiteral("tlsadmin"));
+
+    std::printf("link to the item database on loopback, medians of %d:\n", repetitions);
+    std::printf("  %-46s %12s %16s\n", "", "connect (ms)", "50-row save (ms)");
+    for (int v = 0; v < 3; ++v)
+        std::printf("  %-46s %12.2f %16.2f\n", variants[v].label, median(connects[v]),
+                    median(saves[v]));
+    std::printf("  save over TLS / plaintext alone: %.2fx, / plaintext through the bridge: %.2fx "
+                "(target <= 1.2x)\n",
+                median(saves[2]) / median(saves[0]), median(saves[2]) / median(saves[1]));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     return benchdb::runBenchmark(argc, argv, "bench_database", [](const QStringList& args) {
         const int repetitions = args.size() > 1 ? qMax(1, args.at(1).toInt()) : 5;
-        const int result = benchmark(repetitions);
+        const int status = benchmark(repetitions);
         uplinkFigures(repetitions);
-        return result;
+        tlsBenchmark(repetitions);
+        return status;
     });
 }

@@ -34,10 +34,10 @@ out=$(desktop-file-validate "$share/applications/cv_veskauction.desktop" 2>&1) &
 grep -qiE '^ *password *= *passwordname *$' "$share/cv_veskauction/cv_veskauction.ini" ||
     fail "the sample configuration holds a password other than the placeholder"
 
-# The Qt libraries found by dpkg-shlibdeps and the database drivers, each a
-# package this system knows.
+# The Qt libraries found by dpkg-shlibdeps (the network one brings the TLS backend) and the
+# database drivers, each a package this system knows.
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6 libqt6sql6-mysql libqt6sql6-odbc \
+for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6sql6 libqt6sql6-mysql libqt6sql6-odbc \
     libqt6sql6-sqlite; do
     grep -qE "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done

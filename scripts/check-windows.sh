@@ -21,7 +21,7 @@ command -v "$cxx" >/dev/null || {
 # CMake in a real build.
 flags=(-std=c++17 -Wall -Wextra -Werror -DUNICODE -D_UNICODE -I"$repo/src"
     -DCV_VESKAUCTION_VERSION='"0"')
-read -r -a qt_flags <<<"$(pkg-config --cflags Qt6Widgets Qt6Sql Qt6Concurrent)"
+read -r -a qt_flags <<<"$(pkg-config --cflags Qt6Widgets Qt6Sql Qt6Network Qt6Concurrent)"
 qt_flags=("${qt_flags[@]/#-I/-isystem}")
 
 work=$(mktemp -d /tmp/vesk-mingw.XXXXXX)

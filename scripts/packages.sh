@@ -3,7 +3,7 @@
 
 vesk_build_packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
     libqt6sql6-sqlite libqt6sql6-mysql libqt6sql6-odbc fonts-dejavu-core)
-vesk_test_packages=(mariadb-server mariadb-client unixodbc odbcinst libsqliteodbc tzdata)
+vesk_test_packages=(mariadb-server mariadb-client unixodbc odbcinst libsqliteodbc tzdata openssl)
 vesk_run_packages=(xvfb xauth imagemagick xdotool)
 # The Debian package: dpkg-shlibdeps finds its library dependencies.
 vesk_package_packages=(dpkg-dev file desktop-file-utils)

@@ -5,7 +5,10 @@
 #                                        password, and the ODBC data source
 #                                        ODBCCORVANDEL on an SQLite file in DIR;
 #                                        writes DIR/env.sh for the tests
-#   scripts/test-services.sh stop DIR    stops that server
+#                                        and a second MariaDB server that speaks TLS,
+#                                        with an authority and certificates made by
+#                                        openssl under DIR/tls
+#   scripts/test-services.sh stop DIR    stops both servers
 # Nothing outside DIR is touched: the ODBC files are named by ODBCSYSINI/ODBCINI.
 set -euo pipefail
 
@@ -59,7 +62,124 @@ port_in_use() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
+# ---- The TLS server: its own data, port, socket and certificates under DIR ----
+
+# An authority with a server certificate for the name "localhost" (no address:
+# a link to 127.0.0.1 meets a certificate for another name), and a second,
+# unrelated authority.
+make_tls_certificates() {
+    local t="$dir/tls"
+    rm -rf "$t"
+    mkdir -p "$t"
+    (
+        cd "$t"
+        openssl req -x509 -newkey rsa:2048 -nodes -days 3 -subj "/CN=vesk test authority" \
+            -keyout ca-key.pem -out ca.pem
+        openssl req -x509 -newkey rsa:2048 -nodes -days 3 -subj "/CN=vesk other authority" \
+            -keyout other-ca-key.pem -out other-ca.pem
+        openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" -keyout server-key.pem \
+            -out server.csr
+        printf 'subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' \
+            >server.ext
+        openssl x509 -req -in server.csr -CA ca.pem -CAkey ca-key.pem -CAcreateserial -days 3 \
+            -extfile server.ext -out server.pem
+        openssl req -newkey rsa:2048 -nodes -subj "/CN=vesk test store" -keyout client-key.pem \
+            -out client.csr
+        openssl x509 -req -in client.csr -CA ca.pem -CAkey ca-key.pem -CAcreateserial -days 3 \
+            -out client.pem
+    ) >"$dir/tls-certificates.log" 2>&1 ||
+        die "openssl could not make the test certificates; see $dir/tls-certificates.log"
+}
+
+write_tls_ctl() {
+    local mariadbd=$1 admin=$2 socket=$3 port=$4
+    cat >"$dir/tls-ctl.sh" <<EOF
+#!/usr/bin/env bash
+# start|stop the private MariaDB server with TLS of $dir
+set -euo pipefail
+pidfile='$dir/tls-mysqld.pid'
+running() { [ -f "\$pidfile" ] && kill -0 "\$(cat "\$pidfile")" 2>/dev/null; }
+case "\${1:-}" in
+start)
+    if running; then exit 0; fi
+    setsid '$mariadbd' --no-defaults --user=root --datadir='$dir/tls-data' --socket='$socket' \\
+        --port=$port --bind-address=127.0.0.1 --pid-file="\$pidfile" \\
+        --log-error='$dir/tls-mysqld.err' --skip-name-resolve --innodb-buffer-pool-size=32M \\
+        --character-set-server=utf8mb4 --ssl-ca='$dir/tls/ca.pem' \\
+        --ssl-cert='$dir/tls/server.pem' --ssl-key='$dir/tls/server-key.pem' \\
+        </dev/null >>'$dir/tls-mysqld.out' 2>&1 &
+    for _ in \$(seq 1 120); do
+        if '$admin' --no-defaults --socket='$socket' -uroot ping >/dev/null 2>&1; then exit 0; fi
+        sleep 0.5
+    done
+    echo "tls-ctl: the server did not answer within 60 s; see $dir/tls-mysqld.err" >&2
+    exit 1
+    ;;
+stop)
+    if ! running; then exit 0; fi
+    pid=\$(cat "\$pidfile")
+    '$admin' --no-defaults --socket='$socket' -uroot shutdown >/dev/null 2>&1 || kill "\$pid" 2>/dev/null || true
+    for _ in \$(seq 1 120); do
+        if ! kill -0 "\$pid" 2>/dev/null; then exit 0; fi
+        sleep 0.5
+    done
+    kill -9 "\$pid" 2>/dev/null || true
+    ;;
+*)
+    echo "usage: \$0 start|stop" >&2
+    exit 2
+    ;;
+esac
+EOF
+    chmod +x "$dir/tls-ctl.sh"
+}
+
+start_tls_server() {
+    local installdb=$1 mariadbd=$2 admin=$3 client=$4 user=$5 password=$6
+    command -v openssl >/dev/null 2>&1 || die "openssl not found (package openssl)"
+    make_tls_certificates
+    local socket="$dir/tls.sock" port="" try
+    rm -rf "$dir/tls-data"
+    mkdir -p "$dir/tls-data"
+    "$installdb" --no-defaults --user=root --datadir="$dir/tls-data" --skip-test-db \
+        --auth-root-authentication-method=socket >"$dir/tls-install-db.log" 2>&1 ||
+        die "mariadb-install-db failed for the TLS server; see $dir/tls-install-db.log"
+    for try in $(seq 1 50); do
+        try=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))
+        if ! port_in_use "$try"; then
+            port=$try
+            break
+        fi
+    done
+    [ -n "$port" ] || die "no free TCP port found for the TLS server"
+    write_tls_ctl "$mariadbd" "$admin" "$socket" "$port"
+    "$dir/tls-ctl.sh" start || die "the MariaDB server with TLS did not start"
+    "$client" --no-defaults --socket="$socket" -uroot <<EOF || die "could not create the test user on the TLS server"
+CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1';
+CREATE USER '${user}_x509'@'127.0.0.1' IDENTIFIED BY '$password' REQUIRE X509;
+GRANT SELECT ON mysql.* TO '${user}_x509'@'127.0.0.1';
+FLUSH PRIVILEGES;
+EOF
+    {
+        printf 'export VESK_TEST_TLS_HOST=%q\n' localhost
+        printf 'export VESK_TEST_TLS_PORT=%q\n' "$port"
+        printf 'export VESK_TEST_TLS_USER=%q\n' "$user"
+        printf 'export VESK_TEST_TLS_PASSWORD=%q\n' "$password"
+        printf 'export VESK_TEST_TLS_CA=%q\n' "$dir/tls/ca.pem"
+        printf 'export VESK_TEST_TLS_OTHER_CA=%q\n' "$dir/tls/other-ca.pem"
+        # An account that needs a client certificate: this one, by the authority.
+        printf 'export VESK_TEST_TLS_X509_USER=%q\n' "${user}_x509"
+        printf 'export VESK_TEST_TLS_CLIENT_CERT=%q\n' "$dir/tls/client.pem"
+        printf 'export VESK_TEST_TLS_CLIENT_KEY=%q\n' "$dir/tls/client-key.pem"
+    } >>"$dir/env.sh"
+    echo "test-services: MariaDB with TLS on 127.0.0.1:$port (certificate for localhost)"
+}
+
 stop_services() {
+    if [ -x "$dir/tls-ctl.sh" ]; then
+        "$dir/tls-ctl.sh" stop
+    fi
     if [ -x "$dir/mysql-ctl.sh" ]; then
         "$dir/mysql-ctl.sh" stop
     else
@@ -160,7 +280,7 @@ esac
 EOF
     chmod +x "$dir/mysql-ctl.sh"
     # A start that fails half-way leaves no server behind.
-    trap 'status=$?; if [ $status -ne 0 ]; then "$dir/mysql-ctl.sh" stop >/dev/null 2>&1 || true; fi' EXIT
+    trap 'status=$?; if [ $status -ne 0 ]; then "$dir/mysql-ctl.sh" stop >/dev/null 2>&1 || true; [ ! -x "$dir/tls-ctl.sh" ] || "$dir/tls-ctl.sh" stop >/dev/null 2>&1 || true; fi' EXIT
     "$dir/mysql-ctl.sh" start || die "the MariaDB server did not start"
 
     local user=vesk_test password
@@ -218,6 +338,8 @@ EOF
     } >"$dir/env.sh"
     chmod 600 "$dir/env.sh"
     echo "test-services: MariaDB on 127.0.0.1:$port, ODBC data source ODBCCORVANDEL on $odbcdb"
+    rm -f "$dir/tls-ctl.sh"
+    start_tls_server "$installdb" "$mariadbd" "$admin" "$client" "$user" "$password"
     echo "test-services: source $dir/env.sh before running the tests"
 }
 

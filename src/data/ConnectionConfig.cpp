@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QMutex>
 #include <QSet>
 
@@ -115,6 +116,32 @@ ConnectionConfig::Target invalid(const QString& why)
     ConnectionConfig::Target t;
     t.error = why;
     return t;
+}
+// The ODBC pairs of a connection string: a bare data source name, an ODBC
+// string, or an OLE DB string of the ODBC provider. Returns why it cannot be read.
+QString odbcPairsOf(const QString& cs, QHash<QString, QString>* odbc)
+{
+    if (!cs.contains(QLatin1Char('='))) {
+        odbc->insert(QStringLiteral("DSN"), cs);
+        return {};
+    }
+    const auto outer = ConnectionConfig::parseOleDbString(cs);
+    if (!outer.contains(QStringLiteral("PROVIDER"))) {
+        *odbc = ConnectionConfig::parseOdbcString(cs);
+        return {};
+    }
+    if (!outer.value(QStringLiteral("PROVIDER"))
+             .startsWith(QStringLiteral("MSDASQL"), Qt::CaseInsensitive))
+        return QStringLiteral("unsupported provider %1")
+            .arg(outer.value(QStringLiteral("PROVIDER")));
+    *odbc = ConnectionConfig::parseOdbcString(outer.value(QStringLiteral("EXTENDED PROPERTIES")));
+    for (const char* k : {"DSN", "UID", "PWD", "PASSWORD", "USER ID", "DATA SOURCE"}) {
+        const QString key = QString::fromLatin1(k);
+        if (outer.contains(key) && !odbc->contains(key))
+            odbc->insert(key == QStringLiteral("DATA SOURCE") ? QStringLiteral("DSN") : key,
+                         outer.value(key));
+    }
+    return {};
 }
 } // namespace
 
@@ -232,7 +259,45 @@ QString ConnectionConfig::groupProblem(const QString& group) const
     if (!ok || p <= 0 || p > 65535)
         return QStringLiteral("connection settings file %1: key port of [%2] is not a port number")
             .arg(m_filePath, group);
+    return tlsProblem(group);
+}
+
+QString ConnectionConfig::tlsProblem(const QString& group) const
+{
+    const QString where = QStringLiteral("connection settings file %1: ").arg(m_filePath);
+    Target::Tls tls = Target::Tls::Off;
+    if (hasKey(group, QStringLiteral("tls")) &&
+        !parseTls(value(group, QStringLiteral("tls")), &tls))
+        return where + QStringLiteral("key tls of [%1] is none of off, preferred, required, "
+                                      "verify-ca, verify-identity")
+                           .arg(group);
+    if (tls >= Target::Tls::VerifyCa && value(group, QStringLiteral("ca")).isEmpty())
+        return where + QStringLiteral("key tls of [%1] asks to verify the server, but [%1] names "
+                                      "no authority file (key ca)")
+                           .arg(group);
+    if (value(group, QStringLiteral("cert")).isEmpty() !=
+        value(group, QStringLiteral("key")).isEmpty())
+        return where + QStringLiteral("keys cert and key of [%1] go together").arg(group);
     return {};
+}
+
+// The TLS keys of a group as the extra pairs of its connection string.
+QString ConnectionConfig::tlsPairs(const QString& group) const
+{
+    QString out;
+    Target::Tls tls = Target::Tls::Off;
+    if (hasKey(group, QStringLiteral("tls")) && parseTls(value(group, QStringLiteral("tls")), &tls))
+        out += QStringLiteral("SSLMODE=%1;").arg(tlsName(tls).toUpper().replace('-', '_'));
+    const auto file = [&](const char* key, const char* name) {
+        const QString v = value(group, QString::fromLatin1(key));
+        if (!v.isEmpty())
+            out += QLatin1String(name) + QLatin1Char('=') + odbcValue(absoluteFile(v)) +
+                   QLatin1Char(';');
+    };
+    file("ca", "SSLCA");
+    file("cert", "SSLCERT");
+    file("key", "SSLKEY");
+    return out;
 }
 
 QString ConnectionConfig::remoteConnectionString(const QString& group) const
@@ -253,10 +318,11 @@ QString ConnectionConfig::remoteConnectionString(const QString& group) const
             QStringLiteral("DRIVER={SQLite3 ODBC Driver};DATABASE=%1;")
                 .arg(odbcValue(absoluteFile(value(group, QStringLiteral("sqlite"))))));
     return wrapExtendedProperties(
-        QStringLiteral("DRIVER={MySQL ODBC 3.51 Driver};DESC=;DATABASE=") + v("database") +
-        QStringLiteral(";SERVER=") + v("server") + QStringLiteral(";UID=") + v("user") +
-        QStringLiteral(";PASSWORD=") + v("password") + QStringLiteral(";PORT=") + v("port") +
-        QStringLiteral(";Option=%1;Promt=complete;STMT=;").arg(kDesignOptions));
+        QStringLiteral("DRIVER={MySQL ODBC 3.51 Driver};DESC=") + odbcValue(group) +
+        QStringLiteral(";DATABASE=") + v("database") + QStringLiteral(";SERVER=") + v("server") +
+        QStringLiteral(";UID=") + v("user") + QStringLiteral(";PASSWORD=") + v("password") +
+        QStringLiteral(";PORT=") + v("port") +
+        QStringLiteral(";Option=%1;Promt=complete;STMT=;").arg(kDesignOptions) + tlsPairs(group));
 }
 
 QString ConnectionConfig::textFieldDefault(const QString& fieldName) const
@@ -294,29 +360,13 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
         return invalid(QStringLiteral("the connection string is empty"));
 
     QHash<QString, QString> odbc;
-    if (!cs.contains(QLatin1Char('='))) {
-        odbc.insert(QStringLiteral("DSN"), cs);
-    } else {
-        const auto outer = parseOleDbString(cs);
-        if (outer.contains(QStringLiteral("PROVIDER"))) {
-            if (!outer.value(QStringLiteral("PROVIDER"))
-                     .startsWith(QStringLiteral("MSDASQL"), Qt::CaseInsensitive))
-                return invalid(QStringLiteral("unsupported provider %1")
-                                   .arg(outer.value(QStringLiteral("PROVIDER"))));
-            odbc = parseOdbcString(outer.value(QStringLiteral("EXTENDED PROPERTIES")));
-            for (const char* k : {"DSN", "UID", "PWD", "PASSWORD", "USER ID", "DATA SOURCE"}) {
-                const QString key = QString::fromLatin1(k);
-                if (outer.contains(key) && !odbc.contains(key))
-                    odbc.insert(key == QStringLiteral("DATA SOURCE") ? QStringLiteral("DSN") : key,
-                                outer.value(key));
-            }
-        } else {
-            odbc = parseOdbcString(cs);
-        }
-    }
+    const QString unsupported = odbcPairsOf(cs, &odbc);
+    if (!unsupported.isEmpty())
+        return invalid(unsupported);
 
     const QString desc = odbc.value(QStringLiteral("DESC"));
-    if (kRemoteGroups.contains(desc)) {
+    // Only the configuration that wrote the string knows its group.
+    if (kRemoteGroups.contains(desc) && !m_filePath.isEmpty()) {
         const QString problem = groupProblem(desc);
         if (!problem.isEmpty())
             return invalid(problem);
@@ -370,29 +420,37 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
     }
 
     if (driver.contains(QStringLiteral("MySQL"), Qt::CaseInsensitive) ||
-        driver.contains(QStringLiteral("MariaDB"), Qt::CaseInsensitive)) {
-        if (server.isEmpty())
-            return invalid(QStringLiteral("the connection string names no SERVER"));
-        bool ok = true;
-        t.port = port.isEmpty() ? 3306 : port.toInt(&ok);
-        if (!ok || t.port <= 0 || t.port > 65535)
-            return invalid(
-                QStringLiteral("the PORT of the connection string is not a port number"));
-        const QString option = odbc.value(QStringLiteral("OPTION"));
-        t.options = option.isEmpty() ? 0 : option.toInt(&ok);
-        if (!ok)
-            return invalid(QStringLiteral("the Option of the connection string is not a number"));
-        t.kind = Target::Kind::MySql;
-        t.host = server;
-        t.database = database;
-        t.user = uid;
-        t.password = password;
-        applyTimeouts(&t);
-        return t;
-    }
+        driver.contains(QStringLiteral("MariaDB"), Qt::CaseInsensitive))
+        return mySqlTarget(odbc, desc, uid, password);
     if (driver.isEmpty())
         return invalid(QStringLiteral("the connection string names neither a DSN nor a DRIVER"));
     return invalid(QStringLiteral("unsupported driver %1").arg(driver));
+}
+
+ConnectionConfig::Target ConnectionConfig::mySqlTarget(const QHash<QString, QString>& odbc,
+                                                       const QString& group, const QString& user,
+                                                       const QString& password) const
+{
+    Target t;
+    t.host = odbc.value(QStringLiteral("SERVER"));
+    if (t.host.isEmpty())
+        return invalid(QStringLiteral("the connection string names no SERVER"));
+    bool ok = true;
+    const QString port = odbc.value(QStringLiteral("PORT"));
+    t.port = port.isEmpty() ? 3306 : port.toInt(&ok);
+    if (!ok || t.port <= 0 || t.port > 65535)
+        return invalid(QStringLiteral("the PORT of the connection string is not a port number"));
+    const QString option = odbc.value(QStringLiteral("OPTION"));
+    t.options = option.isEmpty() ? 0 : option.toInt(&ok);
+    if (!ok)
+        return invalid(QStringLiteral("the Option of the connection string is not a number"));
+    t.kind = Target::Kind::MySql;
+    t.database = odbc.value(QStringLiteral("DATABASE"));
+    t.user = user;
+    t.password = password;
+    applyTimeouts(&t);
+    const QString tlsError = applyTls(odbc, group, &t);
+    return tlsError.isEmpty() ? t : invalid(tlsError);
 }
 
 void ConnectionConfig::applyTimeouts(Target* target) const
@@ -409,6 +467,70 @@ void ConnectionConfig::applyTimeouts(Target* target) const
     seconds("write", &target->writeTimeout);
 }
 
+bool ConnectionConfig::parseTls(const QString& text, Target::Tls* out)
+{
+    const QString word = text.trimmed().toLower().replace(QLatin1Char('_'), QLatin1Char('-'));
+    static const QHash<QString, Target::Tls> words = {
+        {QStringLiteral("off"), Target::Tls::Off},
+        {QStringLiteral("disabled"), Target::Tls::Off},
+        {QStringLiteral("preferred"), Target::Tls::Preferred},
+        {QStringLiteral("required"), Target::Tls::Required},
+        {QStringLiteral("verify-ca"), Target::Tls::VerifyCa},
+        {QStringLiteral("verify-identity"), Target::Tls::VerifyIdentity}};
+    const auto found = words.constFind(word);
+    if (found == words.constEnd())
+        return false;
+    *out = *found;
+    return true;
+}
+
+QString ConnectionConfig::tlsName(Target::Tls tls)
+{
+    static const char* const names[] = {"off", "preferred", "required", "verify-ca",
+                                        "verify-identity"};
+    return QString::fromLatin1(names[int(tls)]);
+}
+
+ConnectionConfig::Target::Tls ConnectionConfig::defaultTls(const QString& host, bool caGiven)
+{
+    if (caGiven)
+        return Target::Tls::VerifyCa;
+    const QString h = host.trimmed();
+    const bool loopback = h.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0 ||
+                          QHostAddress(h).isLoopback();
+    return loopback ? Target::Tls::Preferred : Target::Tls::Required;
+}
+
+// The TLS pairs of a MySQL connection string (SSLMODE, SSLCA, SSLCERT, SSLKEY),
+// with the defaults where they are missing. Returns why they cannot be used.
+QString ConnectionConfig::applyTls(const QHash<QString, QString>& odbc, const QString& group,
+                                   Target* t) const
+{
+    t->tlsCa = absoluteFile(odbc.value(QStringLiteral("SSLCA")));
+    t->tlsCert = absoluteFile(odbc.value(QStringLiteral("SSLCERT")));
+    t->tlsKey = absoluteFile(odbc.value(QStringLiteral("SSLKEY")));
+    const QString mode = odbc.value(QStringLiteral("SSLMODE"));
+    const bool said = !mode.trimmed().isEmpty();
+    if (said && !parseTls(mode, &t->tls))
+        return QStringLiteral("the SSLMODE of the connection string is none of DISABLED, "
+                              "PREFERRED, REQUIRED, VERIFY_CA, VERIFY_IDENTITY");
+    if (!said)
+        t->tls = defaultTls(t->host, !t->tlsCa.isEmpty());
+    if (t->tls >= Target::Tls::VerifyCa && t->tlsCa.isEmpty())
+        return QStringLiteral("SSLMODE %1 of the connection string names no authority file "
+                              "(SSLCA)")
+            .arg(mode);
+    const QString name = tlsName(t->tls);
+    if (kRemoteGroups.contains(group) && m_fileFound)
+        t->tlsOrigin = said ? QStringLiteral("tls=%1 in [%2] of %3").arg(name, group, m_filePath)
+                            : QStringLiteral("tls=%1 by default, as [%2] of %3 sets no tls=")
+                                  .arg(name, group, m_filePath);
+    else
+        t->tlsOrigin = said ? QStringLiteral("SSLMODE=%1 in the connection string").arg(mode)
+                            : QStringLiteral("tls=%1 by default").arg(name);
+    return {};
+}
+
 QString ConnectionConfig::Target::key() const
 {
     return QStringList{QString::number(int(kind)),
@@ -420,7 +542,11 @@ QString ConnectionConfig::Target::key() const
                        QString::number(options),
                        QString::number(connectTimeout),
                        QString::number(readTimeout),
-                       QString::number(writeTimeout)}
+                       QString::number(writeTimeout),
+                       QString::number(int(tls)),
+                       tlsCa,
+                       tlsCert,
+                       tlsKey}
         .join(QChar(0x1f));
 }
 

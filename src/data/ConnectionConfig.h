@@ -10,6 +10,7 @@
 // helper's text fields. Nothing of it lives in the source or the binary.
 //
 //   [itemdb]      server= port= database= user= password=   or   sqlite=items.sqlite
+//                 tls=off|preferred|required|verify-ca|verify-identity ca= cert= key=
 //   [catalogue]   same keys
 //   [directory]   same keys
 //   [suite]       sqlite=suite.sqlite  (optional: the suite's data source as an SQLite file)
@@ -61,6 +62,21 @@ public:
         int connectTimeout = 15;
         int readTimeout = 30;
         int writeTimeout = 30;
+        // How the link to a MySQL server is protected, weakest first: off,
+        // TLS when offered, TLS or nothing, TLS with the authority checked,
+        // with the authority and the server's name checked.
+        enum class Tls
+        {
+            Off,
+            Preferred,
+            Required,
+            VerifyCa,
+            VerifyIdentity
+        } tls = Tls::Required;
+        QString tlsCa;   // PEM file of the trusted authorities; empty: none given
+        QString tlsCert; // client certificate and key (PEM), optional
+        QString tlsKey;
+        QString tlsOrigin; // where tls came from, for messages ("tls=required in [itemdb] of F")
 
         // Identifies the connection: equal keys may share an open connection state.
         QString key() const;
@@ -68,6 +84,13 @@ public:
         QString describe() const;
     };
     Target resolve(const QString& connectionString) const;
+
+    // The tls= and SSLMODE= words ("verify-ca" or "VERIFY_CA", any case); false if unknown.
+    static bool parseTls(const QString& text, Target::Tls* out);
+    static QString tlsName(Target::Tls tls); // "verify-ca"
+    // What applies when nothing is said: verify-ca with an authority file,
+    // preferred on this computer (loopback), required elsewhere.
+    static Target::Tls defaultTls(const QString& host, bool caGiven);
 
     // Key/value pairs of an ODBC connection string, keys upper-cased; values in
     // {braces} are unwrapped ("}}" stands for "}").
@@ -82,7 +105,13 @@ public:
     static constexpr int kDesignOptions = 16387;
 
 private:
+    Target mySqlTarget(const QHash<QString, QString>& odbc, const QString& group,
+                       const QString& user, const QString& password) const;
     void applyTimeouts(Target* target) const;
+    QString tlsProblem(const QString& group) const;
+    QString tlsPairs(const QString& group) const;
+    QString applyTls(const QHash<QString, QString>& odbc, const QString& group,
+                     Target* target) const;
     QString installationDir() const;
     QString absoluteFile(const QString& fileName) const;
     QString groupProblem(const QString& group) const;

@@ -1,4 +1,5 @@
 #include "data/DataControl.h"
+#include "data/MySqlTlsBridge.h"
 #include "sqlconv/SqlTokens.h"
 
 #include <QAtomicInteger>
@@ -120,6 +121,7 @@ void DataControl::close()
         QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
         db.close();
     }
+    m_bridge.reset();
     m_openKey.clear();
     m_tables->clear();
 }
@@ -176,6 +178,44 @@ bool DataControl::closeIfLost(const QSqlError& error)
     return lost;
 }
 
+// The Qt driver and its connect options for a target.
+void DataControl::driverFor(const ConnectionConfig::Target& target, QString* driver,
+                            QString* options) const
+{
+    switch (target.kind) {
+    case ConnectionConfig::Target::Kind::MySql:
+        *driver = QStringLiteral("QMYSQL");
+        *options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1;MYSQL_OPT_READ_TIMEOUT=%2;"
+                                  "MYSQL_OPT_WRITE_TIMEOUT=%3")
+                       .arg(target.connectTimeout)
+                       .arg(target.readTimeout)
+                       .arg(target.writeTimeout);
+        if (target.options & kOptionFoundRows)
+            *options += QStringLiteral(";CLIENT_FOUND_ROWS");
+        break;
+    case ConnectionConfig::Target::Kind::Sqlite:
+        *driver = QStringLiteral("QSQLITE");
+        *options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
+        // Opening a missing file would silently create an empty database.
+        if (!QFileInfo::exists(target.database))
+            throw failure(QStringLiteral("the database file does not exist"), target.password);
+        break;
+    case ConnectionConfig::Target::Kind::Odbc:
+        *driver = QStringLiteral("QODBC");
+        // Qt's ODBC driver reaches no statement handle before it runs a query:
+        // the connection's request time-out stands for the 30 s command time-out.
+        *options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
+                       .arg(target.connectTimeout)
+                       .arg(target.readTimeout);
+        break;
+    case ConnectionConfig::Target::Kind::Invalid:
+        throw failure(target.error, target.password);
+    }
+    if (!QSqlDatabase::isDriverAvailable(*driver))
+        throw failure(QStringLiteral("the database driver %1 is not installed").arg(*driver),
+                      target.password);
+}
+
 bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
 {
     const QString key = target.key();
@@ -191,54 +231,38 @@ bool DataControl::openIfNeeded(const ConnectionConfig::Target& target)
 
     QString driver;
     QString options;
-    switch (target.kind) {
-    case ConnectionConfig::Target::Kind::MySql:
-        driver = QStringLiteral("QMYSQL");
-        options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1;MYSQL_OPT_READ_TIMEOUT=%2;"
-                                 "MYSQL_OPT_WRITE_TIMEOUT=%3")
-                      .arg(target.connectTimeout)
-                      .arg(target.readTimeout)
-                      .arg(target.writeTimeout);
-        if (target.options & kOptionFoundRows)
-            options += QStringLiteral(";CLIENT_FOUND_ROWS");
-        break;
-    case ConnectionConfig::Target::Kind::Sqlite:
-        driver = QStringLiteral("QSQLITE");
-        options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
-        // Opening a missing file would silently create an empty database.
-        if (!QFileInfo::exists(target.database))
-            throw failure(QStringLiteral("the database file does not exist"), target.password);
-        break;
-    case ConnectionConfig::Target::Kind::Odbc:
-        driver = QStringLiteral("QODBC");
-        // Qt's ODBC driver reaches no statement handle before it runs a query:
-        // the connection's request time-out stands for the 30 s command time-out.
-        options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
-                      .arg(target.connectTimeout)
-                      .arg(target.readTimeout);
-        break;
-    case ConnectionConfig::Target::Kind::Invalid:
-        throw failure(target.error, target.password);
+    driverFor(target, &driver, &options);
+    const bool mysql = target.kind == ConnectionConfig::Target::Kind::MySql;
+    // The driver talks to the bridge; the bridge talks to the server.
+    quint16 bridgePort = 0;
+    if (mysql) {
+        m_bridge = std::make_unique<MySqlTlsBridge>(target);
+        try {
+            bridgePort = m_bridge->start();
+        } catch (const DataError& error) {
+            m_bridge.reset();
+            throw failure(error.message(), target.password);
+        }
     }
-    if (!QSqlDatabase::isDriverAvailable(driver))
-        throw failure(QStringLiteral("the database driver %1 is not installed").arg(driver),
-                      target.password);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_sqlConnectionName);
         db.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
         // Qt's ODBC driver takes a bare data source name, not "DSN=NAME;".
         db.setDatabaseName(target.database);
-        if (target.kind == ConnectionConfig::Target::Kind::MySql) {
-            db.setHostName(target.host);
-            db.setPort(target.port);
+        if (mysql) {
+            db.setHostName(QStringLiteral("127.0.0.1"));
+            db.setPort(bridgePort);
         }
         db.setUserName(target.user);
         db.setPassword(target.password);
         db.setConnectOptions(options);
         if (!db.open()) {
-            const QString text = db.lastError().text();
+            // The bridge's words, when it closed the link, say more than "lost connection".
+            const QString why = m_bridge ? m_bridge->failure() : QString();
+            const QString text = why.isEmpty() ? db.lastError().text() : why;
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_sqlConnectionName);
+            m_bridge.reset();
             throw failure(QStringLiteral("cannot connect: %1").arg(text), target.password);
         }
     }

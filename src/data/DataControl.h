@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+class MySqlTlsBridge;
 class QSqlDatabase;
 class QSqlError;
 class QSqlQuery;
@@ -87,6 +88,7 @@ public:
 
 private:
     ConnectionConfig::Target resolve() const;
+    void driverFor(const ConnectionConfig::Target& target, QString* driver, QString* options) const;
     bool openIfNeeded(const ConnectionConfig::Target& target);
     // openIfNeeded(), a failure to reach a server told as a lost connection.
     bool openOrLost(const ConnectionConfig::Target& target);
@@ -118,4 +120,6 @@ private:
     Transaction m_transaction = Transaction::None;
     // Statements of execute(), prepared on the open connection.
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
+    // Between the MySQL driver and the server while a MySQL connection is open.
+    std::unique_ptr<MySqlTlsBridge> m_bridge;
 };

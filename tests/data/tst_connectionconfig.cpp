@@ -84,6 +84,55 @@ private slots:
         VESK_VERIFY_CONTAINS(refreshError(control), "adoMarrowin", reason);
     }
 
+    // tls= and its defaults from the installation file ("key=value" lines of
+    // [itemdb]) or a connection string as such (starting with "DRIVER"):
+    // "mode authority-file", or "refused: " and a part of the reason.
+    void tlsFollowsTheKeysOrTheDefaults_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* tag, const char* source, const char* expected) {
+            QTest::newRow(tag) << QString(source) << QString(expected);
+        };
+        row("other host", "server=db.example", "required ");
+        row("loopback address", "server=127.0.0.2", "preferred ");
+        row("localhost", "server=LocalHost", "preferred ");
+        row("IPv6 loopback", "server=::1", "preferred ");
+        row("authority given", "server=127.0.0.1\nca=certs/ca.pem", "verify-ca INST/certs/ca.pem");
+        row("said off", "server=db.example\ntls=off", "off ");
+        row("said, any case", "server=db.example\ntls=Verify-Identity\nca=/a.pem",
+            "verify-identity /a.pem");
+        row("unknown word", "server=h\ntls=yes", "refused: key tls of [itemdb] is none of");
+        row("checks without authority", "server=h\ntls=verify-ca", "refused: (key ca)");
+        row("certificate without key", "server=h\ncert=c.pem", "refused: cert and key");
+        row("string, nothing said", "DRIVER={MySQL};SERVER=db.example", "required ");
+        row("string, words of the connectors",
+            "DRIVER={MySQL};SERVER=h;SSLMODE=VERIFY_IDENTITY;SSLCA=/c.pem",
+            "verify-identity /c.pem");
+        row("string, checks without authority", "DRIVER={MySQL};SERVER=h;SSLMODE=VERIFY_CA",
+            "refused: SSLCA");
+        row("string, unknown word", "DRIVER={MySQL};SERVER=h;SSLMODE=ON", "refused: SSLMODE");
+    }
+    void tlsFollowsTheKeysOrTheDefaults()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, expected);
+        vesktest::TestInstallation inst;
+        inst.writeFile("cv_veskauction.ini",
+                       ("[itemdb]\ndatabase=d\nuser=u\n" + source + "\n").toUtf8());
+        const auto config = ConnectionConfig::load(inst.installation().connectionsFile());
+        const auto t = config.resolve(
+            source.startsWith("DRIVER") ? source : config.remoteConnectionString("itemdb"));
+        if (expected.startsWith("refused: ")) {
+            VESK_VERIFY_CONTAINS(t.error, expected.mid(9));
+            if (!source.startsWith("DRIVER"))
+                VESK_VERIFY_CONTAINS(t.error, inst.installation().connectionsFile());
+            return;
+        }
+        expected.replace("INST", inst.dir());
+        QCOMPARE(t.error + ConnectionConfig::tlsName(t.tls) + ' ' + t.tlsCa, expected);
+    }
+
     void problemsNameFileAndKeyAtRefreshButNeverThePassword_data()
     {
         QTest::addColumn<QByteArray>("ini");

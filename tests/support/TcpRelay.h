@@ -11,6 +11,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace vesktest {
 
@@ -18,6 +19,8 @@ namespace vesktest {
 // its own. It can hold every chunk back a while in each direction (a slow
 // uplink), counts request/response turns, cuts results off after a number of
 // bytes, and drops the connection at a request holding a given text.
+// Intercepting, it is a man in the middle of MySQL handshakes instead (see
+// interceptHandshakes()).
 class TcpRelay
 {
 public:
@@ -72,6 +75,16 @@ public:
         m_state->dropForwarded = forwarded;
     }
 
+    // From now on, new connections get the server's greeting without its TLS
+    // offer, and the program's handshake response is answered by the relay with
+    // a request for the password in clear; whatever the program sends is kept.
+    void interceptHandshakes() { m_state->intercept = true; }
+    QByteArray received() const
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->received;
+    }
+
 private:
     struct State
     {
@@ -82,6 +95,8 @@ private:
         std::mutex mutex;
         QByteArray dropText; // empty: drop nothing
         bool dropForwarded = false;
+        std::atomic<bool> intercept{false};
+        QByteArray received; // from the program, while intercepting
     };
 
     // One program connection and its server connection.
@@ -114,6 +129,8 @@ private:
         {
             if (m_server.state() != QAbstractSocket::ConnectedState || m_dropped)
                 return;
+            if (m_state->intercept)
+                return intercept();
             const QByteArray data = m_client->readAll();
             if (data.isEmpty())
                 return;
@@ -131,8 +148,30 @@ private:
                     m_server.write(data);
             });
         }
+        // Keeps what the program sends and answers its handshake response with a
+        // request for the password in clear.
+        void intercept()
+        {
+            const QByteArray data = m_client->readAll();
+            std::lock_guard<std::mutex> lock(m_state->mutex);
+            m_state->received += data;
+            if (data.isEmpty())
+                return;
+            if (std::exchange(m_answered, true)) // the answer to the request is kept
+                return m_client->abort();
+            const QByteArray request("\x2b\0\0\x02\xfemysql_clear_password", 25);
+            m_client->write(request + '\0' + QByteArray(20, 'x') + '\0');
+        }
         void toClient()
         {
+            if (m_state->intercept) { // the greeting only, CLIENT_SSL taken out
+                QByteArray data = m_server.readAll();
+                const int lowAt = int(data.indexOf('\0', 5)) + 1 + 4 + 8 + 1;
+                if (std::exchange(m_greeted, true) || lowAt >= data.size() - 1)
+                    return;
+                data[lowAt + 1] = char(data[lowAt + 1] & ~0x08);
+                return (void)m_client->write(data);
+            }
             if (m_state->epoch != m_epoch) { // cut since the last bytes: count from now
                 m_epoch = m_state->epoch;
                 m_allowance = m_state->allowance;
@@ -177,6 +216,8 @@ private:
         qint64 m_allowance = -1;
         bool m_clientSpoke = false;
         bool m_dropped = false; // nothing more is passed on
+        bool m_greeted = false;
+        bool m_answered = false;
     };
 
     std::shared_ptr<State> m_state = std::make_shared<State>();
