@@ -156,7 +156,7 @@ start_tls_server() {
     "$dir/tls-ctl.sh" start || die "the MariaDB server with TLS did not start"
     "$client" --no-defaults --socket="$socket" -uroot <<EOF || die "could not create the test user on the TLS server"
 CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
-GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1' WITH GRANT OPTION;
 CREATE USER '${user}_x509'@'127.0.0.1' IDENTIFIED BY '$password' REQUIRE X509;
 GRANT SELECT ON mysql.* TO '${user}_x509'@'127.0.0.1';
 FLUSH PRIVILEGES;

@@ -169,12 +169,13 @@ private slots:
         QCOMPARE(fx.end(3).section(' ', 0, 0).toLongLong(), kOld);
     }
 
-    // The shop's server keeps a store to its own rows: through the store's view
-    // the window lists and saves as usual, and another store's id typed into
-    // the store box reaches none of that store's rows.
+    // The shop's server keeps a store to its own rows: through the store's view,
+    // over a verified TLS link with an account that requires one, the window
+    // lists and saves as usual, and another store's id typed into the store box
+    // reaches none of that store's rows.
     void storeViewListsAndSavesOnlyItsStore()
     {
-        FIXTURE(fx, Engine::MariaDb);
+        FIXTURE(fx, Engine::MariaDbTls);
         for (const Item& item : {Item{1, "S1", 0}, Item{2, "S1", 0}, Item{3, "S2", 0}})
             VESK_VERIFY_OK(fx.addItem(item.id, "R", 120, item.stamp, "ring", item.store));
         VESK_VERIFY_OK(fx.restrictToStore("S1"));
@@ -201,6 +202,14 @@ private slots:
             DataError, control.execute("UPDATE item SET storeid = 'S2' WHERE CV_itemid = 1", {}));
         QCOMPARE(fx.stampInDatabase(2), qint64(0));
         QCOMPARE(fx.stampInDatabase(3), qint64(0));
+
+        // The server itself turns the account away on a link without TLS.
+        fx.install.setKey("itemdb", "tls", "off");
+        fx.install.writeConnections();
+        const auto config = ConnectionConfig::load(fx.install.installation().connectionsFile());
+        DataControl plain("adoKBvesk2", config.remoteConnectionString("itemdb"), 1, "SELECT 1",
+                          &config);
+        VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { plain.Refresh(); }), "Access denied");
     }
 
     // Two edits of one row: Ctrl+Z steps back to the first, the menu's undo to

@@ -116,6 +116,18 @@ QString MariaDbServer::fromEnvironment()
                                    "): run scripts/test-services.sh start DIR, source DIR/env.sh";
 }
 
+QString MariaDbServer::tlsFromEnvironment()
+{
+    const QString missing = missingVariables(
+        {"VESK_TEST_TLS_PORT", "VESK_TEST_TLS_USER", "VESK_TEST_TLS_PASSWORD", "VESK_TEST_TLS_CA"});
+    *this = {QStringLiteral("127.0.0.1"), qEnvironmentVariableIntValue("VESK_TEST_TLS_PORT"),
+             qEnvironmentVariable("VESK_TEST_TLS_USER"),
+             qEnvironmentVariable("VESK_TEST_TLS_PASSWORD"), QString()};
+    return missing.isEmpty() ? QString()
+                             : "MariaDB TLS test environment missing (" + missing +
+                                   "): run scripts/test-services.sh start DIR, source DIR/env.sh";
+}
+
 bool MariaDbServer::control(const QString& action, QString* output) const
 {
     QProcess p;
@@ -205,7 +217,8 @@ ItemDatabase::ItemDatabase(Engine engine, TestInstallation& install)
         m_error = m_sqlite->error();
         return;
     }
-    m_error = m_server.fromEnvironment();
+    m_tls = engine == Engine::MariaDbTls;
+    m_error = m_tls ? m_server.tlsFromEnvironment() : m_server.fromEnvironment();
     if (!m_error.isEmpty())
         return;
     m_name = QStringLiteral("vesk_t_") + uniqueSuffix();
@@ -233,7 +246,8 @@ QString ItemDatabase::addProgramAccount(const QString& table, Account* account)
     for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("localhost")}) {
         const QString who = QStringLiteral("'%1'@'%2'").arg(account->user, host);
         for (const QString& sql :
-             {QStringLiteral("CREATE USER %1 IDENTIFIED BY '%2'").arg(who, account->password),
+             {QStringLiteral("CREATE USER %1 IDENTIFIED BY '%2'%3")
+                  .arg(who, account->password, m_tls ? QStringLiteral(" REQUIRE SSL") : QString()),
               QStringLiteral("GRANT SELECT, UPDATE (auction_until_unix) ON %1 TO %2")
                   .arg(table, who)}) {
             const QString error = adminExec(m_server, m_name, sql);
@@ -253,6 +267,13 @@ void ItemDatabase::useAccount(TestInstallation& install, const QString& database
                                      {"user", account.user},
                                      {"password", account.password}})
         install.setKey(QStringLiteral("itemdb"), QLatin1String(key), value);
+    if (!m_tls)
+        return;
+    install.setKey(QStringLiteral("itemdb"), QStringLiteral("server"), QStringLiteral("localhost"));
+    install.setKey(QStringLiteral("itemdb"), QStringLiteral("tls"),
+                   QStringLiteral("verify-identity"));
+    install.setKey(QStringLiteral("itemdb"), QStringLiteral("ca"),
+                   qEnvironmentVariable("VESK_TEST_TLS_CA"));
 }
 
 QString ItemDatabase::restrictToStore(TestInstallation& install, const QString& store)

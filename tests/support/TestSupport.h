@@ -47,6 +47,8 @@ struct MariaDbServer
     QString ctl;
     // What is missing from the environment; empty when the server is set up.
     QString fromEnvironment();
+    // The same for the server with TLS (no control script).
+    QString tlsFromEnvironment();
     // Runs "$VESK_TEST_MYSQL_CTL <action>" (stop, start, kill, freeze, thaw).
     bool control(const QString& action, QString* output = nullptr) const;
 };
@@ -142,7 +144,8 @@ private:
 enum class Engine
 {
     Sqlite,
-    MariaDb
+    MariaDb,
+    MariaDbTls // the TLS server, reached with verify-identity by an account that requires TLS
 };
 
 // The item table, empty, in items.sqlite of an installation or in a fresh
@@ -177,6 +180,7 @@ private:
     void useAccount(TestInstallation& install, const QString& database, const Account& account);
 
     MariaDbServer m_server;
+    bool m_tls = false;
     QString m_name;
     QString m_error;
     std::unique_ptr<TestSqliteDb> m_sqlite;
