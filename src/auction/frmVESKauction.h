@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QWidget>
 
@@ -29,7 +29,7 @@ class QShortcut;
 class ItemListing;
 class AuctionSaver;
 class DataControl;
-class PendingEnds;
+class ItemTableModel;
 struct AuctionSaveReport;
 class frmadoHelper;
 class frmLOGO;
@@ -60,7 +60,7 @@ public:
     QLineEdit* txtStoreID = nullptr;
     QTimer* Timer1 = nullptr;
     QLineEdit* txtSearch = nullptr;
-    QTableWidget* Flex = nullptr;
+    QTableView* Flex = nullptr;
     QTimer* timerx = nullptr;
     QCheckBox* Check4 = nullptr;
     QDateEdit* dtDate = nullptr;
@@ -104,8 +104,8 @@ public:
     // Runs the listing's and the save's database steps off this window's thread.
     DatabaseWorker& databaseWorker() { return *m_worker; }
     bool isSaving() const { return m_saving; }
-    // The ends changed in the grid and not saved yet.
-    PendingEnds& pendingEnds() { return *m_pending; }
+    // The listed rows with the ends changed in the grid and not saved yet.
+    ItemTableModel& items() { return *m_items; }
     // Asks before a listing throws unsaved ends away; false keeps them (and
     // the listing is not to run).
     bool confirmDiscardPending();
@@ -206,7 +206,7 @@ private:
     bool m_reportIsWarning = true;
     bool m_listingAfterSave = false;
     AuctionEditor* m_editor = nullptr;
-    PendingEnds* m_pending = nullptr;
+    ItemTableModel* m_items = nullptr;
     QLabel* m_unsavedLabel = nullptr;
     // The clerk chose to save before closing: the program ends if the save succeeds.
     bool m_endAfterSave = false;
