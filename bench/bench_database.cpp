@@ -11,13 +11,13 @@
 
 #include "BenchDatabase.h"
 #include "auction/frmVESKauction.h"
+#include "auction_core/ItemTableModel.h"
 #include "data/DatabaseWorker.h"
 #include "data/Installation.h"
 #include "data/frmadoHelper.h"
 #include "windows/MessageBox.h"
 
 #include <QApplication>
-#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -36,10 +36,10 @@ void waitWhile(const std::function<bool()>& busy)
 }
 
 // Gives every row a new end, as the editor writes it.
-void changeEveryEnd(QTableWidget* grid, qint64 stamp)
+void changeEveryEnd(ItemTableModel& items, qint64 stamp)
 {
-    for (int row = 0; row < grid->rowCount(); ++row)
-        grid->item(row, 5)->setText(QString::number(stamp + row));
+    for (int row = 0; row < items.rowCount(); ++row)
+        items.setEnd(row, qint32(stamp + row), QDateTime::fromSecsSinceEpoch(stamp + row, Qt::UTC));
 }
 
 int benchmark(int repetitions)
@@ -85,7 +85,7 @@ int benchmark(int repetitions)
     qint64 nextStamp = 1800000000;
     // Click to report: the rows written, before the listing that follows.
     const auto save = [&](bool frozen, double* savedMs) {
-        changeEveryEnd(window.Flex, nextStamp += 1000);
+        changeEveryEnd(window.items(), nextStamp += 1000);
         if (frozen)
             serverControl(QStringLiteral("freeze"));
         stalls.start();
@@ -112,8 +112,8 @@ int benchmark(int repetitions)
         listFrozen.push_back(listing(true));
         double ms = 0;
         saveHealthy.push_back(save(false, &ms));
-        if (window.Flex->rowCount() != kRows)
-            fail(QStringLiteral("the save listed %1 rows").arg(window.Flex->rowCount()));
+        if (window.Flex->model()->rowCount() != kRows)
+            fail(QStringLiteral("the save listed %1 rows").arg(window.Flex->model()->rowCount()));
         saveTimes.push_back(ms);
         saveFrozen.push_back(save(true, nullptr));
         // The ends the frozen save kept are written before the next round.
