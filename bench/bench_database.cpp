@@ -69,12 +69,12 @@ int benchmark(int repetitions)
         if (frozen)
             serverControl(QStringLiteral("freeze"));
         stalls.start();
-        window.Command2_Click();
+        window.Command2->click();
         if (frozen) {
             QElapsedTimer waited;
             waited.start();
             waitWhile([&] { return waited.elapsed() < kWaitBeforeStopMs; });
-            window.cmdStop_Click();
+            window.cmdStop->click();
         }
         waitWhile([&] { return window.isBusy(); });
         const double stall = stalls.stop();
@@ -91,10 +91,10 @@ int benchmark(int repetitions)
         stalls.start();
         QElapsedTimer clock;
         clock.start();
-        window.Command1_Click();
+        window.Command1->click();
         if (frozen) {
             waitWhile([&] { return clock.elapsed() < kWaitBeforeStopMs; });
-            window.cmdStop_Click();
+            window.cmdStop->click();
         }
         waitWhile([&] { return window.isSaving(); });
         if (savedMs)
@@ -118,7 +118,7 @@ int benchmark(int repetitions)
         saveFrozen.push_back(save(true, nullptr));
         // The ends the frozen save kept are written before the next round.
         waitWhile([&] { return window.databaseWorker().abandonedRunning() > 0; });
-        window.Command1_Click();
+        window.Command1->click();
         waitWhile([&] { return window.isBusy(); });
     }
 

@@ -130,7 +130,7 @@ int benchmark(int repetitions, int items)
     ThumbnailPipeline& pipeline = helper.pictures().pipeline();
     // A listing from the click to the filled grid.
     const auto list = [&window] {
-        window.Command2_Click();
+        window.Command2->click();
         while (window.isBusy())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     };

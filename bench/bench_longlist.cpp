@@ -123,7 +123,7 @@ int benchmark(int repetitions, int items)
         stalls.start();
         const double cpuBefore = threadCpuMs();
         clock.start();
-        window.Command2_Click();
+        window.Command2->click();
         while (window.isBusy())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         complete.push_back(clock.nsecsElapsed() / 1e6);

@@ -109,7 +109,7 @@ private:
     void endRun();
     void setWaiting(bool waiting);
     void beginFill();
-    void fillRows(int last, qint64 budgetMs);
+    void fillRows(int last);
     void fillSlice();
     void setColumnWidths();
     void endFill();

@@ -30,12 +30,11 @@ constexpr int kSkuWidth = 2000;
 constexpr int kDescriptionWidth = 5500;
 constexpr int kRetailWidth = 1000;
 constexpr int kStampWidth = 1200;
-// A long listing shows its first rows at once and adds the rest in slices
-// short enough that the window keeps answering.
+// A long listing shows its first rows at once and adds the rest in steps
+// small enough that the window keeps answering between them.
 constexpr int kFirstRows = 100;
 constexpr int kRowsPerStep = 2000;
 constexpr qint64 kBarEveryMs = 100;
-constexpr qint64 kFillSliceMs = 8;
 
 // Letting go of a hundred thousand rows takes a while: another thread does it.
 void releaseElsewhere(QVector<ItemRow> rows)
@@ -56,12 +55,13 @@ void ItemListing::beginFill()
 {
     QTableView* grid = m_ui.Flex;
     grid->setUpdatesEnabled(false);
+    // Scrolled while the old rows are there: once they are gone the headers
+    // would keep the old offset and hide the new listing's first rows.
+    grid->scrollToTop();
+    grid->horizontalScrollBar()->setValue(0);
     releaseElsewhere(m_ui.model->startListing());
     grid->verticalHeader()->setMinimumSectionSize(1);
     grid->verticalHeader()->setDefaultSectionSize(m_ui.twips.toPixelsY(kRowHeightTwips));
-    grid->clearSelection();
-    grid->scrollToTop();
-    grid->horizontalScrollBar()->setValue(0);
 
     const int count = int(m_fill.rows.size());
     m_ui.Bar->setRange(0, count + 1);
@@ -73,26 +73,21 @@ void ItemListing::beginFill()
     m_delegate->setFont(itemFont);
 }
 
-// Adds rows to the grid until `last` (excluded) or until `budgetMs` is spent.
-void ItemListing::fillRows(int last, qint64 budgetMs)
+// Adds the rows before `last` to the grid.
+void ItemListing::fillRows(int last)
 {
-    QElapsedTimer slice;
-    slice.start();
+    const int first = m_fill.next;
     last = std::min(last, m_fill.count);
-    while (m_fill.next < last && (budgetMs <= 0 || slice.elapsed() < budgetMs)) {
-        const int first = m_fill.next;
-        const int end = budgetMs <= 0 ? last : std::min(last, first + kRowsPerStep);
-        for (int row = first; row < end; ++row) {
-            const ItemRow& item = m_fill.rows.at(row);
-            m_fill.anyItemId = m_fill.anyItemId || item.itemId || !item.unreadableId.isNull();
-            m_fill.anySku = m_fill.anySku || !item.sku.isNull();
-            m_fill.anyDescription = m_fill.anyDescription || !item.description.isNull();
-            m_lookUp[row] = item.pictureKey();
-        }
-        m_ui.model->appendRows(m_fill.rows.begin() + first, m_fill.rows.begin() + end);
-        m_fill.next = end;
+    for (int row = first; row < last; ++row) {
+        const ItemRow& item = m_fill.rows.at(row);
+        m_fill.anyItemId = m_fill.anyItemId || item.itemId || !item.unreadableId.isNull();
+        m_fill.anySku = m_fill.anySku || !item.sku.isNull();
+        m_fill.anyDescription = m_fill.anyDescription || !item.description.isNull();
+        m_lookUp[row] = item.pictureKey();
     }
-    // The bar repaints the window at once: not after every slice.
+    m_ui.model->appendRows(m_fill.rows.begin() + first, m_fill.rows.begin() + last);
+    m_fill.next = std::max(first, last);
+    // The bar repaints the window at once: not after every step.
     if (!m_fill.sinceBar.isValid() || m_fill.sinceBar.elapsed() >= kBarEveryMs) {
         m_ui.Bar->setValue(m_fill.next);
         m_fill.sinceBar.restart();
@@ -119,18 +114,18 @@ void ItemListing::setColumnWidths()
 }
 
 // One step of a listing's rows into the grid: the old rows away and the first
-// rows at once (then shown), the rest a slice at a time from the event loop.
+// rows at once (then shown), the rest a step at a time from the event loop.
 void ItemListing::fillSlice()
 {
     if (!m_filling)
         return;
     if (m_fill.next == 0) {
         beginFill();
-        fillRows(kFirstRows, 0);
+        fillRows(kFirstRows);
         setColumnWidths();
         m_ui.Flex->setUpdatesEnabled(true);
     } else {
-        fillRows(m_fill.count, kFillSliceMs);
+        fillRows(m_fill.next + kRowsPerStep);
     }
     if (m_fill.next < m_fill.count) {
         m_fillTimer.start();

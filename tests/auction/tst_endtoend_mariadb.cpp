@@ -686,7 +686,8 @@ private slots:
         QTEST(texts.join('|'), "shown");
         QVERIFY(fx.cell(0, 0, Qt::DecorationRole).isNull());
         // What the save compares with.
-        QCOMPARE(fx.cell(0, 5, Qt::UserRole),
+        const std::optional<qint64> listed = w.items().row(0).listed.stamp;
+        QCOMPARE(listed ? QVariant(qlonglong(*listed)) : QVariant(),
                  f[3] == "NULL" ? QVariant() : QVariant(f[3].toLongLong()));
         QVERIFY(fx.messages.isEmpty());
     }
@@ -728,6 +729,7 @@ private slots:
 
     // A long listing gets its pictures after its texts; a short one started
     // meanwhile gets its own at once: none for 141, a blank for the unreadable 142.
+    // The short listing starts at its top.
     void showsEachItemsPictureAndNoneOfAnEarlierListing()
     {
         FIXTURE(fx, Engine::Sqlite);
@@ -743,6 +745,11 @@ private slots:
         QVERIFY(fx.refresh());
         QCOMPARE(w.Flex->model()->rowCount(), 150);
         QVERIFY(fx.listing().picturesPending() > 0);
+        // The clerk scrolled down and picked a row: neither outlives the listing.
+        w.Flex->scrollToBottom();
+        fx.clickCell(w.Flex->rowAt(w.Flex->viewport()->height() / 2), 1);
+        QVERIFY(w.Flex->verticalScrollBar()->value() > 0 &&
+                w.Flex->selectionModel()->hasSelection());
 
         QTest::keyClicks(w.txtSearch, QStringLiteral("L-14"));
         w.chkLimit->setChecked(true);
@@ -751,6 +758,8 @@ private slots:
         fx.helper->pictures().pipeline().waitForIdle();
         QCoreApplication::processEvents();         // no late picture of the long listing lands here
         QCOMPARE(w.Flex->model()->rowCount(), 11); // L-14, L-140 to L-149
+        QVERIFY(w.Flex->verticalScrollBar()->value() == 0 && w.Flex->rowAt(0) == 0);
+        QVERIFY(!w.Flex->selectionModel()->hasSelection());
         for (int row = 0; row < 11; ++row) {
             const int id = fx.text(row, 0).toInt();
             const QImage picture = fx.cell(row, 0, Qt::DecorationRole).value<QImage>();
