@@ -64,7 +64,7 @@ ItemListing::~ItemListing()
 // What the worker thread hands back: the rows, or why there are none.
 struct ItemListing::QueryResult
 {
-    QVector<ItemRow> rows;
+    RecordSet records;
     QString error;
 };
 
@@ -144,8 +144,7 @@ void ItemListing::startOnce()
     const QString statement = control.RecordSource;
     auto result = std::make_shared<QueryResult>();
     const bool started = m_worker.run(
-        [setup, statement, result, now = m_now,
-         daylightSaving = m_daylightSaving](DatabaseWorker::Session& session) {
+        [setup, statement, result](DatabaseWorker::Session& session) {
             try {
                 DataControl& worker = session.control(setup);
                 worker.CommandType = 1;
@@ -162,9 +161,7 @@ void ItemListing::startOnce()
                 if (!missing.isEmpty())
                     throw DataError(QStringLiteral("The item table has no column %1.")
                                         .arg(missing.join(QStringLiteral(", "))));
-                // The records go once they are rows: a long listing is not held twice.
-                result->rows = listedItems(records, now, daylightSaving);
-                records = RecordSet();
+                result->records = std::move(records); // one copy of a long listing, not two
             } catch (const std::exception& error) {
                 result->error = errorText(error);
             }
@@ -196,7 +193,7 @@ void ItemListing::queryDone(QueryResult& result)
     }
     cancelPictures();
     m_fill = Fill();
-    m_fill.rows = std::move(result.rows);
+    m_fill.records = std::move(result.records);
     m_filling = true;
     fillSlice();
 }

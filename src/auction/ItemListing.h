@@ -1,6 +1,7 @@
 #pragma once
 
 #include "auction_core/ItemRow.h"
+#include "data/RecordSet.h"
 #include "windows/Twips.h"
 
 #include <QDateTime>
@@ -8,6 +9,7 @@
 #include <QHash>
 #include <QImage>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -154,11 +156,12 @@ private:
     int m_barValue = 0;
     int m_completed = 0;
 
-    // The grid being filled from the listing's rows, which the worker made
-    // from the records.
+    // The grid being filled from the listing's records, which are let go
+    // once the grid holds them.
     struct Fill
     {
-        QVector<ItemRow> rows;
+        RecordSet records;
+        QSet<QString> stores; // store ids, one copy each
         int count = 0;
         int next = 0; // the next row to add
         bool anyItemId = false;

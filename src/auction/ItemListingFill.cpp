@@ -37,11 +37,9 @@ constexpr int kRowsPerStep = 2000;
 constexpr qint64 kBarEveryMs = 100;
 
 // Letting go of a hundred thousand rows takes a while: another thread does it.
-void releaseElsewhere(QVector<ItemRow> rows)
+template <typename Rows> void releaseElsewhere(Rows rows)
 {
-    if (rows.isEmpty())
-        return;
-    auto held = std::make_shared<QVector<ItemRow>>(std::move(rows));
+    auto held = std::make_shared<Rows>(std::move(rows));
     QThreadPool::globalInstance()->start([held]() mutable {
         held.reset();
         Platform::returnFreedMemory();
@@ -49,8 +47,8 @@ void releaseElsewhere(QVector<ItemRow> rows)
 }
 } // namespace
 
-// The grid made ready for the rows that arrived: the old rows are gone, and
-// the new listing starts at its top with nothing selected.
+// The grid made ready for the records that arrived: the old rows are gone,
+// and the new listing starts at its top with nothing selected.
 void ItemListing::beginFill()
 {
     QTableView* grid = m_ui.Flex;
@@ -59,11 +57,11 @@ void ItemListing::beginFill()
     // would keep the old offset and hide the new listing's first rows.
     grid->scrollToTop();
     grid->horizontalScrollBar()->setValue(0);
-    releaseElsewhere(m_ui.model->startListing());
+    const int count = m_fill.records.RecordCount();
+    releaseElsewhere(m_ui.model->startListing(count));
     grid->verticalHeader()->setMinimumSectionSize(1);
     grid->verticalHeader()->setDefaultSectionSize(m_ui.twips.toPixelsY(kRowHeightTwips));
 
-    const int count = int(m_fill.rows.size());
     m_ui.Bar->setRange(0, count + 1);
     m_ui.Bar->setValue(0);
     m_lookUp = QVector<std::optional<qint32>>(count);
@@ -77,16 +75,18 @@ void ItemListing::beginFill()
 void ItemListing::fillRows(int last)
 {
     const int first = m_fill.next;
-    last = std::min(last, m_fill.count);
+    last = std::max(first, std::min(last, m_fill.count));
+    QVector<ItemRow> rows =
+        listedItems(m_fill.records, first, last, m_now, m_daylightSaving, m_fill.stores);
     for (int row = first; row < last; ++row) {
-        const ItemRow& item = m_fill.rows.at(row);
+        const ItemRow& item = rows.at(row - first);
         m_fill.anyItemId = m_fill.anyItemId || item.itemId || !item.unreadableId.isNull();
         m_fill.anySku = m_fill.anySku || !item.sku.isNull();
         m_fill.anyDescription = m_fill.anyDescription || !item.description.isNull();
         m_lookUp[row] = item.pictureKey();
     }
-    m_ui.model->appendRows(m_fill.rows.begin() + first, m_fill.rows.begin() + last);
-    m_fill.next = std::max(first, last);
+    m_ui.model->appendRows(rows.begin(), rows.end());
+    m_fill.next = last;
     // The bar repaints the window at once: not after every step.
     if (!m_fill.sinceBar.isValid() || m_fill.sinceBar.elapsed() >= kBarEveryMs) {
         m_ui.Bar->setValue(m_fill.next);
@@ -136,10 +136,11 @@ void ItemListing::fillSlice()
     endRun();
 }
 
-// The rows moved into the grid leave empty husks behind.
+// The grid holds the rows now: the records go.
 void ItemListing::releaseRows()
 {
-    releaseElsewhere(std::exchange(m_fill.rows, QVector<ItemRow>()));
+    releaseElsewhere(std::exchange(m_fill.records, RecordSet()));
+    m_fill.stores = QSet<QString>();
 }
 
 // Every row is in the grid: the current cell and the pictures.

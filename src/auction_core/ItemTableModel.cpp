@@ -95,10 +95,12 @@ QVariant ItemTableModel::endLooks(int row, int role) const
     return state.isValid() ? QVariant(QBrush(state)) : QVariant();
 }
 
-QVector<ItemRow> ItemTableModel::startListing(const QLocale& locale)
+QVector<ItemRow> ItemTableModel::startListing(int expectedRows, const QLocale& locale)
 {
     beginResetModel();
     QVector<ItemRow> old = std::exchange(m_rows, QVector<ItemRow>());
+    // Room for every row at once: growing step by step would copy them all each time.
+    m_rows.reserve(expectedRows);
     m_locale = locale;
     m_shown.clear();
     m_undo.clear();
@@ -114,7 +116,6 @@ void ItemTableModel::appendRows(QVector<ItemRow>::iterator first, QVector<ItemRo
         return;
     const int count = int(last - first);
     beginInsertRows(QModelIndex(), int(m_rows.size()), int(m_rows.size()) + count - 1);
-    m_rows.reserve(m_rows.size() + count);
     std::move(first, last, std::back_inserter(m_rows));
     endInsertRows();
 }

@@ -40,9 +40,10 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // A new listing: every row, pending end and mark goes. The old rows are
-    // handed back, so that letting go of many can happen elsewhere.
-    QVector<ItemRow> startListing(const QLocale& locale = QLocale());
+    // A new listing of about `expectedRows` rows: every row, pending end and
+    // mark goes. The old rows are handed back, so that letting go of many can
+    // happen elsewhere.
+    QVector<ItemRow> startListing(int expectedRows = 0, const QLocale& locale = QLocale());
     // Appends the listing's next rows.
     void appendRows(QVector<ItemRow>::iterator first, QVector<ItemRow>::iterator last);
     const ItemRow& row(int row) const { return m_rows.at(row); }

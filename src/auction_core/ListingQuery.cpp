@@ -6,8 +6,7 @@
 #include "sqlconv/ConvertSQL.h"
 #include "timeconv/UnixTime.h"
 
-#include <QSet>
-
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -214,15 +213,13 @@ ItemRow listedItem(const QVariant& itemId, const QVariant& sku, const QVariant& 
     return row;
 }
 
-QVector<ItemRow> listedItems(RecordSet& records, qint32 now, bool daylightSaving)
+QVector<ItemRow> listedItems(RecordSet& records, int first, int last, qint32 now,
+                             bool daylightSaving, QSet<QString>& stores)
 {
     QVector<ItemRow> rows;
-    const int count = records.RecordCount();
-    rows.reserve(count);
+    rows.reserve(std::max(0, last - first));
     const bool hasStore = records.hasField(itemfield::kStore);
-    // Store ids repeat in many rows: they share one copy.
-    QSet<QString> stores;
-    for (int r = 0; r < count; ++r) {
+    for (int r = first; r < last; ++r) {
         if (r == 0)
             records.MoveFirst();
         else

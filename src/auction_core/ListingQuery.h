@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QDateTime>
 #include <QLocale>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -78,5 +79,8 @@ class RecordSet;
 // One record as a typed row; its end read with the listing's "now" and daylight setting.
 ItemRow listedItem(const QVariant& itemId, const QVariant& sku, const QVariant& description,
                    const QVariant& retail, const QVariant& stamp, qint32 now, bool daylightSaving);
-// Every record of a listing as typed rows. Throws DataError for a missing column.
-QVector<ItemRow> listedItems(RecordSet& records, qint32 now, bool daylightSaving);
+// The records [first, last) of a listing as typed rows, read on from the record
+// before `first` (from the first record when `first` is 0). Store ids many rows
+// repeat share one copy, kept in `stores`. Throws DataError for a missing column.
+QVector<ItemRow> listedItems(RecordSet& records, int first, int last, qint32 now,
+                             bool daylightSaving, QSet<QString>& stores);
