@@ -19,6 +19,7 @@
 #include "auction/frmVESKauction.h"
 #include "auction_core/AuctionJournal.h"
 #include "auction_core/AuctionSaver.h"
+#include "auction_core/ItemTableModel.h"
 #include "auction_core/ListingQuery.h"
 #include "data/ConnectionConfig.h"
 #include "data/DataControl.h"
@@ -28,7 +29,6 @@
 #include "windows/MessageBox.h"
 
 #include <QApplication>
-#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -48,10 +48,10 @@ void waitWhile(const std::function<bool()>& busy)
 }
 
 // Gives every row a new end, as the editor writes it.
-void changeEveryEnd(QTableWidget* grid, qint64 stamp)
+void changeEveryEnd(ItemTableModel& items, qint64 stamp)
 {
-    for (int row = 0; row < grid->rowCount(); ++row)
-        grid->item(row, 5)->setText(QString::number(stamp + row));
+    for (int row = 0; row < items.rowCount(); ++row)
+        items.setEnd(row, qint32(stamp + row), QDateTime::fromSecsSinceEpoch(stamp + row, Qt::UTC));
 }
 
 // A data control on the benchmark's database, through `port`.
@@ -74,9 +74,9 @@ QVector<AuctionRow> changedRows(qint64 listed, qint64 next)
     QVector<AuctionRow> rows;
     for (int id = 1; id <= kRows; ++id) {
         AuctionRow row;
-        row.idText = QString::number(id);
-        row.skuText = QStringLiteral("D-%1").arg(id);
-        row.stampText = QString::number(next + id);
+        row.itemId = id;
+        row.sku = QStringLiteral("D-%1").arg(id);
+        row.stamp = next + id;
         row.listedStamp = listed + id;
         rows << row;
     }
@@ -166,12 +166,12 @@ int benchmark(int repetitions)
         if (frozen)
             serverControl(QStringLiteral("freeze"));
         stalls.start();
-        window.Command2_Click();
+        window.Command2->click();
         if (frozen) {
             QElapsedTimer waited;
             waited.start();
             waitWhile([&] { return waited.elapsed() < kWaitBeforeStopMs; });
-            window.cmdStop_Click();
+            window.cmdStop->click();
         }
         waitWhile([&] { return window.isBusy(); });
         const double stall = stalls.stop();
@@ -182,16 +182,16 @@ int benchmark(int repetitions)
     qint64 nextStamp = 1800000000;
     // Click to report: the rows written, before the listing that follows.
     const auto save = [&](bool frozen, double* savedMs) {
-        changeEveryEnd(window.Flex, nextStamp += 1000);
+        changeEveryEnd(window.items(), nextStamp += 1000);
         if (frozen)
             serverControl(QStringLiteral("freeze"));
         stalls.start();
         QElapsedTimer clock;
         clock.start();
-        window.Command1_Click();
+        window.Command1->click();
         if (frozen) {
             waitWhile([&] { return clock.elapsed() < kWaitBeforeStopMs; });
-            window.cmdStop_Click();
+            window.cmdStop->click();
         }
         waitWhile([&] { return window.isSaving(); });
         if (savedMs)
@@ -209,13 +209,13 @@ int benchmark(int repetitions)
         listFrozen.push_back(listing(true));
         double ms = 0;
         saveHealthy.push_back(save(false, &ms));
-        if (window.Flex->rowCount() != kRows)
-            fail(QStringLiteral("the save listed %1 rows").arg(window.Flex->rowCount()));
+        if (window.Flex->model()->rowCount() != kRows)
+            fail(QStringLiteral("the save listed %1 rows").arg(window.Flex->model()->rowCount()));
         saveTimes.push_back(ms);
         saveFrozen.push_back(save(true, nullptr));
         // The ends the frozen save kept are written before the next round.
         waitWhile([&] { return window.databaseWorker().abandonedRunning() > 0; });
-        window.Command1_Click();
+        window.Command1->click();
         waitWhile([&] { return window.isBusy(); });
     }
 

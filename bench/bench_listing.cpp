@@ -33,7 +33,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -130,15 +130,16 @@ int benchmark(int repetitions, int items)
     ThumbnailPipeline& pipeline = helper.pictures().pipeline();
     // A listing from the click to the filled grid.
     const auto list = [&window] {
-        window.Command2_Click();
+        window.Command2->click();
         while (window.isBusy())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     };
 
     const auto picturedRows = [&window] {
         int pictured = 0;
-        for (int row = 0; row < window.Flex->rowCount(); ++row)
-            pictured += window.Flex->item(row, 0)->data(Qt::DecorationRole).isNull() ? 0 : 1;
+        for (int row = 0; row < window.Flex->model()->rowCount(); ++row)
+            pictured +=
+                window.Flex->model()->index(row, 0).data(Qt::DecorationRole).isNull() ? 0 : 1;
         return pictured;
     };
 
@@ -186,8 +187,9 @@ int benchmark(int repetitions, int items)
     pipeline.clearCache();
     list();
 
-    const QImage before = window.Flex->item(0, 0)->data(Qt::DecorationRole).value<QImage>();
-    const int firstItem = window.Flex->item(0, 0)->text().toInt();
+    const QImage before =
+        window.Flex->model()->index(0, 0).data(Qt::DecorationRole).value<QImage>();
+    const int firstItem = window.Flex->model()->index(0, 0).data().toInt();
     const QString changedFile = pictureDir + benchpictures::photoName((firstItem - 1) % kPictures);
     const QString rewrite = benchpictures::writeJpeg(
         changedFile, benchpictures::makePhoto(benchpictures::kPhotoSize, 999, kShapes));
@@ -195,7 +197,7 @@ int benchmark(int repetitions, int items)
         fail(rewrite);
     const double changedMs = timeMs(list);
     const bool pickedUp =
-        window.Flex->item(0, 0)->data(Qt::DecorationRole).value<QImage>() != before;
+        window.Flex->model()->index(0, 0).data(Qt::DecorationRole).value<QImage>() != before;
     for (int r = 0; r < std::min(repetitions, 3); ++r)
         naive.push_back(timeMs([&] { decodeNaive(paths); }));
 
@@ -210,7 +212,7 @@ int benchmark(int repetitions, int items)
     clock.start();
     list();
     const double filledMs = clock.nsecsElapsed() / 1e6;
-    const int rows = window.Flex->rowCount();
+    const int rows = window.Flex->model()->rowCount();
     bool answered = false;
     QTimer::singleShot(0, [&answered] { answered = true; });
     while (!answered)

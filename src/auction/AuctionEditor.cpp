@@ -1,7 +1,7 @@
 #include "auction/AuctionEditor.h"
 
-#include "auction/PendingEnds.h"
 #include "auction_core/AuctionGrid.h"
+#include "auction_core/ItemTableModel.h"
 #include "timeconv/TypedEnd.h"
 #include "timeconv/UnixTime.h"
 #include "timeconv/UsDaylightSaving.h"
@@ -18,7 +18,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 
 using namespace auctiongrid;
 
@@ -39,83 +39,7 @@ double wallDays(const QDate& date, const QTime& time)
     return double(kDayZero.daysTo(date)) + time.msecsSinceStartOfDay() / 86400000.0;
 }
 
-QString cellText(const QTableWidget* grid, int row, int column)
-{
-    const QTableWidgetItem* item = grid->item(row, column);
-    return item ? item->text() : QString();
-}
 } // namespace
-
-QVector<AuctionRow> auctionRows(const QTableWidget& grid)
-{
-    QVector<AuctionRow> rows;
-    rows.reserve(grid.rowCount());
-    for (int r = 0; r < grid.rowCount(); ++r) {
-        AuctionRow row;
-        if (const QTableWidgetItem* item = grid.item(r, 0)) {
-            row.idText = item->text();
-            const QVariant store = item->data(Qt::UserRole);
-            row.storeListed = store.isValid();
-            if (!store.isNull())
-                row.listedStore = store.toString();
-        }
-        if (const QTableWidgetItem* sku = grid.item(r, 1))
-            row.skuText = sku->text();
-        if (const QTableWidgetItem* stamp = grid.item(r, kStampColumn)) {
-            row.stampText = stamp->text();
-            const QVariant listed = stamp->data(Qt::UserRole);
-            if (!listed.isNull())
-                row.listedStamp = listed.toLongLong();
-        }
-        rows << row;
-    }
-    return rows;
-}
-
-namespace {
-// The state colour a marked cell had, given back once the row is saved.
-const QColor kNotSavedColour(255, 165, 0);
-} // namespace
-
-void markRowNotSaved(QTableWidget& grid, int row)
-{
-    for (int column = kStampColumn; column <= kTimeColumn; ++column) {
-        QTableWidgetItem* item = grid.item(row, column);
-        if (!item) {
-            item = new QTableWidgetItem;
-            grid.setItem(row, column, item);
-        }
-        if (!item->data(kColourBeforeMarkRole).isValid())
-            item->setData(kColourBeforeMarkRole, item->background());
-        item->setBackground(kNotSavedColour);
-        item->setToolTip(QObject::tr("Not saved yet"));
-    }
-}
-
-bool isRowMarkedNotSaved(const QTableWidget& grid, int row)
-{
-    const QTableWidgetItem* item = grid.item(row, kStampColumn);
-    return item && item->data(kColourBeforeMarkRole).isValid();
-}
-
-void unmarkRowNotSaved(QTableWidget& grid, int row)
-{
-    for (int column = kStampColumn; column <= kTimeColumn; ++column) {
-        QTableWidgetItem* item = grid.item(row, column);
-        if (!item || !item->data(kColourBeforeMarkRole).isValid())
-            continue;
-        item->setBackground(item->data(kColourBeforeMarkRole).value<QBrush>());
-        item->setData(kColourBeforeMarkRole, QVariant());
-        item->setToolTip(QString());
-    }
-}
-
-void markRowSaved(QTableWidget& grid, int row, qint32 stamp)
-{
-    if (QTableWidgetItem* item = grid.item(row, kStampColumn))
-        item->setData(Qt::UserRole, qint64(stamp));
-    unmarkRowNotSaved(grid, row);
-}
 
 AuctionEditor::AuctionEditor(const Controls& controls, QObject* parent)
     : QObject(parent), m_ui(controls), m_viewport(controls.Flex->viewport()),
@@ -183,10 +107,15 @@ bool AuctionEditor::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
+int AuctionEditor::currentRow() const
+{
+    return m_ui.Flex->currentIndex().row();
+}
+
 void AuctionEditor::gridClick()
 {
     close();
-    if (!m_extending && m_ui.Flex->currentRow() >= 0 && m_ui.Flex->currentColumn() == kStampColumn)
+    if (!m_extending && currentRow() >= 0 && m_ui.Flex->currentIndex().column() == kStampColumn)
         open();
 }
 
@@ -240,20 +169,20 @@ void AuctionEditor::typedEndEdited()
 
 void AuctionEditor::setCurrentColumn(int column)
 {
-    QTableWidget* grid = m_ui.Flex;
+    QTableView* grid = m_ui.Flex;
     // Changing the current cell from code must not move the grid under the editor.
     const bool autoScroll = grid->hasAutoScroll();
     grid->setAutoScroll(false);
-    grid->setCurrentCell(grid->currentRow(), column);
+    grid->setCurrentIndex(m_ui.model->index(currentRow(), column));
     grid->setAutoScroll(autoScroll);
 }
 
 void AuctionEditor::open()
 {
-    QTableWidget* grid = m_ui.Flex;
+    QTableView* grid = m_ui.Flex;
     const Twips& twips = m_ui.layout->twips();
-    const int row = grid->currentRow();
-    const int column = grid->currentColumn();
+    const int row = currentRow();
+    const int column = grid->currentIndex().column();
 
     // The current cell relative to the grid, in twips.
     const QRect viewport = grid->viewport()->geometry();
@@ -300,28 +229,19 @@ void AuctionEditor::open()
     m_ui.dtTime->setDateTime(QDateTime(
         kDayZero, QTime(timeOfDay.hour(), timeOfDay.minute(), timeOfDay.second()), Qt::UTC));
 
-    // The cells hold this program's own texts; anything else leaves the default.
-    const QLocale locale;
+    // The row's end as it shows it (seconds as 00); a row without one leaves the default.
     setCurrentColumn(kDateColumn);
-    const QString dateText = cellText(grid, row, kDateColumn);
-    if (!dateText.isEmpty()) {
-        const QDate date = locale.toDate(dateText, kDateFormat);
-        if (date.isValid())
-            m_ui.dtDate->setDate(date);
-    }
     setCurrentColumn(kTimeColumn);
-    const QString timeText = cellText(grid, row, kTimeColumn);
-    if (!timeText.isEmpty()) {
-        const QTime time = locale.toTime(timeText, kTimeFormat);
-        if (time.isValid())
-            m_ui.dtTime->setDateTime(QDateTime(kDayZero, time, Qt::UTC));
+    const QDateTime shown = rowEnd(row);
+    if (shown.isValid()) {
+        m_ui.dtDate->setDate(shown.date());
+        m_ui.dtTime->setDateTime(QDateTime(kDayZero, shown.time(), Qt::UTC));
     }
 }
 
 void AuctionEditor::apply()
 {
-    QTableWidget* grid = m_ui.Flex;
-    const int row = grid->currentRow();
+    const int row = currentRow();
     if (row < 0) {
         close();
         return;
@@ -344,12 +264,10 @@ void AuctionEditor::apply()
         return;
     const qint32 stamp = veskTOunix(wallDays(date, time), daylightSaving);
 
-    const QLocale locale;
     setCurrentColumn(kStampColumn);
     setCurrentColumn(kDateColumn);
     setCurrentColumn(kTimeColumn);
-    m_ui.pending->setEnd(row, QString::number(stamp), locale.toString(date, kDateFormat),
-                         locale.toString(time, kTimeFormat));
+    m_ui.model->setEnd(row, stamp, QDateTime(date, time, Qt::UTC));
     close();
 }
 
@@ -382,11 +300,8 @@ bool AuctionEditor::setEnds(const QVector<int>& rows, const QDate& date, const Q
             return false;
         stamps << veskTOunix(wallDays(end.date(), end.time()), daylightSaving);
     }
-    const QLocale locale;
     for (int i = 0; i < rows.size(); ++i)
-        m_ui.pending->setEnd(rows.at(i), QString::number(stamps.at(i)),
-                             locale.toString(ends.at(i).date(), kDateFormat),
-                             locale.toString(ends.at(i).time(), kTimeFormat));
+        m_ui.model->setEnd(rows.at(i), stamps.at(i), ends.at(i));
     return true;
 }
 
@@ -408,12 +323,13 @@ bool AuctionEditor::storable(const QDate& date, const QTime& time, bool daylight
 
 QDateTime AuctionEditor::rowEnd(int row) const
 {
-    const QLocale locale;
-    const QDate date = locale.toDate(cellText(m_ui.Flex, row, kDateColumn), kDateFormat);
-    const QTime time = locale.toTime(cellText(m_ui.Flex, row, kTimeColumn), kTimeFormat);
-    if (!date.isValid() || !time.isValid())
+    if (row < 0 || row >= m_ui.model->rowCount())
         return QDateTime();
-    return QDateTime(date, time, Qt::UTC);
+    const QDateTime wall = m_ui.model->shownEnd(row).wall;
+    if (!wall.isValid())
+        return QDateTime();
+    const QTime time = wall.time();
+    return QDateTime(wall.date(), QTime(time.hour(), time.minute()), Qt::UTC);
 }
 
 std::optional<bool> AuctionEditor::chooseDaylightSaving(const QDate& date, const QTime& time)

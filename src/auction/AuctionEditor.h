@@ -1,7 +1,5 @@
 #pragma once
 
-#include "auction_core/AuctionSaver.h"
-
 #include <QDate>
 #include <QDateTime>
 #include <QObject>
@@ -12,26 +10,15 @@
 #include <optional>
 
 class DesignLayout;
-class PendingEnds;
+class ItemTableModel;
 class QCheckBox;
 class QDateEdit;
 class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 class QWidget;
-
-// The grid rows as the save reads them: item number, stamp text, and the stamp
-// and store id the listing read.
-QVector<AuctionRow> auctionRows(const QTableWidget& grid);
-// A save wrote the row: its stamp is what the database now holds.
-void markRowSaved(QTableWidget& grid, int row, qint32 stamp);
-// A save ended before it wrote the row: the end stays in the grid, marked.
-void markRowNotSaved(QTableWidget& grid, int row);
-bool isRowMarkedNotSaved(const QTableWidget& grid, int row);
-// The row's end is back to what the database holds: the mark goes.
-void unmarkRowNotSaved(QTableWidget& grid, int row);
 
 // The in-place editor of an auction end over the grid's stamp column: the
 // pickers dtDate and dtTime with the apply button cmdSave of the window, and
@@ -41,18 +28,18 @@ class AuctionEditor : public QObject
 {
     Q_OBJECT
 public:
-    // What the editor works on: the grid, the pickers and their apply button,
-    // the daylight box, the pending ends it writes into, the window's layout in
-    // twips and its clock.
+    // What the editor works on: the grid and its rows (where it sets pending
+    // ends), the pickers and their apply button, the daylight box, the window's
+    // layout in twips and its clock.
     struct Controls
     {
         QWidget* window = nullptr; // holds the typed-end box; its questions stand over it
-        QTableWidget* Flex = nullptr;
+        QTableView* Flex = nullptr;
+        ItemTableModel* model = nullptr;
         QDateEdit* dtDate = nullptr;
         QDateTimeEdit* dtTime = nullptr;
         QPushButton* cmdSave = nullptr;
         QCheckBox* chkDayLight = nullptr;
-        PendingEnds* pending = nullptr;
         DesignLayout* layout = nullptr;
         std::function<QDateTime()> now;
     };
@@ -99,6 +86,7 @@ private:
     bool storable(const QDate& date, const QTime& time, bool daylightSaving);
     // Moves the current cell along the current row without scrolling the grid.
     void setCurrentColumn(int column);
+    int currentRow() const;
 
     Controls m_ui;
     QObject* m_viewport;

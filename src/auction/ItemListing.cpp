@@ -18,7 +18,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <algorithm>
 #include <exception>

@@ -1,14 +1,13 @@
 #pragma once
 
+#include "auction_core/ItemRow.h"
 #include "data/RecordSet.h"
 #include "windows/Twips.h"
 
-#include <QBrush>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
-#include <QLocale>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -26,7 +25,8 @@ class QFrame;
 class QLineEdit;
 class QProgressBar;
 class QRadioButton;
-class QTableWidget;
+class QTableView;
+class ItemTableModel;
 class QWidget;
 class ItemPictureDelegate;
 class ItemPictures;
@@ -36,22 +36,22 @@ struct Thumbnail;
 
 // The item listing of the main window (the routine behind Timer1): builds the
 // statement from the filter controls, runs it on adoKBvesk2 and fills the grid
-// Flex, one row per item, with the pictures of the items.
+// model shown in Flex, one row per item, with the pictures of the items.
 //
 // Listings of up to kImmediatePictures rows have every picture in place when
-// they end. Longer ones show their first rows at once, the rest of their texts
-// and colours in slices from the event loop, and get their pictures
-// afterwards, the rows on screen first.
+// they end. Longer ones show their first rows at once, the rest in slices from
+// the event loop, and get their pictures afterwards, the rows on screen first.
 class ItemListing : public QObject
 {
     Q_OBJECT
 public:
-    // What a listing reads and fills: the window's filter boxes, grid, progress
-    // bar and wait frame, and its twips, clock and stretch factor.
+    // What a listing reads and fills: the window's filter boxes, grid and its
+    // rows, progress bar and wait frame, and its twips, clock and stretch factor.
     struct Controls
     {
         QWidget* window = nullptr; // the listing's messages stand over it while it shows
-        QTableWidget* Flex = nullptr;
+        QTableView* Flex = nullptr;
+        ItemTableModel* model = nullptr;
         QProgressBar* Bar = nullptr;
         QFrame* shpWait = nullptr;
         QRadioButton* optPast = nullptr;
@@ -94,7 +94,7 @@ public:
 signals:
     // The statement stands in the record source, not yet translated.
     void statementAssembled(const QString& statement);
-    // The grid holds every row (texts and colours) and the frame is hidden.
+    // The grid holds every row and the frame is hidden.
     void listed();
     // Every picture of the current listing is in place.
     void picturesComplete();
@@ -111,8 +111,7 @@ private:
     void endRun();
     void setWaiting(bool waiting);
     void beginFill();
-    bool clearRows(qint64 budgetMs);
-    void fillRows(int last, qint64 budgetMs);
+    void fillRows(int last);
     void fillSlice();
     void setColumnWidths();
     void endFill();
@@ -157,40 +156,18 @@ private:
     int m_barValue = 0;
     int m_completed = 0;
 
-    // The grid being filled from the listing's rows, which are let go once
-    // the grid holds them.
+    // The grid being filled from the listing's records, which are let go
+    // once the grid holds them.
     struct Fill
     {
         RecordSet records;
-        bool cleared = false; // the rows of the listing before are gone
+        QSet<QString> stores; // store ids, one copy each
         int count = 0;
-        int next = 0; // the next row to add; rows before it are complete
-        bool hasStore = false;
+        int next = 0; // the next row to add
         bool anyItemId = false;
         bool anySku = false;
         bool anyDescription = false;
-        QLocale locale;
         QElapsedTimer sinceBar;
-        // Texts many rows repeat (store ids, dates, times) share one copy.
-        QSet<QString> texts;
-        QString shared(const QString& text)
-        {
-            auto it = texts.constFind(text);
-            if (it == texts.constEnd())
-                it = texts.insert(text);
-            return *it;
-        }
-        // One brush per colour, shared by the cells of that colour.
-        QHash<QRgb, QBrush> brushes;
-        QBrush brush(const QColor& colour)
-        {
-            if (!colour.isValid())
-                return QBrush();
-            auto it = brushes.find(colour.rgba());
-            if (it == brushes.end())
-                it = brushes.insert(colour.rgba(), QBrush(colour));
-            return *it;
-        }
     };
     Fill m_fill;
     bool m_filling = false;

@@ -3,6 +3,7 @@
 #include "auction/ItemListing.h"
 
 #include "auction/ItemPictureDelegate.h"
+#include "auction_core/ItemTableModel.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
 #include "data/ItemPictures.h"
@@ -11,7 +12,7 @@
 #include "windows/MessageBox.h"
 
 #include <QElapsedTimer>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <algorithm>
 
@@ -92,22 +93,19 @@ bool ItemListing::lookUpRow(int row, QStringList* toDecode)
 
 void ItemListing::placePicture(int row, const Thumbnail& thumbnail)
 {
-    QTableWidgetItem* item = m_ui.Flex->item(row, 0);
-    if (!item)
-        return;
     // Found but not readable as a picture: a blank image, as the found flag says.
-    item->setData(Qt::DecorationRole, thumbnail.image.isNull() ? m_blank : thumbnail.image);
+    m_ui.model->setPicture(row, thumbnail.image.isNull() ? m_blank : thumbnail.image);
 }
 
 std::pair<int, int> ItemListing::visibleRows() const
 {
-    const QTableWidget* grid = m_ui.Flex;
+    const QTableView* grid = m_ui.Flex;
     const int top = grid->rowAt(0);
     if (top < 0)
         return {0, -1};
     int bottom = grid->rowAt(grid->viewport()->height() - 1);
     if (bottom < 0)
-        bottom = grid->rowCount() - 1;
+        bottom = m_ui.model->rowCount() - 1;
     return {top, bottom};
 }
 

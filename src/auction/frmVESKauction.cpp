@@ -4,8 +4,8 @@
 #include "auction/AuctionEditor.h"
 #include "auction/GetLeft.h"
 #include "auction/ItemListing.h"
-#include "auction/PendingEnds.h"
 #include "auction/WindowStyle.h"
+#include "auction_core/ItemTableModel.h"
 #include "data/DatabaseWorker.h"
 #include "data/frmadoHelper.h"
 #include "timeconv/Clock.h"
@@ -26,7 +26,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 
 namespace {
@@ -63,6 +63,7 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     setPalette(palette);
     setFont(designFont(8.25));
 
+    m_items = new ItemTableModel(this);
     createControls();
     setTabOrderByIndex();
 
@@ -76,11 +77,10 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     connect(Check4, &QCheckBox::toggled, this, &frmVESKauction::Check4_Click);
     connect(Timer1, &QTimer::timeout, this, &frmVESKauction::Timer1_Timer);
     connect(timerx, &QTimer::timeout, this, &frmVESKauction::timerx_Timer);
-    m_pending = new PendingEnds(*Flex, this);
-    connect(m_pending, &PendingEnds::countChanged, this, &frmVESKauction::showUnsavedCount);
+    connect(m_items, &ItemTableModel::pendingCountChanged, this, &frmVESKauction::showUnsavedCount);
     const auto now = [this] { return m_clock->now(); };
     m_editor = new AuctionEditor(
-        {this, Flex, dtDate, dtTime, cmdSave, chkDayLight, m_pending, &m_layout, now}, this);
+        {this, Flex, m_items, dtDate, dtTime, cmdSave, chkDayLight, &m_layout, now}, this);
     connect(m_editor, &AuctionEditor::gridClicked, this, &frmVESKauction::Flex_Click);
     connect(Flex->horizontalScrollBar(), &QScrollBar::valueChanged, this,
             &frmVESKauction::Flex_Scroll);
@@ -100,21 +100,14 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     Flex->setSelectionBehavior(QAbstractItemView::SelectRows);
     Flex->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Flex, &QWidget::customContextMenuRequested, this, &frmVESKauction::showGridMenu);
-    ItemListing::Controls listed{this,
-                                 Flex,
-                                 Bar,
-                                 shpWait,
-                                 optPast,
-                                 optCurrent,
-                                 optFree,
-                                 chkLimit,
-                                 txtSearch,
-                                 chkDayLight,
-                                 twips(),
-                                 now,
-                                 [this] { return ScreenMultiplier; }};
+    ItemListing::Controls listed{this,        Flex,
+                                 m_items,     Bar,
+                                 shpWait,     optPast,
+                                 optCurrent,  optFree,
+                                 chkLimit,    txtSearch,
+                                 chkDayLight, twips(),
+                                 now,         [this] { return ScreenMultiplier; }};
     m_listing = new ItemListing(listed, m_helper, *m_worker, this);
-    connect(m_listing, &ItemListing::listed, m_pending, &PendingEnds::forget);
     connect(m_listing, &ItemListing::waitingChanged, this, &frmVESKauction::updateBusyState);
     connect(m_listing, &ItemListing::finished, this, &frmVESKauction::listingFinished);
     timerx->start();
@@ -199,7 +192,8 @@ void frmVESKauction::createControls()
     InputGuard::install(txtStoreID, QStringLiteral("StoreID"), 64);
     InputGuard::install(txtSearch, QStringLiteral("SKU# search"), 255);
 
-    Flex = new QTableWidget(0, 8, this);
+    Flex = new QTableView(this);
+    Flex->setModel(m_items);
     Flex->horizontalHeader()->hide();
     Flex->verticalHeader()->hide();
     Flex->setEditTriggers(QAbstractItemView::NoEditTriggers);

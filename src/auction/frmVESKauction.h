@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QWidget>
 
@@ -29,7 +29,7 @@ class QShortcut;
 class ItemListing;
 class AuctionSaver;
 class DataControl;
-class PendingEnds;
+class ItemTableModel;
 struct AuctionSaveReport;
 class frmadoHelper;
 class frmLOGO;
@@ -45,7 +45,7 @@ public:
     // The start-up sequence. False when the program is to end (no store identifier).
     bool Form_Load();
 
-    // The controls, in their creation order.
+    // The controls a person works with, in their creation order.
     QCheckBox* chkDayLight = nullptr;
     QPushButton* Command2 = nullptr;
     QProgressBar* Bar = nullptr;
@@ -58,19 +58,13 @@ public:
     QPushButton* cmdSave = nullptr;
     QDateTimeEdit* dtTime = nullptr;
     QLineEdit* txtStoreID = nullptr;
-    QTimer* Timer1 = nullptr;
     QLineEdit* txtSearch = nullptr;
-    QTableWidget* Flex = nullptr;
+    QTableView* Flex = nullptr;
     QTimer* timerx = nullptr;
     QCheckBox* Check4 = nullptr;
     QDateEdit* dtDate = nullptr;
     QFrame* shpWait = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label1 = nullptr;
     QLabel* Image1 = nullptr;
-    QLabel* lblBuild = nullptr;
-    QFrame* Line1_1 = nullptr;
-    QFrame* Line1_2 = nullptr;
     // Shown while the window waits for a database: gives up the wait (also Esc).
     QPushButton* cmdStop = nullptr;
     // Puts back the ends the last save (of the save journal) replaced.
@@ -91,7 +85,6 @@ public:
     const Twips& twips() const { return m_layout.twips(); }
     ItemListing& listing() { return *m_listing; }
     double windowLeftTwips() const { return m_windowLeftTwips; }
-    double windowWidthTwips() const { return m_windowWidthTwips; }
 
     // "Now" for the listing and the editor; tests set their own clock.
     const Clock& clock() const { return *m_clock; }
@@ -104,29 +97,10 @@ public:
     // Runs the listing's and the save's database steps off this window's thread.
     DatabaseWorker& databaseWorker() { return *m_worker; }
     bool isSaving() const { return m_saving; }
-    // The ends changed in the grid and not saved yet.
-    PendingEnds& pendingEnds() { return *m_pending; }
-    // Asks before a listing throws unsaved ends away; false keeps them (and
-    // the listing is not to run).
-    bool confirmDiscardPending();
+    // The listed rows with the ends changed in the grid and not saved yet.
+    ItemTableModel& items() { return *m_items; }
     // A listing or a save is under way.
     bool isBusy() const;
-
-    // Event handlers.
-    void Form_Activate();
-    void Form_DblClick();
-    void Timer1_Timer();
-    void Command1_Click();
-    void Command2_Click();
-    void Flex_Click();
-    void Flex_Scroll();
-    void cmdSave_Click();
-    void Check4_Click();
-    void timerx_Timer();
-    void chkDayLight_Click();
-    void Image1_Click();
-    void cmdStop_Click();
-    void cmdUndoSave_Click();
 
 signals:
     // The program is to end now (close icon, missing store identifier).
@@ -153,6 +127,36 @@ private:
         OtherWindow,
         TransientWindow
     };
+
+    // Event handlers.
+    void Form_Activate();
+    void Form_DblClick();
+    // Lists the items again (the timer itself never ticks).
+    void Timer1_Timer();
+    void Command1_Click();
+    void Command2_Click();
+    void Flex_Click();
+    void Flex_Scroll();
+    void cmdSave_Click();
+    void Check4_Click();
+    // Puts the window back on top of the others.
+    void timerx_Timer();
+    void chkDayLight_Click();
+    void Image1_Click();
+    void cmdStop_Click();
+    void cmdUndoSave_Click();
+
+    // Asks before a listing throws unsaved ends away; false keeps them (and
+    // the listing is not to run).
+    bool confirmDiscardPending();
+
+    // The controls only the window itself uses.
+    QTimer* Timer1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblBuild = nullptr;
+    QFrame* Line1_1 = nullptr;
+    QFrame* Line1_2 = nullptr;
 
     void createControls();
     void setTabOrderByIndex();
@@ -206,7 +210,7 @@ private:
     bool m_reportIsWarning = true;
     bool m_listingAfterSave = false;
     AuctionEditor* m_editor = nullptr;
-    PendingEnds* m_pending = nullptr;
+    ItemTableModel* m_items = nullptr;
     QLabel* m_unsavedLabel = nullptr;
     // The clerk chose to save before closing: the program ends if the save succeeds.
     bool m_endAfterSave = false;

@@ -3,8 +3,8 @@
 
 #include "auction/AuctionEditor.h"
 #include "auction/ItemListing.h"
-#include "auction/PendingEnds.h"
 #include "auction/SetEndsDialog.h"
+#include "auction_core/ItemTableModel.h"
 #include "timeconv/Clock.h"
 #include "windows/MessageBox.h"
 
@@ -45,7 +45,7 @@ void frmVESKauction::Command2_Click()
 
 bool frmVESKauction::confirmDiscardPending()
 {
-    const int count = m_pending->count();
+    const int count = m_items->pendingCount();
     if (count == 0)
         return true;
     return MessageBox::question(messageParent(), tr("Discard %1 unsaved ends?").arg(count),
@@ -55,7 +55,7 @@ bool frmVESKauction::confirmDiscardPending()
 void frmVESKauction::undoEnd()
 {
     if (!m_saving)
-        m_pending->undo();
+        m_items->undo();
 }
 
 void frmVESKauction::showGridMenu(const QPoint& position)
@@ -76,9 +76,9 @@ void frmVESKauction::showGridMenu(const QPoint& position)
     auto* menu = new QMenu(Flex);
     menu->setObjectName(QStringLiteral("gridMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* undo = menu->addAction(tr("Undo end"), this, [this, row] { m_pending->undoRow(row); });
+    QAction* undo = menu->addAction(tr("Undo end"), this, [this, row] { m_items->undoRow(row); });
     undo->setShortcut(QKeySequence::Undo);
-    undo->setEnabled(row >= 0 && m_pending->canUndoRow(row));
+    undo->setEnabled(row >= 0 && m_items->canUndoRow(row));
     QAction* setEnds =
         menu->addAction(tr("Set ends") + QChar(0x2026), this, [this, rows] { openSetEnds(rows); });
     setEnds->setEnabled(!rows.isEmpty());

@@ -3,9 +3,9 @@
 
 #include "auction/AuctionEditor.h"
 #include "auction/ItemListing.h"
-#include "auction/PendingEnds.h"
 #include "auction_core/AuctionJournal.h"
 #include "auction_core/AuctionSaver.h"
+#include "auction_core/ItemTableModel.h"
 #include "data/DatabaseWorker.h"
 #include "data/frmadoHelper.h"
 #include "windows/MessageBox.h"
@@ -31,7 +31,7 @@ void frmVESKauction::Command1_Click()
 {
     if (isBusy())
         return;
-    const QVector<AuctionRow> rows = auctionRows(*Flex);
+    const QVector<AuctionRow> rows = m_items->auctionRows();
     const QString store = txtStoreID->text();
     startSave(
         false, AuctionSaver::rowsToWrite(rows),
@@ -138,11 +138,10 @@ void frmVESKauction::saveDone(const AuctionSaveReport& report)
         Timer1_Timer();
         return;
     }
-    QVector<bool> saved(Flex->rowCount(), false);
+    QVector<bool> saved(m_items->rowCount(), false);
     for (const std::pair<int, qint32>& row : report.savedRows) {
-        if (row.first < Flex->rowCount()) {
-            markRowSaved(*Flex, row.first, row.second);
-            m_pending->rowSaved(row.first);
+        if (row.first < m_items->rowCount()) {
+            m_items->markRowSaved(row.first, row.second);
             saved[row.first] = true;
         }
     }
@@ -150,8 +149,8 @@ void frmVESKauction::saveDone(const AuctionSaveReport& report)
     // being replaced by a new listing.
     if (report.worthKeeping()) {
         for (int row : std::as_const(m_rowsToWrite)) {
-            if (row < Flex->rowCount() && !saved[row])
-                markRowNotSaved(*Flex, row);
+            if (row < m_items->rowCount() && !saved[row])
+                m_items->markRowNotSaved(row);
         }
         updateBusyState();
         MessageBox::warning(messageParent(), report.message(false));
@@ -234,7 +233,7 @@ void frmVESKauction::updateBusyState()
 
 bool frmVESKauction::mayEnd()
 {
-    const int count = m_pending->count();
+    const int count = m_items->pendingCount();
     if (count == 0 || m_saving)
         return true;
     switch (MessageBox::question(messageParent(),

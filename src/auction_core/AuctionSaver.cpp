@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <limits>
 
 namespace {
 // Long lists are cut so that the message still fits on the screen.
@@ -166,41 +167,40 @@ AuctionSaver::AuctionSaver(DataControl& control, QString storeId)
 {
 }
 
+namespace {
+bool fitsInt32(qint64 value)
+{
+    return value >= std::numeric_limits<qint32>::min() &&
+           value <= std::numeric_limits<qint32>::max();
+}
+} // namespace
+
 AuctionSaver::Plan AuctionSaver::plan(const AuctionRow& row)
 {
     Plan p;
-    const double id = leadingNumber(row.idText);
-    if (id == 0)
-        return p;
-    const double stampValue = leadingNumber(row.stampText);
-    if (stampValue == 0)
+    if (!row.itemId || *row.itemId == 0 || !row.stamp || *row.stamp == 0)
         return p;
     // A row the clerk left alone is skipped before anything else is asked of it:
     // a value the listing read is no failure, whatever its size.
-    if (row.listedStamp && std::nearbyint(stampValue) == double(*row.listedStamp)) {
+    if (row.listedStamp == row.stamp) {
         p.kind = Plan::Kind::Unchanged;
         return p;
     }
-    const std::optional<qint32> stamp = toInt32HalfEven(stampValue);
-    if (!stamp) {
+    if (!fitsInt32(*row.stamp)) {
         p.kind = Plan::Kind::Fail;
         p.failure = QStringLiteral("the auction end %1 is not a Unix time stamp of 32 bits")
-                        .arg(row.stampText.trimmed());
+                        .arg(*row.stamp);
         return p;
     }
-    // A stamp of 0 would take the item out of its auction: this button never does that.
-    if (*stamp == 0)
-        return p;
-    const std::optional<qint32> itemId = toInt32HalfEven(id);
-    if (!itemId) {
+    if (!fitsInt32(*row.itemId)) {
         p.kind = Plan::Kind::Fail;
         p.failure = QStringLiteral("the item number %1 does not fit a 32-bit whole number")
-                        .arg(row.idText.trimmed());
+                        .arg(*row.itemId);
         return p;
     }
     p.kind = Plan::Kind::Write;
-    p.itemId = *itemId;
-    p.stamp = *stamp;
+    p.itemId = qint32(*row.itemId);
+    p.stamp = qint32(*row.stamp);
     return p;
 }
 
@@ -233,12 +233,13 @@ AuctionSaveReport AuctionSaver::save(const QVector<AuctionRow>& rows)
         const AuctionRow& row = rows[r];
         const Plan p = plan(row);
         if (p.kind == Plan::Kind::Fail)
-            report.failed.append({r, row.idText.trimmed(), p.failure, false, {}});
+            report.failed.append(
+                {r, QString::number(row.itemId.value_or(0)), p.failure, false, {}});
         else if (p.kind == Plan::Kind::Unchanged)
             ++report.unchanged;
         else if (p.kind == Plan::Kind::Write)
-            changes.append({r, p.itemId, row.skuText, p.stamp, row.listedStamp, row.storeListed,
-                            row.listedStore});
+            changes.append(
+                {r, p.itemId, row.sku, p.stamp, row.listedStamp, row.storeListed, row.listedStore});
     }
     return write(changes, std::move(report));
 }

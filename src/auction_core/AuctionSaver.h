@@ -12,12 +12,13 @@
 
 class DataControl;
 
-// One grid row as the save reads it.
+// One listed row as the save reads it.
 struct AuctionRow
 {
-    QString idText;    // column 0: the item number
-    QString skuText;   // column 1, for the save journal
-    QString stampText; // column 5: the auction end stamp
+    std::optional<qint64> itemId; // nullopt: none, or no whole number
+    QString sku;                  // for the save journal
+    // The end the row shows; nullopt when it shows none.
+    std::optional<qint64> stamp;
     // The stamp the listing read from the database; nullopt when it held NULL.
     std::optional<qint64> listedStamp;
     // Whether the listing read the row's store id (storeid), and what it read:

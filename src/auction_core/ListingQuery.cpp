@@ -1,9 +1,12 @@
 #include "auction_core/ListingQuery.h"
 
 #include "auction_core/AuctionGrid.h"
+#include "auction_core/ItemRow.h"
+#include "data/RecordSet.h"
 #include "sqlconv/ConvertSQL.h"
 #include "timeconv/UnixTime.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -180,41 +183,58 @@ int scaledTwips(int twips, float multiplier)
     return static_cast<int>(std::nearbyint(static_cast<double>(product)));
 }
 
-ListingRow listingRow(const QVariant& itemId, const QVariant& sku, const QVariant& description,
-                      const QVariant& retail, const QVariant& stamp, qint32 now,
-                      bool daylightSaving, const QLocale& locale)
+ItemRow listedItem(const QVariant& itemId, const QVariant& sku, const QVariant& description,
+                   const QVariant& retail, const QVariant& stamp, qint32 now, bool daylightSaving)
 {
-    ListingRow row;
-    if (const std::optional<qint64> id = wholeNumber(itemId)) {
-        row.itemId = QString::number(*id);
-        if (fits32(*id))
-            row.pictureItem = qint32(*id);
-    } else {
-        row.itemId = text(itemId);
-    }
-    row.sku = text(sku);
-    row.description = text(description);
-    if (const std::optional<double> price = number(retail))
-        row.retail = formatRetail(*price, locale);
+    ItemRow row;
+    row.itemId = wholeNumber(itemId);
+    if (!row.itemId)
+        row.unreadableId = text(itemId);
+    row.sku = sku.isNull() ? QString() : sku.toString();
+    row.description = description.isNull() ? QString() : description.toString();
+    row.retail = number(retail);
 
-    const std::optional<qint64> value = wholeNumber(stamp);
-    if (!value) {
-        row.stamp = text(stamp);
+    row.listed.stamp = wholeNumber(stamp);
+    if (!row.listed.stamp) {
+        row.listed.unreadable = text(stamp);
         return row;
     }
-    row.stamp = QString::number(*value);
-    row.listedStamp = QVariant(qlonglong(*value));
-    row.state = auctionState(*value, now);
-    if (!fits32(*value))
+    const qint64 value = *row.listed.stamp;
+    row.state = auctionState(value, now);
+    if (!fits32(value))
         return row;
     try {
-        const QDateTime local = fromDayCount(veskFROMunix(qint32(*value), daylightSaving));
-        if (local.isValid()) {
-            row.date = formatAuctionDate(local.date(), locale);
-            row.time = formatAuctionTime(local.time(), locale);
-        }
+        const QDateTime local = fromDayCount(veskFROMunix(qint32(value), daylightSaving));
+        if (local.isValid())
+            row.listed.wall = local;
     } catch (const UnixTimeOverflow&) {
         // A stamp this close to the smallest 32-bit value has no local date.
     }
     return row;
+}
+
+QVector<ItemRow> listedItems(RecordSet& records, int first, int last, qint32 now,
+                             bool daylightSaving, QSet<QString>& stores)
+{
+    QVector<ItemRow> rows;
+    rows.reserve(std::max(0, last - first));
+    const bool hasStore = records.hasField(itemfield::kStore);
+    for (int r = first; r < last; ++r) {
+        if (r == 0)
+            records.MoveFirst();
+        else
+            records.MoveNext();
+        ItemRow row =
+            listedItem(records.Fields(itemfield::kItemId), records.Fields(itemfield::kSku),
+                       records.Fields(itemfield::kDescription), records.Fields(itemfield::kRetail),
+                       records.Fields(itemfield::kStamp), now, daylightSaving);
+        row.storeListed = hasStore;
+        if (hasStore) {
+            const QVariant store = records.Fields(itemfield::kStore);
+            if (!store.isNull())
+                row.store = *stores.insert(store.toString());
+        }
+        rows.append(std::move(row));
+    }
+    return rows;
 }

@@ -3,9 +3,11 @@
 #include <QColor>
 #include <QDateTime>
 #include <QLocale>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 #include <QtGlobal>
 
 #include <optional>
@@ -72,25 +74,13 @@ QColor stateColour(AuctionState state);
 // whole twip (halves to even), computed in single precision as the factor is.
 int scaledTwips(int twips, float multiplier);
 
-// One record as the grid shows it.
-struct ListingRow
-{
-    QString itemId; // column 0; empty for NULL
-    // The item number for the picture lookup; none for NULL or a value that is
-    // no 32-bit whole number.
-    std::optional<qint32> pictureItem;
-    QString sku;         // column 1
-    QString description; // column 2
-    QString retail;      // column 4; empty for NULL or a value that is no number
-    QString stamp;       // column 5; empty for NULL
-    QString date;        // column 6; empty when the stamp has no local date
-    QString time;        // column 7
-    // What was read for the stamp: a whole number, or null for NULL (or a value
-    // that is no whole number). The save compares against it.
-    QVariant listedStamp;
-    AuctionState state = AuctionState::None;
-};
-
-ListingRow listingRow(const QVariant& itemId, const QVariant& sku, const QVariant& description,
-                      const QVariant& retail, const QVariant& stamp, qint32 now,
-                      bool daylightSaving, const QLocale& locale);
+struct ItemRow;
+class RecordSet;
+// One record as a typed row; its end read with the listing's "now" and daylight setting.
+ItemRow listedItem(const QVariant& itemId, const QVariant& sku, const QVariant& description,
+                   const QVariant& retail, const QVariant& stamp, qint32 now, bool daylightSaving);
+// The records [first, last) of a listing as typed rows, read on from the record
+// before `first` (from the first record when `first` is 0). Store ids many rows
+// repeat share one copy, kept in `stores`. Throws DataError for a missing column.
+QVector<ItemRow> listedItems(RecordSet& records, int first, int last, qint32 now,
+                             bool daylightSaving, QSet<QString>& stores);

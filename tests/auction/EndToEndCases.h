@@ -7,13 +7,14 @@
 #include "TestSupport.h"
 #include "auction/ItemListing.h"
 #include "auction/frmVESKauction.h"
+#include "auction_core/ItemTableModel.h"
 #include "data/frmadoHelper.h"
 #include "timeconv/Clock.h"
 #include "windows/MessageBox.h"
 
 #include <QDir>
 #include <QImage>
-#include <QTableWidget>
+#include <QTableView>
 #include <QtTest>
 
 #include <memory>
@@ -145,23 +146,22 @@ public:
                 error = addItem(item.id, "R", 120, item.stamp, "ring", item.store);
         if (!error.isEmpty() || !show() || !refresh())
             return error + "the window was not listed";
-        if (m_window->Flex->rowCount() != rows.size() || !messages.isEmpty())
+        if (m_window->Flex->model()->rowCount() != rows.size() || !messages.isEmpty())
             return QString("listed %1 rows %2")
-                .arg(m_window->Flex->rowCount())
+                .arg(m_window->Flex->model()->rowCount())
                 .arg(messages.value(0).text);
         return QString();
     }
 
     QVariant cell(int row, int column, int role = Qt::DisplayRole) const
     {
-        const QTableWidgetItem* item = m_window->Flex->item(row, column);
-        return item ? item->data(role) : QVariant();
+        return m_window->Flex->model()->index(row, column).data(role);
     }
     QString text(int row, int column) const { return cell(row, column).toString(); }
     QStringList column(int column) const
     {
         QStringList out;
-        for (int row = 0; row < m_window->Flex->rowCount(); ++row)
+        for (int row = 0; row < m_window->Flex->model()->rowCount(); ++row)
             out << text(row, column);
         return out;
     }

@@ -45,8 +45,8 @@ constexpr qint64 kOldStamp = 1700003600;
 
 bool marked(const frmVESKauction& w, int row)
 {
-    const QTableWidgetItem* item = w.Flex->item(row, 5);
-    return item && item->background().color() == QColor(255, 165, 0);
+    const QVariant colour = w.Flex->model()->index(row, 5).data(Qt::BackgroundRole);
+    return colour.value<QBrush>().color() == QColor(255, 165, 0);
 }
 } // namespace
 
@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(fx.messages.size(), 1);
         VESK_VERIFY_CONTAINS(fx.messages[0].text, says, "still shows");
         QVERIFY(!fx.messages[0].text.contains("no column"));
-        QCOMPARE(w.Flex->rowCount(), 6);
+        QCOMPARE(w.Flex->model()->rowCount(), 6);
         QCOMPARE(fx.end(2), QStringLiteral("%1 Dec-24-2026 18:00:00").arg(kNewStamp));
         QVERIFY(w.shpWait->isHidden() && !w.cmdStop->isVisible() && w.Command1->isEnabled());
         if (fault != "cut")

@@ -168,7 +168,7 @@ private slots:
         QVERIFY(fx.showLoaded());
         frmVESKauction& w = fx.window();
         QSignalSpy ended(&w, &frmVESKauction::programEnded);
-        w.timerx_Timer(); // the first tick puts the window on top
+        QMetaObject::invokeMethod(w.timerx, "timeout"); // the first tick puts the window on top
         const QPoint freeSpot(600, 20);
         QVERIFY(Platform::isTopmost(&w) && !w.childAt(freeSpot));
 

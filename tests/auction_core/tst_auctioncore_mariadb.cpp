@@ -1,15 +1,19 @@
-// The save of the grid's ends on every item database, its journal, and the
-// cells the listing makes of what it reads. Database rows are written
-// "CV_itemid|storeid|auction_until_unix", grid rows "id text|stamp text|listed
-// stamp[|listed store]"; NULL stands for a NULL value. The outcome is
+// The save of the grid's ends on every item database, its journal, the rows
+// the listing makes of what it reads and the model that holds them with the
+// clerk's pending ends. Database rows are written
+// "CV_itemid|storeid|auction_until_unix", grid rows "item|stamp shown|listed
+// stamp[|listed store]"; NULL (or nothing) stands for none. The outcome is
 // "saved/failed/changed elsewhere".
 #include "TcpRelay.h"
 #include "TestSupport.h"
 #include "auction_core/AuctionJournal.h"
 #include "auction_core/AuctionSaver.h"
+#include "auction_core/ItemTableModel.h"
 #include "auction_core/ListingQuery.h"
 #include "data/DataControl.h"
 
+#include <QAbstractItemModelTester>
+#include <QBrush>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -59,8 +63,11 @@ QVector<AuctionRow> gridRows(const QStringList& rows)
     for (const QString& row : rows) {
         const QStringList f = row.split(u'|');
         AuctionRow r;
-        r.idText = f.value(0);
-        r.stampText = f.value(1);
+        const auto number = [](const QString& text) {
+            return text.isEmpty() ? std::nullopt : std::optional<qint64>(text.toLongLong());
+        };
+        r.itemId = number(f.value(0));
+        r.stamp = number(f.value(1));
         if (f.value(2) != QLatin1String("NULL"))
             r.listedStamp = f.value(2).toLongLong();
         r.storeListed = f.size() > 3;
@@ -164,9 +171,7 @@ private slots:
         const QStringList one = {"1|S1|1"}, newer = {"1|S1|5"}, written = {"1|S1|9"};
 
         row("rows without item number or stamp are skipped", one,
-            {"|9|1", "0|9|1", "abc|9|1", "1||1", "1|0|1", "1|soon|1", "1|0.4|1"}, one, "0/0/0");
-        row("numbers read with blanks and trailing text", {"12|S1|1"}, {" 1 2x|9 00 sec|1"},
-            {"12|S1|900"}, "1/0/0");
+            {"|9|1", "0|9|1", "1||1", "1|0|1"}, one, "0/0/0");
         row("negative stamp is written", one, {"1|-100|1"}, {"1|S1|-100"}, "1/0/0");
         row("numbers beyond 32 bits fail, later rows still saved", one,
             {"99999999999|9|1", "1|5000000000|1", "1|9|1"}, written, "1/2/0");
@@ -467,14 +472,112 @@ private slots:
         QFETCH(QVariant, itemId);
         QFETCH(QVariant, retail);
         QFETCH(QVariant, stamp);
-        const ListingRow row =
-            listingRow(itemId, "R-1", QVariant(), retail, stamp, 1650000000, false, QLocale());
-        const QString picture = row.pictureItem ? QString::number(*row.pictureItem) : "-";
-        const QString listed = row.listedStamp.isNull() ? "NULL" : row.listedStamp.toString();
-        QTEST(QStringList({row.itemId, picture, row.retail, row.stamp, row.date, row.time, listed,
+        QVector<ItemRow> rows = {
+            listedItem(itemId, "R-1", QVariant(), retail, stamp, 1650000000, false)};
+        ItemTableModel model;
+        model.appendRows(rows.begin(), rows.end());
+        const ItemRow& row = model.row(0);
+        const QString picture = row.pictureKey() ? QString::number(*row.pictureKey()) : "-";
+        const QString listed = row.listed.stamp ? QString::number(*row.listed.stamp) : "NULL";
+        const auto cell = [&](int column) { return model.index(0, column).data().toString(); };
+        QTEST(QStringList({cell(0), picture, cell(4), cell(5), cell(6), cell(7), listed,
                            QString::number(int(row.state))})
                   .join('|'),
               "expected");
+    }
+
+    // The model's rows with the clerk's edits: a script of steps on items 1 (a
+    // running auction), 2 (none) and 3 (a past one), then each row as
+    // "shown stamp, time cell, colour": g(reen), r(ed), b(lue: pending),
+    // o(range: not saved), - (none); and the pending count.
+    // Steps: "set ROW STAMP", "undo", "undo ROW", "saved ROW STAMP", "notsaved ROW",
+    // "relist" (the same items listed again, the pending ends put back),
+    // "relist-moved" (as relist, item 1's end changed meanwhile).
+    void modelKeepsRowsPendingEndsUndoAndMarks_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("a set end is pending and shows its own time")
+            << QStringList{"set 1 1800000000"}
+            << "1700003600 18:13:00 g|1800000000 03:00:00 b|1600000000 07:26:00 r|1";
+        QTest::newRow("undo takes back the newest edit of all rows")
+            << QStringList{"set 0 1800000000", "set 2 1800000600", "set 0 1800001200", "undo"}
+            << "1800000000 03:00:00 b|0 19:00:00 -|1800000600 03:10:00 b|2";
+        QTest::newRow("undo of a row takes back only its newest edit")
+            << QStringList{"set 0 1800000000", "set 2 1800000600", "undo 0", "undo 0"}
+            << "1700003600 18:13:00 g|0 19:00:00 -|1800000600 03:10:00 b|1";
+        QTest::newRow("an end set back to the listed one is no longer pending")
+            << QStringList{"set 2 1800000000", "set 2 1600000000"}
+            << "1700003600 18:13:00 g|0 19:00:00 -|1600000000 07:26:00 r|0";
+        QTest::newRow("a row not saved is orange while pending")
+            << QStringList{"set 0 1800000000", "notsaved 0", "set 0 1800000600"}
+            << "1800000600 03:10:00 o|0 19:00:00 -|1600000000 07:26:00 r|1";
+        QTest::newRow("a row not saved and taken back loses its mark")
+            << QStringList{"set 0 1800000000", "notsaved 0", "undo", "set 0 1800000600"}
+            << "1800000600 03:10:00 b|0 19:00:00 -|1600000000 07:26:00 r|1";
+        QTest::newRow("a saved end is listed: its edits are not taken back")
+            << QStringList{"set 1 1800000000", "notsaved 1", "saved 1 1800000000", "undo"}
+            << "1700003600 18:13:00 g|1800000000 03:00:00 -|1600000000 07:26:00 r|0";
+        QTest::newRow("pending ends come back on the same items listed again")
+            << QStringList{"set 0 1800000000", "set 2 1800000600", "relist"}
+            << "1800000000 03:00:00 b|0 19:00:00 -|1800000600 03:10:00 b|2";
+        QTest::newRow("an end over one changed meanwhile does not come back")
+            << QStringList{"set 0 1800000000", "set 1 1800000600", "relist-moved"}
+            << "1700009999 19:59:00 g|1800000600 03:10:00 b|1600000000 07:26:00 r|1";
+    }
+    void modelKeepsRowsPendingEndsUndoAndMarks()
+    {
+        QFETCH(QStringList, steps);
+        const auto listing = [](qint64 firstEnd) {
+            QVector<ItemRow> rows;
+            const qint64 ends[] = {firstEnd, 0, 1600000000};
+            for (int i = 0; i < 3; ++i)
+                rows << listedItem(i + 1, "R", "ring", 5, ends[i], 1700000000, false);
+            return rows;
+        };
+        ItemTableModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVector<ItemRow> rows = listing(1700003600);
+        model.appendRows(rows.begin(), rows.end());
+        for (const QString& step : std::as_const(steps)) {
+            const QStringList f = step.split(' ');
+            const int row = f.value(1).toInt();
+            const qint32 stamp = f.value(2).toInt();
+            if (f[0] == "set")
+                model.setEnd(row, stamp, QDateTime::fromSecsSinceEpoch(stamp - 5 * 3600, Qt::UTC));
+            else if (step == "undo")
+                model.undo();
+            else if (f[0] == "undo")
+                model.undoRow(row);
+            else if (f[0] == "saved")
+                model.markRowSaved(row, stamp);
+            else if (f[0] == "notsaved")
+                model.markRowNotSaved(row);
+            else if (f[0].startsWith("relist")) {
+                const QVector<ItemTableModel::PendingEnd> ends = model.pendingEnds();
+                model.startListing();
+                rows = listing(f[0] == "relist" ? 1700003600 : 1700009999);
+                model.appendRows(rows.begin(), rows.end());
+                QCOMPARE(model.putBackPendingEnds(ends).size(), f[0] == "relist" ? 0 : 1);
+            }
+        }
+        QStringList shown;
+        const QVector<AuctionRow> saved = model.auctionRows();
+        for (int r = 0; r < model.rowCount(); ++r) {
+            const QString stamp = model.index(r, 5).data().toString();
+            // The save reads the end the grid shows.
+            QCOMPARE(QString::number(saved[r].stamp.value_or(-1)), stamp);
+            const QColor colour =
+                model.index(r, 6).data(Qt::BackgroundRole).value<QBrush>().color();
+            const QString names = "grbo";
+            const QList<QColor> colours = {Qt::green, Qt::red, QColor(135, 206, 250),
+                                           QColor(255, 165, 0)};
+            const int at = colours.indexOf(colour);
+            shown << stamp + ' ' + model.index(r, 7).data().toString() + ' ' +
+                         (at < 0 ? QChar('-') : names[at]);
+        }
+        QTEST(shown.join('|') + '|' + QString::number(model.pendingCount()), "expected");
     }
 };
 

@@ -1,0 +1,298 @@
+#include "auction_core/ItemTableModel.h"
+
+#include "auction_core/AuctionGrid.h"
+
+#include <QBrush>
+
+#include <algorithm>
+
+using namespace auctiongrid;
+
+namespace {
+const QColor kPendingColour(135, 206, 250);
+const QColor kNotSavedColour(255, 165, 0);
+} // namespace
+
+ItemTableModel::ItemTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int ItemTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int ItemTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+Qt::ItemFlags ItemTableModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
+}
+
+QVariant ItemTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return QVariant();
+    const int row = index.row();
+    const int column = index.column();
+    const ItemRow& item = m_rows.at(row);
+    switch (role) {
+    case Qt::DisplayRole:
+        return display(item, row, column);
+    case Qt::DecorationRole:
+        return column == 0 && !item.picture.isNull() ? QVariant(item.picture) : QVariant();
+    case Qt::BackgroundRole:
+    case Qt::ToolTipRole:
+        return column >= kStampColumn && column <= kTimeColumn ? endLooks(row, role) : QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+QVariant ItemTableModel::display(const ItemRow& item, int row, int column) const
+{
+    const auto textOf = [](const QString& text) { return text.isNull() ? QVariant() : text; };
+    switch (column) {
+    case 0:
+        return item.itemId ? QString::number(*item.itemId) : textOf(item.unreadableId);
+    case 1:
+        return textOf(item.sku);
+    case 2:
+        return textOf(item.description);
+    case kRetailColumn:
+        return item.retail ? formatRetail(*item.retail, m_locale) : QVariant();
+    default:
+        break;
+    }
+    const ItemEnd end = shownEnd(row);
+    if (column == kStampColumn)
+        return end.stamp ? QString::number(*end.stamp) : end.unreadable;
+    if (!end.wall.isValid())
+        return QVariant();
+    if (column == kDateColumn)
+        return formatAuctionDate(end.wall.date(), m_locale);
+    if (column == kTimeColumn)
+        return formatAuctionTime(end.wall.time(), m_locale);
+    return QVariant();
+}
+
+// The end's cells: marked not saved, else pending, else the listed state's colour.
+QVariant ItemTableModel::endLooks(int row, int role) const
+{
+    const bool notSaved = m_notSaved.contains(row);
+    const bool pending = isPending(row);
+    if (role == Qt::ToolTipRole) {
+        if (notSaved)
+            return tr("Not saved yet");
+        return pending ? tr("Unsaved end: Ctrl+Z takes it back") : QVariant();
+    }
+    if (notSaved)
+        return QBrush(kNotSavedColour);
+    if (pending)
+        return QBrush(kPendingColour);
+    const QColor state = stateColour(m_rows.at(row).state);
+    return state.isValid() ? QVariant(QBrush(state)) : QVariant();
+}
+
+QVector<ItemRow> ItemTableModel::startListing(int expectedRows, const QLocale& locale)
+{
+    beginResetModel();
+    QVector<ItemRow> old = std::exchange(m_rows, QVector<ItemRow>());
+    // Room for every row at once: growing step by step would copy them all each time.
+    m_rows.reserve(expectedRows);
+    m_locale = locale;
+    m_shown.clear();
+    m_undo.clear();
+    m_notSaved.clear();
+    endResetModel();
+    updateCount();
+    return old;
+}
+
+void ItemTableModel::appendRows(QVector<ItemRow>::iterator first, QVector<ItemRow>::iterator last)
+{
+    if (first == last)
+        return;
+    const int count = int(last - first);
+    beginInsertRows(QModelIndex(), int(m_rows.size()), int(m_rows.size()) + count - 1);
+    std::move(first, last, std::back_inserter(m_rows));
+    endInsertRows();
+}
+
+void ItemTableModel::setPicture(int row, const QImage& picture)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    m_rows[row].picture = picture;
+    const QModelIndex cell = index(row, 0);
+    emit dataChanged(cell, cell, {Qt::DecorationRole});
+}
+
+ItemEnd ItemTableModel::shownEnd(int row) const
+{
+    const auto shown = m_shown.constFind(row);
+    return shown != m_shown.constEnd() ? *shown : m_rows.at(row).listed;
+}
+
+bool ItemTableModel::isPending(int row) const
+{
+    const auto shown = m_shown.constFind(row);
+    return shown != m_shown.constEnd() && *shown != m_rows.at(row).listed;
+}
+
+void ItemTableModel::setEnd(int row, qint32 stamp, const QDateTime& wall)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    const ItemEnd before = shownEnd(row);
+    ItemEnd after;
+    after.stamp = stamp;
+    after.wall = wall;
+    if (before == after)
+        return;
+    m_undo.append({row, before});
+    write(row, after);
+}
+
+void ItemTableModel::write(int row, const ItemEnd& end)
+{
+    if (end == m_rows.at(row).listed) {
+        m_shown.remove(row);
+        // Back to what the database holds: nothing is left unsaved.
+        m_notSaved.remove(row);
+    } else {
+        m_shown.insert(row, end);
+    }
+    endChanged(row);
+}
+
+bool ItemTableModel::canUndoRow(int row) const
+{
+    return std::any_of(m_undo.cbegin(), m_undo.cend(),
+                       [row](const std::pair<int, ItemEnd>& edit) { return edit.first == row; });
+}
+
+void ItemTableModel::undo()
+{
+    if (!m_undo.isEmpty())
+        undoAt(int(m_undo.size()) - 1);
+}
+
+void ItemTableModel::undoRow(int row)
+{
+    for (int i = int(m_undo.size()) - 1; i >= 0; --i) {
+        if (m_undo.at(i).first == row) {
+            undoAt(i);
+            return;
+        }
+    }
+}
+
+void ItemTableModel::undoAt(int index)
+{
+    const std::pair<int, ItemEnd> edit = m_undo.takeAt(index);
+    if (edit.first < m_rows.size())
+        write(edit.first, edit.second);
+}
+
+void ItemTableModel::markRowSaved(int row, qint32 stamp)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    ItemEnd saved = shownEnd(row);
+    saved.stamp = stamp;
+    saved.unreadable.clear();
+    m_rows[row].listed = saved;
+    m_shown.remove(row);
+    m_notSaved.remove(row);
+    m_undo.erase(
+        std::remove_if(m_undo.begin(), m_undo.end(),
+                       [row](const std::pair<int, ItemEnd>& edit) { return edit.first == row; }),
+        m_undo.end());
+    endChanged(row);
+}
+
+void ItemTableModel::markRowNotSaved(int row)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    m_notSaved.insert(row);
+    endChanged(row);
+}
+
+void ItemTableModel::endChanged(int row)
+{
+    emit dataChanged(index(row, kStampColumn), index(row, kTimeColumn),
+                     {Qt::DisplayRole, Qt::BackgroundRole, Qt::ToolTipRole});
+    updateCount();
+}
+
+void ItemTableModel::updateCount()
+{
+    int count = 0;
+    for (auto it = m_shown.constBegin(); it != m_shown.constEnd(); ++it)
+        count += isPending(it.key()) ? 1 : 0;
+    if (count == m_pendingCount)
+        return;
+    m_pendingCount = count;
+    emit pendingCountChanged(count);
+}
+
+QVector<AuctionRow> ItemTableModel::auctionRows() const
+{
+    QVector<AuctionRow> rows;
+    rows.reserve(m_rows.size());
+    for (int r = 0; r < m_rows.size(); ++r) {
+        const ItemRow& item = m_rows.at(r);
+        AuctionRow row;
+        row.itemId = item.itemId;
+        row.sku = item.sku;
+        row.stamp = shownEnd(r).stamp;
+        row.listedStamp = item.listed.stamp;
+        row.storeListed = item.storeListed;
+        row.listedStore = item.store;
+        rows << row;
+    }
+    return rows;
+}
+
+QVector<ItemTableModel::PendingEnd> ItemTableModel::pendingEnds() const
+{
+    QList<int> rows = m_shown.keys();
+    std::sort(rows.begin(), rows.end());
+    QVector<PendingEnd> ends;
+    for (int row : std::as_const(rows)) {
+        const ItemRow& item = m_rows.at(row);
+        const ItemEnd& shown = m_shown.value(row);
+        if (item.itemId && shown.stamp && isPending(row))
+            ends.append({*item.itemId, item.listed.stamp, qint32(*shown.stamp), shown.wall});
+    }
+    return ends;
+}
+
+QVector<ItemTableModel::PendingEnd>
+ItemTableModel::putBackPendingEnds(const QVector<PendingEnd>& ends)
+{
+    QMultiHash<qint64, int> rowsOfItem;
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows.at(row).itemId)
+            rowsOfItem.insert(*m_rows.at(row).itemId, row);
+    }
+    QVector<PendingEnd> unmatched;
+    for (const PendingEnd& end : ends) {
+        int found = -1;
+        // The same item number may stand in rows of several stores.
+        for (auto it = rowsOfItem.constFind(end.itemId);
+             it != rowsOfItem.constEnd() && it.key() == end.itemId && found < 0; ++it) {
+            const ItemRow& item = m_rows.at(it.value());
+            if (item.listed.stamp == end.listedStamp && !m_shown.contains(it.value()))
+                found = it.value();
+        }
+        if (found < 0)
+            unmatched.append(end);
+        else
+            setEnd(found, end.stamp, end.wall);
+    }
+    return unmatched;
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "auction_core/AuctionSaver.h"
+#include "auction_core/ItemRow.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QLocale>
+#include <QSet>
+#include <QVector>
+
+#include <utility>
+
+// The listed items, one row each, with the ends the clerk changed and not saved
+// yet. Columns: item number and picture, SKU, description, (empty), retail,
+// stamp, date and time of the end. The texts, state colours and marks come
+// from the roles; alignment and fonts from the view's column delegates.
+//
+// An end set on a row is pending while it differs from what the listing read;
+// edits are taken back one at a time, newest first. A save that could not
+// write a pending end marks its row (orange) until the end is saved or taken back.
+class ItemTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    // A pending end as it outlives the rows: which item, what the listing read
+    // and what the clerk set.
+    struct PendingEnd
+    {
+        qint64 itemId = 0;
+        std::optional<qint64> listedStamp;
+        qint32 stamp = 0;
+        QDateTime wall; // the store's wall time the clerk picked, in UTC
+    };
+
+    explicit ItemTableModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // A new listing of about `expectedRows` rows: every row, pending end and
+    // mark goes. The old rows are handed back, so that letting go of many can
+    // happen elsewhere.
+    QVector<ItemRow> startListing(int expectedRows = 0, const QLocale& locale = QLocale());
+    // Appends the listing's next rows.
+    void appendRows(QVector<ItemRow>::iterator first, QVector<ItemRow>::iterator last);
+    const ItemRow& row(int row) const { return m_rows.at(row); }
+    // The item's picture (Qt::DecorationRole of column 0).
+    void setPicture(int row, const QImage& picture);
+
+    // The end the row shows: the pending one, else the one listed.
+    ItemEnd shownEnd(int row) const;
+    // Sets a row's end as an edit that can be taken back.
+    void setEnd(int row, qint32 stamp, const QDateTime& wall);
+    int pendingCount() const { return m_pendingCount; }
+    bool isPending(int row) const;
+    bool canUndo() const { return !m_undo.isEmpty(); }
+    bool canUndoRow(int row) const;
+    // Takes back the newest edit of all rows, or of one row.
+    void undo();
+    void undoRow(int row);
+
+    // The database holds the row's end now: it counts as listed, and its edits
+    // are no longer offered for taking back.
+    void markRowSaved(int row, qint32 stamp);
+    // A save ended before it wrote the row's end: it stays, marked.
+    void markRowNotSaved(int row);
+    bool isMarkedNotSaved(int row) const { return m_notSaved.contains(row); }
+
+    // The rows as the save reads them.
+    QVector<AuctionRow> auctionRows() const;
+
+    // The pending ends, top row first.
+    QVector<PendingEnd> pendingEnds() const;
+    // Sets each end again on the row of its item that still shows the stamp it
+    // was set over; gives back the ends that found no such row.
+    QVector<PendingEnd> putBackPendingEnds(const QVector<PendingEnd>& ends);
+
+signals:
+    void pendingCountChanged(int count);
+
+private:
+    QVariant display(const ItemRow& item, int row, int column) const;
+    QVariant endLooks(int row, int role) const;
+    void write(int row, const ItemEnd& end);
+    void undoAt(int index);
+    void endChanged(int row);
+    void updateCount();
+
+    QVector<ItemRow> m_rows;
+    QLocale m_locale;
+    // The ends shown instead of the listed ones, by row.
+    QHash<int, ItemEnd> m_shown;
+    // Each edit with the row's end before it.
+    QVector<std::pair<int, ItemEnd>> m_undo;
+    QSet<int> m_notSaved;
+    int m_pendingCount = 0;
+};
