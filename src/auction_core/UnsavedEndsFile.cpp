@@ -10,9 +10,7 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -25,17 +23,21 @@ const QString kSuffix = QStringLiteral(".txt");
 const QString kLockSuffix = QStringLiteral(".lock");
 constexpr int kEndFields = 5;
 
-// Waits until the written bytes are on the disk, not only in the system's cache.
-bool syncToDisk(int handle)
+// Waits until the written bytes are on the disk, not only in the system's
+// cache. QSaveFile::commit() syncs too, but keeps quiet when that fails; on
+// Windows it is all there is, as a file opened natively has no descriptor.
+bool syncToDisk(const QSaveFile& file)
 {
 #ifdef Q_OS_WIN
-    return _commit(handle) == 0;
+    Q_UNUSED(file);
+    return true;
 #else
-    return ::fsync(handle) == 0;
+    return ::fsync(file.handle()) == 0;
 #endif
 }
 
-// The rename itself is an entry of the folder: on the disk only once the folder is.
+// The rename is an entry of the folder, on the disk once the folder is. Best
+// effort: the file itself is already there, and a later sync takes the rename along.
 void syncFolder(const QString& dir)
 {
 #ifndef Q_OS_WIN
@@ -147,7 +149,8 @@ std::optional<UnsavedEndsFile::Contents> UnsavedEndsFile::parse(const QByteArray
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     const QList<QByteArray> head = lines.value(0).split('\t');
-    if (head.size() != 3 || head[0] != kTag) {
+    if (head.size() != 3 || head[0] != kTag ||
+        !QDateTime::fromString(QString::fromLatin1(head[1]), Qt::ISODate).isValid()) {
         *error = QStringLiteral("it is no file of unsaved ends");
         return std::nullopt;
     }
@@ -181,7 +184,7 @@ QString UnsavedEndsFile::write(const Contents& contents) const
     const QByteArray text = format(contents);
     if (file.write(text) != text.size() || !file.flush())
         return failed(file.errorString());
-    if (!syncToDisk(file.handle()))
+    if (!syncToDisk(file))
         return failed(QStringLiteral("the disk did not confirm it"));
     if (!file.commit())
         return failed(file.errorString());
