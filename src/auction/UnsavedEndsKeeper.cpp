@@ -6,11 +6,25 @@
 
 #include <QDir>
 #include <QLocale>
+#include <QMutex>
 #include <QWidget>
 
-UnsavedEndsKeeper::UnsavedEndsKeeper(const Context& context, QObject* parent)
-    : QObject(parent), m_context(context)
+struct UnsavedEndsKeeper::Disk
 {
+    QString folder;
+    QMutex mutex; // guards the fields below
+    std::optional<UnsavedEndsFile::Contents> next;
+    bool queued = false;
+    bool discarded = false;
+    QMutex io; // held while the file is written or removed
+    std::unique_ptr<UnsavedEndsFile> own;
+};
+
+UnsavedEndsKeeper::UnsavedEndsKeeper(const Context& context, QObject* parent)
+    : QObject(parent), m_context(context), m_disk(std::make_shared<Disk>())
+{
+    m_disk->folder = m_context.folder;
+    m_writer.setMaxThreadCount(1);
     // Many ends set at once (a fill down) make one write.
     m_writeTimer.setSingleShot(true);
     m_writeTimer.setInterval(0);
@@ -26,7 +40,11 @@ UnsavedEndsKeeper::UnsavedEndsKeeper(const Context& context, QObject* parent)
             });
 }
 
-UnsavedEndsKeeper::~UnsavedEndsKeeper() = default;
+UnsavedEndsKeeper::~UnsavedEndsKeeper()
+{
+    // The last contents handed over reach the disk before the program ends.
+    m_writer.waitForDone();
+}
 
 void UnsavedEndsKeeper::listed()
 {
@@ -78,8 +96,9 @@ void UnsavedEndsKeeper::offer(std::unique_ptr<UnsavedEndsFile> file)
     }
     m_waiting += contents->ends;
     emit waitingCountChanged(waitingCount());
-    if (!m_own)
-        m_own = std::move(file);
+    QMutexLocker io(&m_disk->io);
+    if (!m_disk->own)
+        m_disk->own = std::move(file);
     else if (const QString failure = file->remove(); !failure.isEmpty())
         warnOnce(failure);
 }
@@ -95,11 +114,16 @@ void UnsavedEndsKeeper::putBackWaiting()
 
 void UnsavedEndsKeeper::discardAll()
 {
-    m_discarded = true;
     m_writeTimer.stop();
     m_waiting.clear();
-    if (m_own) {
-        if (const QString failure = m_own->remove(); !failure.isEmpty())
+    {
+        QMutexLocker lock(&m_disk->mutex);
+        m_disk->discarded = true;
+        m_disk->next.reset();
+    }
+    QMutexLocker io(&m_disk->io);
+    if (m_disk->own) {
+        if (const QString failure = m_disk->own->remove(); !failure.isEmpty())
             warnOnce(failure);
     }
 }
@@ -107,25 +131,52 @@ void UnsavedEndsKeeper::discardAll()
 void UnsavedEndsKeeper::writeNow()
 {
     m_writeTimer.stop();
-    if (m_discarded)
-        return;
     UnsavedEndsFile::Contents contents;
     contents.ends = m_context.model->keptEnds() + m_waiting;
-    QString failure;
-    if (contents.ends.isEmpty()) {
-        failure = m_own ? m_own->remove() : QString();
-    } else {
-        if (!m_own)
-            m_own = UnsavedEndsFile::create(m_context.folder, &failure);
-        contents.written = QDateTime::currentDateTimeUtc();
-        contents.store = m_context.storeId ? m_context.storeId() : QString();
-        if (m_own)
-            failure = m_own->write(contents);
+    contents.written = QDateTime::currentDateTimeUtc();
+    contents.store = m_context.storeId ? m_context.storeId() : QString();
+    QMutexLocker lock(&m_disk->mutex);
+    if (m_disk->discarded)
+        return;
+    m_disk->next = std::move(contents);
+    if (std::exchange(m_disk->queued, true))
+        return; // the running write takes these contents next
+    m_writer.start([disk = m_disk, this] { writeQueued(disk, this); });
+}
+
+void UnsavedEndsKeeper::writeQueued(const std::shared_ptr<Disk>& disk, UnsavedEndsKeeper* keeper)
+{
+    for (;;) {
+        QMutexLocker io(&disk->io);
+        std::optional<UnsavedEndsFile::Contents> contents;
+        {
+            QMutexLocker lock(&disk->mutex);
+            contents = std::exchange(disk->next, std::nullopt);
+            if (!contents) {
+                disk->queued = false;
+                return;
+            }
+        }
+        QString failure;
+        if (contents->ends.isEmpty()) {
+            failure = disk->own ? disk->own->remove() : QString();
+        } else {
+            if (!disk->own)
+                disk->own = UnsavedEndsFile::create(disk->folder, &failure);
+            if (disk->own)
+                failure = disk->own->write(*contents);
+        }
+        if (failure.isEmpty())
+            continue;
+        QMetaObject::invokeMethod(
+            keeper,
+            [keeper, failure] {
+                keeper->warnOnce(tr("The unsaved ends could not be kept on the disk, so a "
+                                    "crash would lose them.\n%1")
+                                     .arg(failure));
+            },
+            Qt::QueuedConnection);
     }
-    if (!failure.isEmpty())
-        warnOnce(tr("The unsaved ends could not be kept on the disk, so a crash would lose them."
-                    "\n%1")
-                     .arg(failure));
 }
 
 // One word per run: the clerk can go on working, and would otherwise hear it

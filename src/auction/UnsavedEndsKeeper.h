@@ -3,6 +3,7 @@
 #include "auction_core/UnsavedEndsFile.h"
 
 #include <QObject>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVector>
 
@@ -38,13 +39,16 @@ public:
     int waitingCount() const { return int(m_waiting.size()); }
     // The program ends without its unsaved ends: the file goes, and no more is written.
     void discardAll();
-    // Writes the file now rather than from the event loop.
+    // Hands the file to its writer now rather than from the event loop.
     void writeNow();
 
 signals:
     void waitingCountChanged(int count);
 
 private:
+    struct Disk;
+    // On the writer's thread: writes the newest contents handed over until none is left.
+    static void writeQueued(const std::shared_ptr<Disk>& disk, UnsavedEndsKeeper* keeper);
     void offerLeftBehind();
     void offer(std::unique_ptr<UnsavedEndsFile> file);
     void putBackWaiting();
@@ -53,9 +57,11 @@ private:
 
     Context m_context;
     QTimer m_writeTimer;
-    std::unique_ptr<UnsavedEndsFile> m_own;
+    // Waiting for the disk must not stall the window: the file is written on
+    // a thread of its own, one write at a time, the newest contents only.
+    QThreadPool m_writer;
+    std::shared_ptr<Disk> m_disk;
     QVector<UnsavedEndsFile::End> m_waiting;
     bool m_offered = false;
-    bool m_discarded = false;
     bool m_warned = false;
 };

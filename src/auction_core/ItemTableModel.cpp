@@ -340,10 +340,12 @@ QVector<UnsavedEndsFile::End> ItemTableModel::restoreEnds(const QVector<UnsavedE
             unmatched.append(end);
             continue;
         }
-        // An end the database holds by now (saved before the crash) is no edit.
+        // The database holds the end by now (saved before the program ended):
+        // nothing is left to save, whatever wall time the clerk picked for it.
+        if (m_rows.at(found).listed.stamp == end.stamp)
+            continue;
         setEnd(found, end.stamp, end.wall);
-        if (isPending(found))
-            m_restoredListed.insert(found, end.listedStamp);
+        m_restoredListed.insert(found, end.listedStamp);
     }
     return unmatched;
 }

@@ -333,17 +333,19 @@ private slots:
 
     // A restored end whose item someone else changed meanwhile is reported by
     // the save, not written; one whose item the first listing did not show
-    // waits for a listing that does.
+    // waits for a listing that does; one the database holds already is dropped.
     void restoredEndChangedElsewhereIsReportedNotWritten()
     {
         FIXTURE(fx, endtoend::Engine::Sqlite);
         VESK_VERIFY_OK(fx.addItem(1, "R", 120, 1700003600));
         VESK_VERIFY_OK(fx.addItem(3, "R", 120, 0));
+        VESK_VERIFY_OK(fx.addItem(4, "R", 120, 1800001200)); // saved before the end
         fx.install.writeFile("unsaved_ends_gone.txt",
                              "veskauction-unsaved-ends 1\t2023-11-14T09:00:00Z\tS1\n"
                              "1\t1690000000\t1800000000\t2027-01-15T03:00:00Z\tS1\n"
                              "3\t0\t1800000600\t2027-01-15T03:10:00Z\tS1\n"
-                             "end\t2\n");
+                             "4\t1700000000\t1800001200\t2027-01-15T04:20:00Z\tS1\n"
+                             "end\t3\n");
         fx.answer = QMessageBox::Yes;
         QVERIFY(fx.show());
         QTRY_COMPARE(fx.window().items().pendingCount(), 1);
