@@ -4,6 +4,7 @@
 #include "auction/AuctionEditor.h"
 #include "auction/GetLeft.h"
 #include "auction/ItemListing.h"
+#include "auction/UnsavedEndsKeeper.h"
 #include "auction/WindowStyle.h"
 #include "auction_core/ItemTableModel.h"
 #include "data/DatabaseWorker.h"
@@ -110,6 +111,12 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     m_listing = new ItemListing(listed, m_helper, *m_worker, this);
     connect(m_listing, &ItemListing::waitingChanged, this, &frmVESKauction::updateBusyState);
     connect(m_listing, &ItemListing::finished, this, &frmVESKauction::listingFinished);
+    m_unsavedEnds = new UnsavedEndsKeeper(
+        {this, m_items, m_helper.installation().dir(), [this] { return txtStoreID->text(); }},
+        this);
+    connect(m_listing, &ItemListing::listed, m_unsavedEnds, &UnsavedEndsKeeper::listed);
+    connect(m_unsavedEnds, &UnsavedEndsKeeper::waitingCountChanged, this,
+            [this] { showUnsavedCount(m_items->pendingCount()); });
     timerx->start();
 
     // Activation has to be judged against the program's other windows.

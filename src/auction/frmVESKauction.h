@@ -30,6 +30,7 @@ class ItemListing;
 class AuctionSaver;
 class DataControl;
 class ItemTableModel;
+class UnsavedEndsKeeper;
 struct AuctionSaveReport;
 class frmadoHelper;
 class frmLOGO;
@@ -149,6 +150,9 @@ private:
     // Asks before a listing throws unsaved ends away; false keeps them (and
     // the listing is not to run).
     bool confirmDiscardPending();
+    // The grid's pending ends and the restored ends still waiting for a listing
+    // (a listing never discards those: it may show their items).
+    int unsavedCount() const;
 
     // The controls only the window itself uses.
     QTimer* Timer1 = nullptr;
@@ -212,6 +216,8 @@ private:
     AuctionEditor* m_editor = nullptr;
     ItemTableModel* m_items = nullptr;
     QLabel* m_unsavedLabel = nullptr;
+    // The unsaved ends on the disk, and those a crashed run left behind.
+    UnsavedEndsKeeper* m_unsavedEnds = nullptr;
     // The clerk chose to save before closing: the program ends if the save succeeds.
     bool m_endAfterSave = false;
     const Clock* m_clock;

@@ -4,6 +4,7 @@
 #include "auction/AuctionEditor.h"
 #include "auction/ItemListing.h"
 #include "auction/SetEndsDialog.h"
+#include "auction/UnsavedEndsKeeper.h"
 #include "auction_core/ItemTableModel.h"
 #include "timeconv/Clock.h"
 #include "windows/MessageBox.h"
@@ -50,6 +51,11 @@ bool frmVESKauction::confirmDiscardPending()
         return true;
     return MessageBox::question(messageParent(), tr("Discard %1 unsaved ends?").arg(count),
                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+int frmVESKauction::unsavedCount() const
+{
+    return m_items->pendingCount() + m_unsavedEnds->waitingCount();
 }
 
 void frmVESKauction::undoEnd()
@@ -109,6 +115,8 @@ void frmVESKauction::openSetEnds(const QVector<int>& rows)
 
 void frmVESKauction::showUnsavedCount(int count)
 {
+    // Restored ends not listed yet are unsaved too.
+    count += m_unsavedEnds->waitingCount();
     m_unsavedLabel->setText(count > 0 ? tr("%1 unsaved").arg(count) : QString());
     m_unsavedLabel->setVisible(count > 0);
 }

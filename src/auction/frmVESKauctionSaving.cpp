@@ -3,6 +3,7 @@
 
 #include "auction/AuctionEditor.h"
 #include "auction/ItemListing.h"
+#include "auction/UnsavedEndsKeeper.h"
 #include "auction_core/AuctionJournal.h"
 #include "auction_core/AuctionSaver.h"
 #include "auction_core/ItemTableModel.h"
@@ -159,6 +160,7 @@ void frmVESKauction::saveDone(const AuctionSaveReport& report)
     }
     updateBusyState();
     if (endAfterSave && !report.hasProblems()) {
+        m_unsavedEnds->writeNow(); // the program ends before the event loop would
         emit saveEnded();
         emit programEnded();
         return;
@@ -233,7 +235,7 @@ void frmVESKauction::updateBusyState()
 
 bool frmVESKauction::mayEnd()
 {
-    const int count = m_items->pendingCount();
+    const int count = unsavedCount();
     if (count == 0 || m_saving)
         return true;
     switch (MessageBox::question(messageParent(),
@@ -247,6 +249,7 @@ bool frmVESKauction::mayEnd()
         m_endAfterSave = m_saving;
         return false;
     case QMessageBox::No:
+        m_unsavedEnds->discardAll();
         return true;
     default:
         return false;

@@ -105,6 +105,7 @@ QVector<ItemRow> ItemTableModel::startListing(int expectedRows, const QLocale& l
     m_shown.clear();
     m_undo.clear();
     m_notSaved.clear();
+    m_restoredListed.clear();
     endResetModel();
     updateCount();
     return old;
@@ -161,6 +162,7 @@ void ItemTableModel::write(int row, const ItemEnd& end)
         m_shown.remove(row);
         // Back to what the database holds: nothing is left unsaved.
         m_notSaved.remove(row);
+        m_restoredListed.remove(row);
     } else {
         m_shown.insert(row, end);
     }
@@ -206,6 +208,7 @@ void ItemTableModel::markRowSaved(int row, qint32 stamp)
     m_rows[row].listed = saved;
     m_shown.remove(row);
     m_notSaved.remove(row);
+    m_restoredListed.remove(row);
     m_undo.erase(
         std::remove_if(m_undo.begin(), m_undo.end(),
                        [row](const std::pair<int, ItemEnd>& edit) { return edit.first == row; }),
@@ -249,7 +252,9 @@ QVector<AuctionRow> ItemTableModel::auctionRows() const
         row.itemId = item.itemId;
         row.sku = item.sku;
         row.stamp = shownEnd(r).stamp;
-        row.listedStamp = item.listed.stamp;
+        const auto restored = m_restoredListed.constFind(r);
+        row.listedStamp =
+            restored != m_restoredListed.constEnd() && isPending(r) ? *restored : item.listed.stamp;
         row.storeListed = item.storeListed;
         row.listedStore = item.store;
         rows << row;
@@ -293,6 +298,54 @@ ItemTableModel::putBackPendingEnds(const QVector<PendingEnd>& ends)
             unmatched.append(end);
         else
             setEnd(found, end.stamp, end.wall);
+    }
+    return unmatched;
+}
+
+QVector<UnsavedEndsFile::End> ItemTableModel::keptEnds() const
+{
+    QList<int> rows = m_shown.keys();
+    std::sort(rows.begin(), rows.end());
+    QVector<UnsavedEndsFile::End> ends;
+    for (int row : std::as_const(rows)) {
+        const ItemRow& item = m_rows.at(row);
+        const ItemEnd& shown = m_shown.value(row);
+        if (!item.itemId || !shown.stamp || !isPending(row))
+            continue;
+        const auto restored = m_restoredListed.constFind(row);
+        ends.append({*item.itemId,
+                     restored != m_restoredListed.constEnd() ? *restored : item.listed.stamp,
+                     qint32(*shown.stamp), shown.wall, item.store});
+    }
+    return ends;
+}
+
+QVector<UnsavedEndsFile::End> ItemTableModel::restoreEnds(const QVector<UnsavedEndsFile::End>& ends)
+{
+    QMultiHash<qint64, int> rowsOfItem;
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows.at(row).itemId)
+            rowsOfItem.insert(*m_rows.at(row).itemId, row);
+    }
+    QVector<UnsavedEndsFile::End> unmatched;
+    for (const UnsavedEndsFile::End& end : ends) {
+        int found = -1;
+        // The same item number may stand in rows of several stores.
+        for (auto it = rowsOfItem.constFind(end.itemId);
+             it != rowsOfItem.constEnd() && it.key() == end.itemId && found < 0; ++it) {
+            if (m_rows.at(it.value()).store == end.listedStore && !m_shown.contains(it.value()))
+                found = it.value();
+        }
+        if (found < 0) {
+            unmatched.append(end);
+            continue;
+        }
+        // The database holds the end by now (saved before the program ended):
+        // nothing is left to save, whatever wall time the clerk picked for it.
+        if (m_rows.at(found).listed.stamp == end.stamp)
+            continue;
+        setEnd(found, end.stamp, end.wall);
+        m_restoredListed.insert(found, end.listedStamp);
     }
     return unmatched;
 }

@@ -2,6 +2,7 @@
 
 #include "auction_core/AuctionSaver.h"
 #include "auction_core/ItemRow.h"
+#include "auction_core/UnsavedEndsFile.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -78,6 +79,13 @@ public:
     // was set over; gives back the ends that found no such row.
     QVector<PendingEnd> putBackPendingEnds(const QVector<PendingEnd>& ends);
 
+    // The pending ends as the file of unsaved ends keeps them, top row first.
+    QVector<UnsavedEndsFile::End> keptEnds() const;
+    // Sets each end again, as an edit, on the row of its item and listed store
+    // (not already pending); the save then checks the database against the end
+    // listed when it was made. Gives back the ends that found no such row.
+    QVector<UnsavedEndsFile::End> restoreEnds(const QVector<UnsavedEndsFile::End>& ends);
+
 signals:
     void pendingCountChanged(int count);
 
@@ -96,5 +104,7 @@ private:
     // Each edit with the row's end before it.
     QVector<std::pair<int, ItemEnd>> m_undo;
     QSet<int> m_notSaved;
+    // Rows with a restored end: the listed end its save checks, by row.
+    QHash<int, std::optional<qint64>> m_restoredListed;
     int m_pendingCount = 0;
 };

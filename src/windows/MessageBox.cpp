@@ -28,9 +28,10 @@ QMessageBox::StandardButton MessageBox::critical(QWidget* parent, const QString&
 
 QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString& text,
                                                  QMessageBox::StandardButtons buttons,
-                                                 const QString& title)
+                                                 const QString& title,
+                                                 QMessageBox::StandardButton defaultButton)
 {
-    return show(parent, {QMessageBox::Question, text, title, buttons});
+    return show(parent, {QMessageBox::Question, text, title, buttons, defaultButton});
 }
 
 void MessageBox::setTestHandler(Handler handler)
@@ -48,5 +49,7 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, Call call)
         return testHandler()(call);
     QMessageBox box(call.icon, call.title, call.text, call.buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    if (call.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(call.defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

@@ -23,6 +23,7 @@ public:
         QString text;
         QString title;
         QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton; // none: the style's
     };
     using Handler = std::function<QMessageBox::StandardButton(const Call&)>;
 
@@ -37,9 +38,10 @@ public:
 
     // A question with the given buttons; the answer is the button pressed (Esc
     // and the close box give Cancel when it is offered).
-    static QMessageBox::StandardButton question(QWidget* parent, const QString& text,
-                                                QMessageBox::StandardButtons buttons,
-                                                const QString& title = QString());
+    static QMessageBox::StandardButton
+    question(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons,
+             const QString& title = QString(),
+             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // With a handler installed no box is shown: the handler gets the call and
     // gives the answer. An empty handler shows real boxes again.

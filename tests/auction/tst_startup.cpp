@@ -1,5 +1,6 @@
-// The window's start-up, its controls stretched to the screen, its boxes and
-// when it lists again on coming back from another window.
+// The window's start-up, its controls stretched to the screen, its boxes,
+// when it lists again on coming back from another window, and the unsaved
+// ends a killed run left behind.
 
 #include "EndToEndCases.h"
 #include "windows/Platform.h"
@@ -8,8 +9,12 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QLockFile>
+#include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
+
+#include <cstdio>
 
 // The window of the end-to-end cases on a screen of a chosen width.
 class StartupFixture : public endtoend::Fixture
@@ -47,6 +52,45 @@ bool activate(QWidget* window)
 {
     window->activateWindow();
     return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
+}
+
+const char* const kChildVariable = "VESK_TEST_KILLED_CHILD";
+// The end the killed child sets on an item, and its wall time.
+qint32 childEnd(qint64 itemId)
+{
+    return qint32(1800000000 + 600 * itemId);
+}
+
+QStringList unsavedFiles(const endtoend::Fixture& fx, const QString& suffix = ".txt")
+{
+    return QDir(fx.install.dir()).entryList({"unsaved_ends_*" + suffix});
+}
+
+// The child process of the crash test: its window on the parent's installation
+// sets an end on every listed row, says so once the ends are on the disk and
+// waits to be killed.
+int runKilledChild(const QString& dir)
+{
+    frmadoHelper helper{Installation(dir)};
+    endtoend::FixedClock clock;
+    MessageBox::setTestHandler([](const MessageBox::Call&) { return QMessageBox::No; });
+    frmVESKauction w(helper);
+    w.setClock(&clock);
+    w.txtStoreID->setText("S1");
+    w.show();
+    if (!QTest::qWaitFor([&] { return w.listingRuns > 0 && !w.isBusy(); }))
+        return 1;
+    for (int row = 0; row < w.items().rowCount(); ++row) {
+        const qint32 end = childEnd(*w.items().row(row).itemId);
+        w.items().setEnd(row, end, QDateTime::fromSecsSinceEpoch(end - 5 * 3600, Qt::UTC));
+    }
+    const QDir folder(dir);
+    if (!QTest::qWaitFor([&] { return !folder.entryList({"unsaved_ends_*.txt"}).isEmpty(); }))
+        return 2;
+    std::puts("ready");
+    std::fflush(stdout);
+    QTimer::singleShot(60000, qApp, &QCoreApplication::quit); // should the test not kill it
+    return QApplication::exec();
 }
 } // namespace
 
@@ -252,7 +296,133 @@ private slots:
         QTEST(w.Flex->font().family(), "gridFont");
         QTEST(w.Flex->x(), "gridLeft");
     }
+
+    // Ends set in a program killed outright come back at the next start when
+    // the clerk says Yes (the default), and the save writes them.
+    void unsavedEndsOutliveAKilledProgram()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("kills the child with SIGKILL");
+#endif
+        FIXTURE(fx, endtoend::Engine::Sqlite);
+        VESK_VERIFY_OK(fx.addItem(1, "R", 120, 1700003600));
+        VESK_VERIFY_OK(fx.addItem(2, "R", 120, 1700007200));
+        fx.install.writeConnections();
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(kChildVariable, fx.install.dir());
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(QTest::qWaitFor(
+            [&] { return child.canReadLine() || child.state() == QProcess::NotRunning; }, 120000));
+        QCOMPARE(child.readLine(), QByteArray("ready\n"));
+        child.kill();
+        QVERIFY(child.waitForFinished());
+
+        fx.answer = QMessageBox::Yes;
+        QVERIFY(fx.show());
+        QTRY_COMPARE(fx.questions.size(), 1);
+        VESK_VERIFY_CONTAINS(fx.questions[0].text, "2 unsaved ends from", "Restore them?");
+        QCOMPARE(fx.questions[0].defaultButton, QMessageBox::Yes);
+        QCOMPARE(fx.window().items().pendingCount(), 2);
+        QVERIFY(vesktest::clickAndWait(fx.window(), fx.window().Command1));
+        QCOMPARE(fx.stampInDatabase(1), childEnd(1));
+        QCOMPARE(fx.stampInDatabase(2), childEnd(2));
+        QTRY_VERIFY(unsavedFiles(fx).isEmpty());
+    }
+
+    // A restored end whose item someone else changed meanwhile is reported by
+    // the save, not written; one whose item the first listing did not show
+    // waits for a listing that does; one the database holds already is dropped.
+    void restoredEndChangedElsewhereIsReportedNotWritten()
+    {
+        FIXTURE(fx, endtoend::Engine::Sqlite);
+        VESK_VERIFY_OK(fx.addItem(1, "R", 120, 1700003600));
+        VESK_VERIFY_OK(fx.addItem(3, "R", 120, 0));
+        VESK_VERIFY_OK(fx.addItem(4, "R", 120, 1800001200)); // saved before the end
+        fx.install.writeFile("unsaved_ends_gone.txt",
+                             "veskauction-unsaved-ends 1\t2023-11-14T09:00:00Z\tS1\n"
+                             "1\t1690000000\t1800000000\t2027-01-15T03:00:00Z\tS1\n"
+                             "3\t0\t1800000600\t2027-01-15T03:10:00Z\tS1\n"
+                             "4\t1700000000\t1800001200\t2027-01-15T04:20:00Z\tS1\n"
+                             "end\t3\n");
+        fx.answer = QMessageBox::Yes;
+        QVERIFY(fx.show());
+        QTRY_COMPARE(fx.window().items().pendingCount(), 1);
+        VESK_VERIFY_CONTAINS(fx.window().findChild<QLabel*>("lblUnsaved")->text(), "2 unsaved");
+        QVERIFY(vesktest::clickAndWait(fx.window(), fx.window().Command1));
+        VESK_VERIFY_CONTAINS(fx.messages.value(0).text, "Changed by someone else",
+                             "listed with 1690000000");
+        QCOMPARE(fx.stampInDatabase(1), 1700003600);
+        // The save listed every piece again, item 3 with them.
+        QCOMPARE(fx.window().items().pendingCount(), 1);
+        QVERIFY(vesktest::clickAndWait(fx.window(), fx.window().Command1));
+        QCOMPARE(fx.stampInDatabase(3), 1800000600);
+        QTRY_VERIFY(unsavedFiles(fx).isEmpty());
+    }
+
+    // Only a readable file whose program is gone is offered; a damaged or
+    // foreign one is set aside with a word; No removes the file.
+    void offersOnlyReadableFilesOfGonePrograms_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // null: no file
+        QTest::addColumn<bool>("locked");        // by this running program
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<QString>("word"); // a message's part; empty: none
+        QTest::addColumn<QString>("left"); // the file's suffix afterwards; empty: none
+        const QByteArray head = "veskauction-unsaved-ends 1\t2023-11-14T09:00:00Z\tS1\n";
+        const QByteArray line = "1\t\t1800000000\t2027-01-15T03:00:00Z\t\\N\n";
+        const QString unread = "could not be read";
+        QTest::newRow("clean start") << QByteArray() << false << 0 << ""
+                                     << "";
+        QTest::newRow("answered No") << head + line + "end\t1\n"
+                                     << false << 1 << ""
+                                     << "";
+        QTest::newRow("running program") << head + line + "end\t1\n"
+                                         << true << 0 << ""
+                                         << ".txt";
+        QTest::newRow("cut off") << head + line << false << 0 << unread << ".txt.damaged";
+        QTest::newRow("bad stamp") << head + "1\t\tx\t\t\\N\nend\t1\n"
+                                   << false << 0 << unread << ".txt.damaged";
+        QTest::newRow("foreign") << QByteArray("item,stamp\n") << false << 0 << unread
+                                 << ".txt.damaged";
+    }
+    void offersOnlyReadableFilesOfGonePrograms()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, locked);
+        QFETCH(QString, left);
+        FIXTURE(fx, endtoend::Engine::Sqlite);
+        VESK_VERIFY_OK(fx.addItem(1, "R", 120, 1700003600));
+        const QString file = fx.install.path("unsaved_ends_x.txt");
+        if (!content.isNull())
+            fx.install.writeFile("unsaved_ends_x.txt", content);
+        QLockFile lock(file + ".lock");
+        QVERIFY(!locked || lock.tryLock(0));
+
+        QVERIFY(fx.show());
+        QCoreApplication::processEvents();
+        QTEST(int(fx.questions.size()), "questions");
+        QFETCH(QString, word);
+        QCOMPARE(fx.messages.size(), word.isEmpty() ? 0 : 1);
+        if (!word.isEmpty())
+            VESK_VERIFY_CONTAINS(fx.messages[0].text, word, "set aside");
+        lock.unlock();
+        QCOMPARE(unsavedFiles(fx, "*"),
+                 left.isEmpty() ? QStringList() : QStringList{"unsaved_ends_x" + left});
+        QCOMPARE(fx.window().items().pendingCount(), 0);
+    }
 };
 
-QTEST_MAIN(StartupTest)
+// As QTEST_MAIN, except that the crash test runs this program as its child.
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    if (qEnvironmentVariableIsSet(kChildVariable))
+        return runKilledChild(qEnvironmentVariable(kChildVariable));
+    StartupTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_startup.moc"
