@@ -5,6 +5,7 @@
 #include "data/DataControl.h"
 #include "data/DataError.h"
 #include "data/LeadingNumber.h"
+#include "numeric/HalfEven.h"
 
 #include <QHash>
 #include <QSet>
@@ -177,7 +178,7 @@ AuctionSaver::Plan AuctionSaver::plan(const AuctionRow& row)
         return p;
     // A row the clerk left alone is skipped before anything else is asked of it:
     // a value the listing read is no failure, whatever its size.
-    if (row.listedStamp && std::nearbyint(stampValue) == double(*row.listedStamp)) {
+    if (row.listedStamp && roundHalfEven(stampValue) == double(*row.listedStamp)) {
         p.kind = Plan::Kind::Unchanged;
         return p;
     }
@@ -285,7 +286,7 @@ AuctionSaver::readHeld(const QVector<AuctionChange>& changes)
             list << QString::number(ids[i]);
         // The store as a literal: a statement without values to bind is one
         // round trip to the server, a prepared one two.
-        m_control.CommandType = 1;
+        m_control.CommandType = DataControl::kQueryText;
         m_control.RecordSource =
             QStringLiteral("SELECT CV_itemid, storeid, auction_until_unix FROM item WHERE storeid "
                            "LIKE '") +

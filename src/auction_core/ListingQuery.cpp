@@ -1,6 +1,7 @@
 #include "auction_core/ListingQuery.h"
 
 #include "auction_core/AuctionGrid.h"
+#include "numeric/HalfEven.h"
 #include "sqlconv/ConvertSQL.h"
 #include "timeconv/UnixTime.h"
 
@@ -177,7 +178,7 @@ QColor stateColour(AuctionState state)
 int scaledTwips(int twips, float multiplier)
 {
     const float product = static_cast<float>(twips) * multiplier;
-    return static_cast<int>(std::nearbyint(static_cast<double>(product)));
+    return static_cast<int>(roundHalfEven(static_cast<double>(product)));
 }
 
 ListingRow listingRow(const QVariant& itemId, const QVariant& sku, const QVariant& description,

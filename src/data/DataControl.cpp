@@ -318,7 +318,7 @@ bool DataControl::runQuery(const QString& sql, const QVariantList& params,
     source->password = target.password;
     source->mysql = target.kind == ConnectionConfig::Target::Kind::MySql;
     source->tables = m_tables;
-    if (CommandType == 2)
+    if (CommandType == kTableName)
         source->table = RecordSource.trimmed();
     else
         source->table = singleTable(sql, &source->tableProblem);
@@ -393,11 +393,11 @@ void DataControl::Refresh()
         throw failure(target.error, target.password);
 
     QString sql;
-    if (CommandType == 1) {
+    if (CommandType == kQueryText) {
         sql = RecordSource;
         if (sql.trimmed().isEmpty())
             throw failure(QStringLiteral("no query text in RecordSource"), target.password);
-    } else if (CommandType == 2) {
+    } else if (CommandType == kTableName) {
         if (RecordSource.trimmed().isEmpty())
             throw failure(QStringLiteral("no table name in RecordSource"), target.password);
     } else {
@@ -407,7 +407,7 @@ void DataControl::Refresh()
 
     checkTransaction(target.password);
     const bool reused = openOrLost(target);
-    if (CommandType == 2) {
+    if (CommandType == kTableName) {
         QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
         sql = QStringLiteral("SELECT * FROM ") +
               db.driver()->escapeIdentifier(RecordSource.trimmed(), QSqlDriver::TableName);

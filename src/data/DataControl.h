@@ -33,8 +33,10 @@ public:
     QString name() const { return m_name; }
     const ConnectionConfig* config() const { return m_config; }
 
-    // 1 = query text, 2 = table name.
-    int CommandType = 1;
+    // What RecordSource holds: the numbers the suite's settings use.
+    static constexpr int kQueryText = 1;
+    static constexpr int kTableName = 2;
+    int CommandType = kQueryText;
     QString RecordSource;
     QString ConnectionString;
 

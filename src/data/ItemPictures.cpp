@@ -58,7 +58,7 @@ void ItemPictures::setBackground(const QColor& color)
 bool ItemPictures::findPictureFile(qint32 itemId, QString& path)
 {
     path.clear();
-    m_adoGetPic.CommandType = 1;
+    m_adoGetPic.CommandType = DataControl::kQueryText;
     m_adoGetPic.RecordSource =
         QStringLiteral("SELECT * FROM item WHERE internalitemnumber=") + QString::number(itemId);
     m_adoGetPic.RecordSource = ConvertSQL(m_adoGetPic.RecordSource);

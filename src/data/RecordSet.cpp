@@ -1,6 +1,7 @@
 #include "data/RecordSet.h"
 
 #include "data/DataError.h"
+#include "numeric/HalfEven.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -127,12 +128,11 @@ void RecordSet::setField(const QString& name, const QVariant& value)
     requireRow("assign a field");
     QVariant v = value;
     if (!v.isNull() && isWholeNumberType(m_types.value(c)) && isFloatingType(v.metaType())) {
-        const double rounded = std::nearbyint(v.toDouble()); // to nearest, halves to even
-        if (!std::isfinite(rounded) || rounded < double(std::numeric_limits<qint64>::min()) ||
-            rounded >= double(std::numeric_limits<qint64>::max()))
+        const std::optional<qint64> whole = toIntHalfEven<qint64>(v.toDouble());
+        if (!whole)
             throw DataError(prefix() + QStringLiteral("%1 does not fit the whole-number field %2")
                                            .arg(v.toString(), m_columns[c]));
-        v = QVariant(qint64(rounded));
+        v = QVariant(*whole);
     }
     m_rows[m_pos][c] = v;
     m_changed[m_pos][c] = true;

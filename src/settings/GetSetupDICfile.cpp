@@ -4,6 +4,7 @@
 #include "data/FieldReader.h"
 #include "data/FileRoutines.h"
 #include "data/frmadoHelper.h"
+#include "numeric/HalfEven.h"
 #include "sqlconv/ConvertSQL.h"
 
 #include <QVariant>
@@ -73,11 +74,7 @@ std::optional<qint16> printerPortFromItem(const QString& item)
     const double number = text.toDouble(&ok);
     if (!ok || !std::isfinite(number))
         return std::nullopt;
-    // Halves go to the even neighbour: 2.5 gives 2, 3.5 gives 4.
-    const double rounded = number - std::remainder(number, 1.0);
-    if (rounded < -32768.0 || rounded > 32767.0)
-        return std::nullopt;
-    return static_cast<qint16>(rounded);
+    return toIntHalfEven<qint16>(number);
 }
 } // namespace
 
@@ -115,7 +112,7 @@ QStringList GetSetupDICfile(frmadoHelper& helper,
         runStep([&] { loadLogo(items[20]); });
 
     DataControl& ado = helper.ado;
-    ado.CommandType = 1;
+    ado.CommandType = DataControl::kQueryText;
     ado.RecordSource = QStringLiteral("SELECT * FROM employees ORDER BY EmployeeID");
     // A failed query leaves the previous record set behind; it must not be read.
     if (runStep([&] { ado.Refresh(); })) {
@@ -144,7 +141,7 @@ QStringList GetSetupDICfile(frmadoHelper& helper,
         helper.CameraChoice = QStringLiteral("XP");
 
     DataControl& ado5 = helper.ado5;
-    ado5.CommandType = 1;
+    ado5.CommandType = DataControl::kQueryText;
     ado5.RecordSource = QStringLiteral("SELECT * FROM Employees ORDER BY EmployeeID");
     runStep([&] { ado5.RecordSource = ConvertSQL(ado5.RecordSource); });
     const bool smsRowRead = runStep([&] { ado5.Refresh(); });

@@ -84,7 +84,8 @@ constexpr int kDiedAtUpdate = 3;
 
 std::unique_ptr<DataControl> itemControl(const QString& connectionString)
 {
-    return std::make_unique<DataControl>("adoKBvesk1", connectionString, 2, "item", nullptr);
+    return std::make_unique<DataControl>("adoKBvesk1", connectionString, DataControl::kTableName,
+                                         "item", nullptr);
 }
 
 // Saves two rows with a journal; the child process dies where the first update would be made.
