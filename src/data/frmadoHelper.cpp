@@ -139,7 +139,7 @@ QString frmadoHelper::DecryptPassword(const QString& Password) const
     return ::DecryptPassword(Password);
 }
 
-std::optional<QString> frmadoHelper::GetHandShakeSettings()
+QStringList frmadoHelper::GetHandShakeSettings()
 {
     return ::GetHandShakeSettings(m_installation, PictureServer);
 }
