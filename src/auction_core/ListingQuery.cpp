@@ -206,16 +206,12 @@ ListingRow listingRow(const QVariant& itemId, const QVariant& sku, const QVarian
     row.stamp = QString::number(*value);
     row.listedStamp = QVariant(qlonglong(*value));
     row.state = auctionState(*value, now);
-    if (!fits32(*value))
+    if (!fits32(*value) || !hasLocalDateTime(qint32(*value), daylightSaving))
         return row;
-    try {
-        const QDateTime local = fromDayCount(veskFROMunix(qint32(*value), daylightSaving));
-        if (local.isValid()) {
-            row.date = formatAuctionDate(local.date(), locale);
-            row.time = formatAuctionTime(local.time(), locale);
-        }
-    } catch (const UnixTimeOverflow&) {
-        // A stamp this close to the smallest 32-bit value has no local date.
+    const QDateTime local = fromDayCount(veskFROMunix(qint32(*value), daylightSaving));
+    if (local.isValid()) {
+        row.date = formatAuctionDate(local.date(), locale);
+        row.time = formatAuctionTime(local.time(), locale);
     }
     return row;
 }

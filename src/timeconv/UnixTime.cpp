@@ -61,6 +61,12 @@ qint32 veskTOunix(double localDateTime, bool daylightSaving)
     return result;
 }
 
+bool hasLocalDateTime(qint32 stamp, bool daylightSaving)
+{
+    qint32 seconds = 0;
+    return !addOverflows(stamp, -offsetSeconds(daylightSaving), seconds);
+}
+
 double veskFROMunix(qint32 stamp, bool daylightSaving)
 {
     qint32 seconds = 0;
