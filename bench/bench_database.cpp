@@ -64,8 +64,8 @@ std::unique_ptr<DataControl> itemControl(const ItemDatabase& database, quint16 p
             .arg(v(database.name()), v(env("VESK_TEST_MYSQL_HOST")), v(env("VESK_TEST_MYSQL_USER")),
                  v(env("VESK_TEST_MYSQL_PASSWORD")))
             .arg(port);
-    return std::make_unique<DataControl>(QStringLiteral("adoKBvesk1"), connection, 1, QString(),
-                                         nullptr);
+    return std::make_unique<DataControl>(QStringLiteral("adoKBvesk1"), connection,
+                                         DataControl::kQueryText, QString(), nullptr);
 }
 
 // Every row of the grid with a new end over the one it was listed with.
@@ -289,8 +289,8 @@ std::pair<double, double> tlsRound(const QString& iniPath, const QString& databa
     }
     const ConnectionConfig config = ConnectionConfig::load(iniPath);
     DataControl control(QStringLiteral("adoKBvesk2"),
-                        config.remoteConnectionString(QStringLiteral("itemdb")), 1,
-                        QStringLiteral("SELECT 1"), &config);
+                        config.remoteConnectionString(QStringLiteral("itemdb")),
+                        DataControl::kQueryText, QStringLiteral("SELECT 1"), &config);
     const double connect = timeMs([&] { control.Refresh(); });
     const double save = timeMs([&] {
         control.beginTransaction();

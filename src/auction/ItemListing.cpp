@@ -131,7 +131,7 @@ void ItemListing::startOnce()
     const QString body = control.escapeLiteral(
         likePatternBody(m_ui.txtSearch->text(), control.engine() == DataControl::Engine::MySql));
 
-    control.CommandType = 1;
+    control.CommandType = DataControl::kQueryText;
     control.RecordSource = listingBasePiece(body);
     for (const QString& piece : listingFilterPieces(filters, m_now))
         control.RecordSource = control.RecordSource + piece;
@@ -147,7 +147,7 @@ void ItemListing::startOnce()
         [setup, statement, result](DatabaseWorker::Session& session) {
             try {
                 DataControl& worker = session.control(setup);
-                worker.CommandType = 1;
+                worker.CommandType = DataControl::kQueryText;
                 worker.RecordSource = statement;
                 worker.Refresh();
                 RecordSet& records = worker.Recordset();

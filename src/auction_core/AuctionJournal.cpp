@@ -1,5 +1,7 @@
 #include "auction_core/AuctionJournal.h"
 
+#include "data/FileRoutines.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -215,28 +217,29 @@ bool AuctionJournal::exists() const
     return QFileInfo::exists(m_filePath);
 }
 
-QString AuctionJournal::appendIntent(QVector<Row>& rows) const
+void AuctionJournal::appendIntent(QVector<Row>& rows) const
 {
     const QString saveId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     for (Row& row : rows)
         row.saveId = saveId;
-    return append(rows, Record::Intent);
+    append(rows, Record::Intent);
 }
 
-QString AuctionJournal::appendWritten(QVector<Row> rows) const
+void AuctionJournal::appendWritten(QVector<Row> rows) const
 {
-    return append(rows, Record::Written);
+    append(rows, Record::Written);
 }
 
-QString AuctionJournal::append(QVector<Row>& rows, Record record) const
+void AuctionJournal::append(QVector<Row>& rows, Record record) const
 {
     const auto failed = [&](const QString& why) {
-        return QStringLiteral("the save journal %1 cannot be written: %2").arg(m_filePath, why);
+        return FileError(
+            QStringLiteral("the save journal %1 cannot be written: %2").arg(m_filePath, why));
     };
     QFile file(m_filePath);
     // Append: every save of every window on this computer adds to the end.
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
-        return failed(file.errorString());
+        throw failed(file.errorString());
     QByteArray text;
     if (file.size() == 0) {
         text = kHeader;
@@ -250,10 +253,9 @@ QString AuctionJournal::append(QVector<Row>& rows, Record record) const
         text += recordLine(row, record);
     }
     if (file.write(text) != text.size() || !file.flush())
-        return failed(file.errorString());
+        throw failed(file.errorString());
     if (!syncToDisk(file))
-        return failed(QStringLiteral("the disk did not confirm it"));
-    return {};
+        throw failed(QStringLiteral("the disk did not confirm it"));
 }
 
 AuctionJournal::Save AuctionJournal::lastSave() const

@@ -52,11 +52,11 @@ public:
 
     // Appends the intent records of a new save, under a new save id and the
     // current time (set in `rows`), and waits until they are on the disk.
-    // Empty on success, else why not.
-    QString appendIntent(QVector<Row>& rows) const;
+    // Throws FileError naming the journal when it cannot.
+    void appendIntent(QVector<Row>& rows) const;
     // Appends the written records of rows a commit wrote, under their save id,
-    // and waits until they are on the disk.
-    QString appendWritten(QVector<Row> rows) const;
+    // and waits until they are on the disk. Throws FileError when it cannot.
+    void appendWritten(QVector<Row> rows) const;
     // The records of the last save appended, read back from the end of the
     // file in chunks: a long journal costs no more memory than a short one.
     Save lastSave() const;
@@ -64,7 +64,7 @@ public:
     qint64 bytesRead() const { return m_bytesRead; }
 
 private:
-    QString append(QVector<Row>& rows, Record record) const;
+    void append(QVector<Row>& rows, Record record) const;
 
     QString m_filePath;
     mutable qint64 m_bytesRead = 0;

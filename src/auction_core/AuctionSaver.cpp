@@ -4,7 +4,10 @@
 #include "auction_core/ListingQuery.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
+#include "data/FileRoutines.h"
 #include "data/LeadingNumber.h"
+#include "data/SkippableStep.h"
+#include "numeric/HalfEven.h"
 
 #include <QHash>
 #include <QSet>
@@ -286,7 +289,7 @@ AuctionSaver::readHeld(const QVector<AuctionChange>& changes)
             list << QString::number(ids[i]);
         // The store as a literal: a statement without values to bind is one
         // round trip to the server, a prepared one two.
-        m_control.CommandType = 1;
+        m_control.CommandType = DataControl::kQueryText;
         m_control.RecordSource =
             QStringLiteral("SELECT CV_itemid, storeid, auction_until_unix FROM item WHERE storeid "
                            "LIKE '") +
@@ -470,11 +473,14 @@ bool AuctionSaver::journalIntent(Run& run)
                             c.stamp ? std::optional<qint64>(*c.stamp) : std::nullopt});
     if (!journal)
         return true;
-    run.report.journalError = journal->appendIntent(run.records);
-    if (run.report.journalError.isEmpty())
+    try {
+        journal->appendIntent(run.records);
         return true;
-    run.report.notAttempted = run.changes.size();
-    return false;
+    } catch (const FileError& error) {
+        run.report.journalError = error.message();
+        run.report.notAttempted = run.changes.size();
+        return false;
+    }
 }
 
 bool AuctionSaver::readAll(Run& run)
@@ -687,8 +693,13 @@ void AuctionSaver::countSaved(Run& run, const QVector<Planned>& rows)
         if (rowSaved)
             rowSaved(c.row, stamp);
     }
-    if (journal && !written.isEmpty() && run.report.journalWrittenError.isEmpty())
-        run.report.journalWrittenError = journal->appendWritten(written);
+    // The rows are in the database whatever the journal says: the save goes on and
+    // the report names the first journal failure.
+    if (journal && !written.isEmpty() && run.report.journalWrittenError.isEmpty()) {
+        QStringList failed;
+        runSkippable([&] { journal->appendWritten(written); }, &failed);
+        run.report.journalWrittenError = failed.value(0);
+    }
 }
 
 // The commit went out and its answer did not come back: on a new connection,

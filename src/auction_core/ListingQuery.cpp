@@ -3,6 +3,7 @@
 #include "auction_core/AuctionGrid.h"
 #include "auction_core/ItemRow.h"
 #include "data/RecordSet.h"
+#include "numeric/HalfEven.h"
 #include "sqlconv/ConvertSQL.h"
 #include "timeconv/UnixTime.h"
 
@@ -180,7 +181,7 @@ QColor stateColour(AuctionState state)
 int scaledTwips(int twips, float multiplier)
 {
     const float product = static_cast<float>(twips) * multiplier;
-    return static_cast<int>(std::nearbyint(static_cast<double>(product)));
+    return static_cast<int>(roundHalfEven(static_cast<double>(product)));
 }
 
 ItemRow listedItem(const QVariant& itemId, const QVariant& sku, const QVariant& description,
@@ -201,15 +202,11 @@ ItemRow listedItem(const QVariant& itemId, const QVariant& sku, const QVariant& 
     }
     const qint64 value = *row.listed.stamp;
     row.state = auctionState(value, now);
-    if (!fits32(value))
+    if (!fits32(value) || !hasLocalDateTime(qint32(value), daylightSaving))
         return row;
-    try {
-        const QDateTime local = fromDayCount(veskFROMunix(qint32(value), daylightSaving));
-        if (local.isValid())
-            row.listed.wall = local;
-    } catch (const UnixTimeOverflow&) {
-        // A stamp this close to the smallest 32-bit value has no local date.
-    }
+    const QDateTime local = fromDayCount(veskFROMunix(qint32(value), daylightSaving));
+    if (local.isValid())
+        row.listed.wall = local;
     return row;
 }
 

@@ -170,33 +170,8 @@ ConnectionConfig ConnectionConfig::load(const QString& iniPath)
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
             line.startsWith(QLatin1Char('#')))
             continue;
-        QString problem;
-        if (line.startsWith(QLatin1Char('['))) {
-            const qsizetype close = line.indexOf(QLatin1Char(']'));
-            const QString rest = close < 0 ? QString() : line.mid(close + 1).trimmed();
-            if (close < 0 || (!rest.isEmpty() && !rest.startsWith(QLatin1Char(';'))))
-                problem = QStringLiteral("a group name must be written as [name]");
-            else if ((group = line.mid(1, close - 1).trimmed()).isEmpty())
-                problem = QStringLiteral("empty group name");
-            else
-                c.m_groups[group]; // an empty group still exists
-        } else {
-            const qsizetype eq = line.indexOf(QLatin1Char('='));
-            const QString key = eq < 0 ? QString() : line.left(eq).trimmed();
-            if (eq < 0)
-                problem = QStringLiteral("expected key=value");
-            else if (key.isEmpty())
-                problem = QStringLiteral("key missing before '='");
-            else if (group.isEmpty())
-                problem = QStringLiteral("key %1 before the first [group]").arg(key);
-            else {
-                QString value = line.mid(eq + 1).trimmed();
-                if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
-                    value.endsWith(QLatin1Char('"')))
-                    value = value.mid(1, value.size() - 2);
-                c.m_groups[group].insert(key, nonNull(value));
-            }
-        }
+        const QString problem = line.startsWith(QLatin1Char('[')) ? c.readGroupLine(line, group)
+                                                                  : c.readKeyLine(line, group);
         // Only the line number: the line itself may hold a password.
         if (!problem.isEmpty() && c.m_error.isEmpty())
             c.m_error = QStringLiteral("connection settings file %1, line %2: %3")
@@ -205,6 +180,38 @@ ConnectionConfig ConnectionConfig::load(const QString& iniPath)
                             .arg(problem);
     }
     return c;
+}
+
+// "[name]": the group the next lines fill. Returns what is wrong with the line.
+QString ConnectionConfig::readGroupLine(const QString& line, QString& group)
+{
+    const qsizetype close = line.indexOf(QLatin1Char(']'));
+    const QString rest = close < 0 ? QString() : line.mid(close + 1).trimmed();
+    if (close < 0 || (!rest.isEmpty() && !rest.startsWith(QLatin1Char(';'))))
+        return QStringLiteral("a group name must be written as [name]");
+    group = line.mid(1, close - 1).trimmed();
+    if (group.isEmpty())
+        return QStringLiteral("empty group name");
+    m_groups[group]; // an empty group still exists
+    return {};
+}
+
+// "key=value" of the current group. Returns what is wrong with the line.
+QString ConnectionConfig::readKeyLine(const QString& line, const QString& group)
+{
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq < 0)
+        return QStringLiteral("expected key=value");
+    const QString key = line.left(eq).trimmed();
+    if (key.isEmpty())
+        return QStringLiteral("key missing before '='");
+    if (group.isEmpty())
+        return QStringLiteral("key %1 before the first [group]").arg(key);
+    QString value = line.mid(eq + 1).trimmed();
+    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+        value = value.mid(1, value.size() - 2);
+    m_groups[group].insert(key, nonNull(value));
+    return {};
 }
 
 bool ConnectionConfig::hasKey(const QString& group, const QString& key) const
@@ -396,28 +403,8 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
         return t;
     }
 
-    if (driver.isEmpty() && odbc.contains(QStringLiteral("DSN"))) {
-        const QString dsn = odbc.value(QStringLiteral("DSN"));
-        if (dsn.isEmpty())
-            return invalid(QStringLiteral("the connection string names no data source"));
-        if (dsn.compare(kSuiteDataSource, Qt::CaseInsensitive) == 0) {
-            if (m_fileFound && !m_error.isEmpty())
-                return invalid(m_error);
-            const QString file = value(QStringLiteral("suite"), QStringLiteral("sqlite"));
-            if (!file.isEmpty()) {
-                t.kind = Target::Kind::Sqlite;
-                t.database = absoluteFile(file);
-                t.dataSource = dsn;
-                return t;
-            }
-        }
-        t.kind = Target::Kind::Odbc;
-        t.database = dsn;
-        t.user = uid;
-        t.password = password;
-        applyTimeouts(&t);
-        return t;
-    }
+    if (driver.isEmpty() && odbc.contains(QStringLiteral("DSN")))
+        return dataSourceTarget(odbc.value(QStringLiteral("DSN")), uid, password);
 
     if (driver.contains(QStringLiteral("MySQL"), Qt::CaseInsensitive) ||
         driver.contains(QStringLiteral("MariaDB"), Qt::CaseInsensitive))
@@ -425,6 +412,32 @@ ConnectionConfig::Target ConnectionConfig::resolve(const QString& connectionStri
     if (driver.isEmpty())
         return invalid(QStringLiteral("the connection string names neither a DSN nor a DRIVER"));
     return invalid(QStringLiteral("unsupported driver %1").arg(driver));
+}
+
+// A named data source; the suite's own may be a SQLite file of the configuration.
+ConnectionConfig::Target ConnectionConfig::dataSourceTarget(const QString& dsn, const QString& uid,
+                                                            const QString& password) const
+{
+    if (dsn.isEmpty())
+        return invalid(QStringLiteral("the connection string names no data source"));
+    Target t;
+    if (dsn.compare(kSuiteDataSource, Qt::CaseInsensitive) == 0) {
+        if (m_fileFound && !m_error.isEmpty())
+            return invalid(m_error);
+        const QString file = value(QStringLiteral("suite"), QStringLiteral("sqlite"));
+        if (!file.isEmpty()) {
+            t.kind = Target::Kind::Sqlite;
+            t.database = absoluteFile(file);
+            t.dataSource = dsn;
+            return t;
+        }
+    }
+    t.kind = Target::Kind::Odbc;
+    t.database = dsn;
+    t.user = uid;
+    t.password = password;
+    applyTimeouts(&t);
+    return t;
 }
 
 ConnectionConfig::Target ConnectionConfig::mySqlTarget(const QHash<QString, QString>& odbc,

@@ -105,6 +105,9 @@ public:
     static constexpr int kDesignOptions = 16387;
 
 private:
+    QString readGroupLine(const QString& line, QString& group);
+    QString readKeyLine(const QString& line, const QString& group);
+    Target dataSourceTarget(const QString& dsn, const QString& uid, const QString& password) const;
     Target mySqlTarget(const QHash<QString, QString>& odbc, const QString& group,
                        const QString& user, const QString& password) const;
     void applyTimeouts(Target* target) const;

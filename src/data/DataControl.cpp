@@ -287,8 +287,8 @@ bool DataControl::openOrLost(const ConnectionConfig::Target& target)
     }
 }
 
-bool DataControl::runQuery(const QString& sql, const QVariantList& params,
-                           const ConnectionConfig::Target& target, QString* error, bool* lost)
+void DataControl::runQuery(const QString& sql, const QVariantList& params,
+                           const ConnectionConfig::Target& target)
 {
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
     QSqlQuery q(db);
@@ -305,11 +305,9 @@ bool DataControl::runQuery(const QString& sql, const QVariantList& params,
             ok = q.exec();
         }
     }
-    if (!ok) {
-        *error = q.lastError().text();
-        *lost = isConnectionLoss(q.lastError()) || !db.isOpen();
-        return false;
-    }
+    if (!ok)
+        throw failure(q.lastError().text(), target.password,
+                      isConnectionLoss(q.lastError()) || !db.isOpen());
 
     auto source = std::make_shared<RecordSet::Source>();
     source->connectionName = m_sqlConnectionName;
@@ -318,7 +316,7 @@ bool DataControl::runQuery(const QString& sql, const QVariantList& params,
     source->password = target.password;
     source->mysql = target.kind == ConnectionConfig::Target::Kind::MySql;
     source->tables = m_tables;
-    if (CommandType == 2)
+    if (CommandType == kTableName)
         source->table = RecordSource.trimmed();
     else
         source->table = singleTable(sql, &source->tableProblem);
@@ -326,22 +324,21 @@ bool DataControl::runQuery(const QString& sql, const QVariantList& params,
     if (!q.isSelect()) {
         if (isReadOnlyStatement(sql)) {
             // The driver took a result cut off in transfer for one without columns.
-            *error = QStringLiteral("the connection was lost while reading the result");
-            *lost = true;
-            return false;
+            throw failure(QStringLiteral("the connection was lost while reading the result"),
+                          target.password, true);
         }
         m_recordsAffected = q.numRowsAffected();
         m_recordset.reset(source, {}, {}, {});
-        return true;
+        return;
     }
     m_recordsAffected = -1;
-    return readRows(q, db, source, target, error, lost);
+    readRows(q, db, source, target);
 }
 
 // The rows of a SELECT into the record set.
-bool DataControl::readRows(QSqlQuery& q, const QSqlDatabase& db,
+void DataControl::readRows(QSqlQuery& q, const QSqlDatabase& db,
                            const std::shared_ptr<RecordSet::Source>& source,
-                           const ConnectionConfig::Target& target, QString* error, bool* lost)
+                           const ConnectionConfig::Target& target)
 {
     const QSqlRecord record = q.record();
     const bool bigintAsInt = source->mysql && (target.options & kOptionBigIntAsInt);
@@ -376,13 +373,10 @@ bool DataControl::readRows(QSqlQuery& q, const QSqlDatabase& db,
         }
         rows.append(row);
     }
-    if (q.lastError().isValid()) {
-        *error = q.lastError().text();
-        *lost = isConnectionLoss(q.lastError()) || !db.isOpen();
-        return false;
-    }
+    if (q.lastError().isValid())
+        throw failure(q.lastError().text(), target.password,
+                      isConnectionLoss(q.lastError()) || !db.isOpen());
     m_recordset.reset(source, columns, types, rows);
-    return true;
 }
 
 void DataControl::Refresh()
@@ -393,11 +387,11 @@ void DataControl::Refresh()
         throw failure(target.error, target.password);
 
     QString sql;
-    if (CommandType == 1) {
+    if (CommandType == kQueryText) {
         sql = RecordSource;
         if (sql.trimmed().isEmpty())
             throw failure(QStringLiteral("no query text in RecordSource"), target.password);
-    } else if (CommandType == 2) {
+    } else if (CommandType == kTableName) {
         if (RecordSource.trimmed().isEmpty())
             throw failure(QStringLiteral("no table name in RecordSource"), target.password);
     } else {
@@ -407,38 +401,46 @@ void DataControl::Refresh()
 
     checkTransaction(target.password);
     const bool reused = openOrLost(target);
-    if (CommandType == 2) {
+    if (CommandType == kTableName) {
         QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
         sql = QStringLiteral("SELECT * FROM ") +
               db.driver()->escapeIdentifier(RecordSource.trimmed(), QSqlDriver::TableName);
     }
 
-    QString error;
-    bool lost = false;
-    if (runQuery(sql, params, target, &error, &lost))
-        return;
-    const bool mysql = target.kind == ConnectionConfig::Target::Kind::MySql;
-    const bool inTransaction = m_transaction != Transaction::None;
-    if (lost || !mysql) {
-        // A connection that may be broken is dropped; the next use opens a new one.
-        close();
-        if (lost && reused && !inTransaction && isReadOnlyStatement(sql)) {
-            const QString first = error;
-            try {
-                openIfNeeded(target);
-            } catch (const DataError& again) {
-                throw DataError(
-                    QStringLiteral("%1\nThen, connecting again: %2")
-                        .arg(failure(first, target.password).message(), again.message()),
-                    true);
-            }
-            if (runQuery(sql, params, target, &error, &lost))
-                return;
-            if (lost)
-                close();
-        }
+    try {
+        runQuery(sql, params, target);
+    } catch (const DataError& error) {
+        retryAfterFailure(sql, params, target, reused, error);
     }
-    throw failure(error, target.password, lost);
+}
+
+// A connection that may be broken is dropped; the next use opens a new one. A
+// read-only query that lost a connection it reused runs once more on a new one
+// (outside a transaction). Returns when that run succeeds; throws otherwise.
+void DataControl::retryAfterFailure(const QString& sql, const QVariantList& params,
+                                    const ConnectionConfig::Target& target, bool reused,
+                                    const DataError& first)
+{
+    const bool lost = first.connectionLost();
+    if (!lost && target.kind == ConnectionConfig::Target::Kind::MySql)
+        throw first;
+    close();
+    if (!lost || !reused || m_transaction != Transaction::None || !isReadOnlyStatement(sql))
+        throw first;
+    try {
+        openIfNeeded(target);
+    } catch (const DataError& again) {
+        throw DataError(
+            QStringLiteral("%1\nThen, connecting again: %2").arg(first.message(), again.message()),
+            true);
+    }
+    try {
+        runQuery(sql, params, target);
+    } catch (const DataError& second) {
+        if (second.connectionLost())
+            close();
+        throw;
+    }
 }
 
 int DataControl::execute(const QString& sql, const QVariantList& values)

@@ -33,8 +33,10 @@ public:
     QString name() const { return m_name; }
     const ConnectionConfig* config() const { return m_config; }
 
-    // 1 = query text, 2 = table name.
-    int CommandType = 1;
+    // What RecordSource holds: the numbers the suite's settings use.
+    static constexpr int kQueryText = 1;
+    static constexpr int kTableName = 2;
+    int CommandType = kQueryText;
     QString RecordSource;
     QString ConnectionString;
 
@@ -92,11 +94,15 @@ private:
     bool openIfNeeded(const ConnectionConfig::Target& target);
     // openIfNeeded(), a failure to reach a server told as a lost connection.
     bool openOrLost(const ConnectionConfig::Target& target);
-    bool runQuery(const QString& sql, const QVariantList& params,
-                  const ConnectionConfig::Target& target, QString* error, bool* lost);
-    bool readRows(QSqlQuery& q, const QSqlDatabase& db,
+    // Throw DataError, marked lost when the connection broke down.
+    void runQuery(const QString& sql, const QVariantList& params,
+                  const ConnectionConfig::Target& target);
+    void readRows(QSqlQuery& q, const QSqlDatabase& db,
                   const std::shared_ptr<RecordSet::Source>& source,
-                  const ConnectionConfig::Target& target, QString* error, bool* lost);
+                  const ConnectionConfig::Target& target);
+    void retryAfterFailure(const QString& sql, const QVariantList& params,
+                           const ConnectionConfig::Target& target, bool reused,
+                           const DataError& first);
     DataError failure(const QString& what, const QString& password, bool lost = false) const;
     // Throws when the open transaction's connection was lost.
     void checkTransaction(const QString& password) const;

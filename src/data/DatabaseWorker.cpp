@@ -39,8 +39,8 @@ DataControl& DatabaseWorker::Session::control(const ControlSetup& setup)
 {
     std::unique_ptr<DataControl>& slot = m_controls[setup.name];
     if (!slot)
-        slot = std::make_unique<DataControl>(setup.name, setup.connectionString, 1, QString(),
-                                             setup.config);
+        slot = std::make_unique<DataControl>(setup.name, setup.connectionString,
+                                             DataControl::kQueryText, QString(), setup.config);
     slot->ConnectionString = setup.connectionString;
     return *slot;
 }

@@ -1,6 +1,7 @@
 #include "data/FileRoutines.h"
 
 #include "data/Cp1252.h"
+#include "data/SkippableStep.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,13 +11,8 @@ bool FileExists(const QString& path)
 {
     if (path.isEmpty())
         return false;
-    try {
-        const QFileInfo info(path);
-        return info.exists() && info.isFile();
-    } catch (...) {
-        // Callers treat any doubt as "no such file".
-        return false;
-    }
+    const QFileInfo info(path);
+    return info.exists() && info.isFile();
 }
 
 bool isBareFileName(const QString& name)
@@ -33,11 +29,8 @@ bool isBareFileName(const QString& name)
 
 void WriteFile(const QString& path, const QString& Text)
 {
-    try {
-        writeTextLine(path, Text);
-    } catch (const FileError&) {
-        // Nobody is told: callers of WriteFile expect a best-effort write.
-    }
+    // Nobody is told: callers of WriteFile expect a best-effort write.
+    runSkippable([&] { writeTextLine(path, Text); });
 }
 
 void writeTextLine(const QString& path, const QString& text)
@@ -59,14 +52,4 @@ void writeTextLine(const QString& path, const QString& text)
 void writeProgressWord(const Installation& installation, const QString& word)
 {
     writeTextLine(installation.progressMarkerFile(), word);
-}
-
-std::optional<QString> markProgress(const Installation& installation, const QString& word)
-{
-    try {
-        writeProgressWord(installation, word);
-        return std::nullopt;
-    } catch (const FileError& error) {
-        return error.message();
-    }
 }

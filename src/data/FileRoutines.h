@@ -4,7 +4,6 @@
 #include "data/Installation.h"
 
 #include <QString>
-#include <optional>
 
 // A file of the installation that cannot be read or written; the message names it.
 class FileError : public VeskError
@@ -13,7 +12,7 @@ public:
     using VeskError::VeskError;
 };
 
-// True for an existing file (not a folder); false on any failure. Never throws.
+// True for an existing file (not a folder); false when there is none or it cannot be seen.
 bool FileExists(const QString& path);
 // True for a name that stays inside the folder it is appended to: no folder
 // part, no parent folder, no drive and no server prefix, on any system.
@@ -26,7 +25,3 @@ void WriteFile(const QString& path, const QString& Text);
 void writeTextLine(const QString& path, const QString& text);
 // Overwrites vesk_error.ini with one word and CR LF. Throws FileError.
 void writeProgressWord(const Installation& installation, const QString& word);
-// The same for a writer that goes on with the step the word marks whatever
-// happens: the marker only names that step after a crash. Returns the failure's
-// message, nothing when the word was written.
-std::optional<QString> markProgress(const Installation& installation, const QString& word);

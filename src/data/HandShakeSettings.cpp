@@ -2,16 +2,19 @@
 
 #include "data/FieldReader.h"
 #include "data/FileRoutines.h"
+#include "data/SkippableStep.h"
 
 #include <QDir>
 
-std::optional<QString> GetHandShakeSettings(const Installation& installation,
-                                            QString& pictureServer)
+QStringList GetHandShakeSettings(const Installation& installation, QString& pictureServer)
 {
-    auto markerFailure = markProgress(installation, QStringLiteral("handshakesettings"));
+    // The marker only names this step after a crash: the file is read whatever happens to it.
+    QStringList markerFailures;
+    runSkippable([&] { writeProgressWord(installation, QStringLiteral("handshakesettings")); },
+                 &markerFailures);
     const QString path = installation.handshakeSettingsFile();
     if (!FileExists(path))
-        return markerFailure;
+        return markerFailures;
     const QString shown = QDir::toNativeSeparators(path);
     auto reader = FieldReader::open(path);
     if (!reader)
@@ -25,5 +28,5 @@ std::optional<QString> GetHandShakeSettings(const Installation& installation,
         }
     }
     pictureServer = *field;
-    return markerFailure;
+    return markerFailures;
 }

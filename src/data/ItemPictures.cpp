@@ -4,6 +4,7 @@
 #include "data/DataError.h"
 #include "data/FileRoutines.h"
 #include "data/PictureScaling.h"
+#include "data/SkippableStep.h"
 #include "sqlconv/ConvertSQL.h"
 
 using namespace PictureScaling;
@@ -15,16 +16,16 @@ const QString kJpg = QStringLiteral(".jpg");
 // The lookup's reading steps skip their failures, so this one never throws.
 QString textField(RecordSet& records, const QString& column)
 {
-    try {
+    QString text;
+    runSkippable([&] {
         if (records.RecordCount() == 0 || !records.hasField(column))
-            return QString();
+            return;
         if (records.atEnd())
             records.MoveFirst();
         const QVariant value = records.Fields(column);
-        return value.isNull() ? QString() : value.toString();
-    } catch (const DataError&) {
-        return QString();
-    }
+        text = value.isNull() ? QString() : value.toString();
+    });
+    return text;
 }
 } // namespace
 
@@ -58,7 +59,7 @@ void ItemPictures::setBackground(const QColor& color)
 bool ItemPictures::findPictureFile(qint32 itemId, QString& path)
 {
     path.clear();
-    m_adoGetPic.CommandType = 1;
+    m_adoGetPic.CommandType = DataControl::kQueryText;
     m_adoGetPic.RecordSource =
         QStringLiteral("SELECT * FROM item WHERE internalitemnumber=") + QString::number(itemId);
     m_adoGetPic.RecordSource = ConvertSQL(m_adoGetPic.RecordSource);

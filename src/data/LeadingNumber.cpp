@@ -65,15 +65,3 @@ double leadingNumber(const QString& text)
     // The C locale: the machine's decimal comma must not change what is read.
     return QLocale::c().toDouble(QLatin1String(s.constData(), end));
 }
-
-std::optional<qint32> toInt32HalfEven(double value)
-{
-    if (!std::isfinite(value))
-        return std::nullopt;
-    // Halves to even under the default rounding mode.
-    const double rounded = std::nearbyint(value);
-    if (rounded < double(std::numeric_limits<qint32>::min()) ||
-        rounded > double(std::numeric_limits<qint32>::max()))
-        return std::nullopt;
-    return static_cast<qint32>(rounded);
-}

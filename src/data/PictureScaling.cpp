@@ -1,5 +1,7 @@
 #include "data/PictureScaling.h"
 
+#include "numeric/HalfEven.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -25,15 +27,6 @@ int reduced(int length, int divisor)
     return (length + divisor - 1) / divisor;
 }
 } // namespace
-
-double roundHalfEven(double value)
-{
-    double whole = std::floor(value);
-    const double fraction = value - whole;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0))
-        whole += 1;
-    return whole;
-}
 
 QSizeF fitHolder(QSizeF holder, qint32 picSize)
 {

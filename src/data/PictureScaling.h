@@ -13,9 +13,6 @@ namespace PictureScaling {
 constexpr double kMaxCanvasTwips = 10000.0;
 constexpr double kCanvasShrink = 0.95;
 
-// Nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
-double roundHalfEven(double value);
-
 // The display size of the picture holder: the longer side becomes picSize and the
 // other keeps the proportion; a square (or wider) holder sets the width.
 QSizeF fitHolder(QSizeF holder, qint32 picSize);

@@ -1,6 +1,7 @@
 #include "data/RecordSet.h"
 
 #include "data/DataError.h"
+#include "numeric/HalfEven.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -46,6 +47,49 @@ bool isComparable(const QVariant& value)
         return true;
     }
 }
+
+QString fieldName(const QSqlDatabase& db, const QString& column)
+{
+    return db.driver()->escapeIdentifier(column, QSqlDriver::FieldName);
+}
+
+bool runStatement(QSqlQuery& q, const QString& sql, const QVariantList& values)
+{
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        return false;
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    return q.exec();
+}
+
+// Rolls back on every way out but commit(): a refused row leaves the table as it was.
+class Transaction
+{
+public:
+    Transaction(QSqlDatabase& db, bool wanted)
+        : m_db(db),
+          m_open(wanted && db.driver()->hasFeature(QSqlDriver::Transactions) && db.transaction())
+    {
+    }
+    ~Transaction()
+    {
+        if (m_open)
+            m_db.rollback();
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    bool commit()
+    {
+        const bool wasOpen = m_open;
+        m_open = false;
+        return !wasOpen || m_db.commit();
+    }
+
+private:
+    QSqlDatabase& m_db;
+    bool m_open;
+};
 
 QString indexOfName(const QStringList& names, const QString& name, bool* found)
 {
@@ -127,12 +171,11 @@ void RecordSet::setField(const QString& name, const QVariant& value)
     requireRow("assign a field");
     QVariant v = value;
     if (!v.isNull() && isWholeNumberType(m_types.value(c)) && isFloatingType(v.metaType())) {
-        const double rounded = std::nearbyint(v.toDouble()); // to nearest, halves to even
-        if (!std::isfinite(rounded) || rounded < double(std::numeric_limits<qint64>::min()) ||
-            rounded >= double(std::numeric_limits<qint64>::max()))
+        const std::optional<qint64> whole = toIntHalfEven<qint64>(v.toDouble());
+        if (!whole)
             throw DataError(prefix() + QStringLiteral("%1 does not fit the whole-number field %2")
                                            .arg(v.toString(), m_columns[c]));
-        v = QVariant(qint64(rounded));
+        v = QVariant(*whole);
     }
     m_rows[m_pos][c] = v;
     m_changed[m_pos][c] = true;
@@ -150,157 +193,170 @@ void RecordSet::reset(std::shared_ptr<const Source> source, QStringList columns,
     m_pos = m_rows.isEmpty() ? -1 : 0;
 }
 
+// One part of the statement Update() writes: its text and the values bound to it.
+struct RecordSet::Clause
+{
+    QStringList parts;
+    QVariantList values;
+};
+
 void RecordSet::Update()
 {
     requireRow("update");
-    QVector<int> changed;
-    for (int c = 0; c < m_columns.size(); ++c)
-        if (m_changed[m_pos][c])
-            changed << c;
+    const QVector<int> changed = changedColumns();
     if (changed.isEmpty())
         return;
     const Source& src = *m_source;
     if (src.table.isEmpty())
         throw DataError(prefix() + QStringLiteral("cannot update: %1").arg(src.tableProblem));
-
     QSqlDatabase db = QSqlDatabase::database(src.connectionName, false);
     if (!db.isOpen())
         throw DataError(prefix() + QStringLiteral("cannot update: the connection is closed"));
-    const auto fail = [&](const QString& what, const QSqlError& error) {
-        return DataError(
-            prefix() + scrubSecret(QStringLiteral("%1: %2").arg(what, error.text()), src.password));
-    };
 
+    const TableInfo info = tableInfo(db);
+    bool keyCovered = false;
+    const Clause criteria = rowCriteria(db, info, &keyCovered);
+    // Without a key the update could hit several rows: check first, inside a transaction.
+    writeRow(db, assignments(db, info, changed), criteria, !keyCovered);
+    m_original[m_pos] = m_rows[m_pos];
+    m_changed[m_pos].fill(false);
+}
+
+QVector<int> RecordSet::changedColumns() const
+{
+    QVector<int> changed;
+    for (int c = 0; c < m_columns.size(); ++c)
+        if (m_changed[m_pos][c])
+            changed << c;
+    return changed;
+}
+
+DataError RecordSet::sqlFailure(const QString& what, const QSqlError& error) const
+{
+    return DataError(prefix() + scrubSecret(QStringLiteral("%1: %2").arg(what, error.text()),
+                                            m_source->password));
+}
+
+RecordSet::TableInfo RecordSet::tableInfo(const QSqlDatabase& db) const
+{
+    const Source& src = *m_source;
+    if (src.tables && src.tables->contains(src.table))
+        return src.tables->value(src.table);
     TableInfo info;
-    if (src.tables && src.tables->contains(src.table)) {
-        info = src.tables->value(src.table);
-    } else {
-        const QSqlRecord record = db.record(src.table);
-        for (int i = 0; i < record.count(); ++i)
-            info.columns << record.fieldName(i);
-        const QSqlIndex pk = db.primaryIndex(src.table);
-        for (int i = 0; i < pk.count(); ++i)
-            info.primaryKey << pk.fieldName(i);
-        if (info.columns.isEmpty())
-            throw fail(QStringLiteral("cannot update: table %1 not found").arg(src.table),
-                       db.lastError());
-        if (src.tables)
-            src.tables->insert(src.table, info);
-    }
+    const QSqlRecord record = db.record(src.table);
+    for (int i = 0; i < record.count(); ++i)
+        info.columns << record.fieldName(i);
+    const QSqlIndex pk = db.primaryIndex(src.table);
+    for (int i = 0; i < pk.count(); ++i)
+        info.primaryKey << pk.fieldName(i);
+    if (info.columns.isEmpty())
+        throw sqlFailure(QStringLiteral("cannot update: table %1 not found").arg(src.table),
+                         db.lastError());
+    if (src.tables)
+        src.tables->insert(src.table, info);
+    return info;
+}
 
-    QSqlDriver* driver = db.driver();
-    const auto ident = [&](const QString& name) {
-        return driver->escapeIdentifier(name, QSqlDriver::FieldName);
-    };
-    const QVector<QVariant>& row = m_rows[m_pos];
-    const QVector<QVariant>& original = m_original[m_pos];
-
-    QStringList sets;
-    QVariantList setValues;
+RecordSet::Clause RecordSet::assignments(const QSqlDatabase& db, const TableInfo& info,
+                                         const QVector<int>& changed) const
+{
+    Clause sets;
     for (int c : changed) {
         bool found = false;
         const QString column = indexOfName(info.columns, m_columns[c], &found);
         if (!found)
             throw DataError(prefix() + QStringLiteral("cannot update: field %1 is not a column of "
                                                       "table %2")
-                                           .arg(m_columns[c], src.table));
-        sets << ident(column) + QStringLiteral("=?");
-        setValues << row[c];
+                                           .arg(m_columns[c], m_source->table));
+        sets.parts << fieldName(db, column) + QStringLiteral("=?");
+        sets.values << m_rows[m_pos][c];
     }
+    return sets;
+}
 
-    // The row must still hold every value read: a change by anyone else is a conflict.
-    QStringList criteria;
-    QVariantList criteriaValues;
+// The row must still hold every value read: a change by anyone else is a conflict.
+RecordSet::Clause RecordSet::rowCriteria(const QSqlDatabase& db, const TableInfo& info,
+                                         bool* keyCovered) const
+{
+    Clause criteria;
     QStringList covered;
     for (int c = 0; c < m_columns.size(); ++c) {
         bool found = false;
         const QString column = indexOfName(info.columns, m_columns[c], &found);
         if (!found || covered.contains(column, Qt::CaseInsensitive))
             continue;
-        const QVariant& v = original[c];
+        const QVariant& v = m_original[m_pos][c];
+        const QString name = fieldName(db, column);
         if (v.isNull()) {
-            criteria << ident(column) + QStringLiteral(" IS NULL");
+            criteria.parts << name + QStringLiteral(" IS NULL");
         } else if (!isComparable(v)) {
             continue;
         } else if (isFloatingType(v.metaType())) {
             // Single-precision columns do not give back exactly what was read.
-            criteria << QStringLiteral("ABS(%1-?)<=?").arg(ident(column));
-            criteriaValues << v << std::max(std::abs(v.toDouble()) * 1e-6, 1e-9);
+            criteria.parts << QStringLiteral("ABS(%1-?)<=?").arg(name);
+            criteria.values << v << std::max(std::abs(v.toDouble()) * 1e-6, 1e-9);
         } else {
-            criteria << ident(column) + QStringLiteral("=?");
-            criteriaValues << v;
+            criteria.parts << name + QStringLiteral("=?");
+            criteria.values << v;
         }
         covered << column;
     }
-    bool keyCovered = !info.primaryKey.isEmpty();
+    *keyCovered = !info.primaryKey.isEmpty();
     for (const QString& k : info.primaryKey)
-        keyCovered = keyCovered && covered.contains(k, Qt::CaseInsensitive);
-    if (criteria.isEmpty())
+        *keyCovered = *keyCovered && covered.contains(k, Qt::CaseInsensitive);
+    if (criteria.parts.isEmpty())
         throw DataError(prefix() + QStringLiteral("cannot update: no column identifies the row"));
+    return criteria;
+}
 
-    const QString table = driver->escapeIdentifier(src.table, QSqlDriver::TableName);
-    const QString where = criteria.join(QStringLiteral(" AND "));
-    const auto run = [&](const QString& sql, const QVariantList& values, QSqlQuery& q) {
-        q.setForwardOnly(true);
-        if (!q.prepare(sql))
-            return false;
-        for (const QVariant& v : values)
-            q.addBindValue(v);
-        return q.exec();
-    };
-    const auto countMatching = [&]() {
-        QSqlQuery q(db);
-        if (!run(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(table, where),
-                 criteriaValues, q) ||
-            !q.next())
-            throw fail(QStringLiteral("cannot update"), q.lastError());
-        return q.value(0).toLongLong();
-    };
-    const auto conflict = [&](qint64 matched) {
-        if (matched == 0)
-            return UpdateConflict(
-                prefix() +
-                QStringLiteral("the row was changed or deleted by someone else; nothing written"));
-        return UpdateConflict(prefix() + QStringLiteral("the row cannot be told apart from %1 "
-                                                        "other rows of %2; nothing written")
-                                             .arg(matched - 1)
-                                             .arg(src.table));
-    };
-
-    // Without a key the update could hit several rows: check first, inside a transaction.
-    const bool guarded = !keyCovered;
-    const bool inTransaction =
-        guarded && driver->hasFeature(QSqlDriver::Transactions) && db.transaction();
-    const auto rollback = [&] {
-        if (inTransaction)
-            db.rollback();
-    };
+void RecordSet::writeRow(QSqlDatabase& db, const Clause& sets, const Clause& criteria,
+                         bool guarded) const
+{
+    const Source& src = *m_source;
+    const QString table = db.driver()->escapeIdentifier(src.table, QSqlDriver::TableName);
+    const QString where = criteria.parts.join(QStringLiteral(" AND "));
+    const QString count = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(table, where);
+    Transaction transaction(db, guarded);
     if (guarded) {
-        const qint64 matched = countMatching();
-        if (matched != 1) {
-            rollback();
+        const qint64 matched = countRows(db, count, criteria.values);
+        if (matched != 1)
             throw conflict(matched);
-        }
     }
     QSqlQuery q(db);
-    if (!run(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                 .arg(table, sets.join(QStringLiteral(", ")), where),
-             setValues + criteriaValues, q)) {
-        const QSqlError error = q.lastError();
-        rollback();
-        throw fail(QStringLiteral("update of %1 rejected").arg(src.table), error);
-    }
+    if (!runStatement(q,
+                      QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                          .arg(table, sets.parts.join(QStringLiteral(", ")), where),
+                      sets.values + criteria.values))
+        throw sqlFailure(QStringLiteral("update of %1 rejected").arg(src.table), q.lastError());
     qint64 affected = q.numRowsAffected();
     q.finish();
     // Without found-rows counting the server reports a row set to the values it held as 0.
     if (affected == 0 && src.mysql)
-        affected = countMatching();
-    if (affected != 1) {
-        rollback();
+        affected = countRows(db, count, criteria.values);
+    if (affected != 1)
         throw conflict(std::max<qint64>(affected, 0));
-    }
-    if (inTransaction && !db.commit())
-        throw fail(QStringLiteral("update of %1 not committed").arg(src.table), db.lastError());
-    m_original[m_pos] = row;
-    m_changed[m_pos].fill(false);
+    if (!transaction.commit())
+        throw sqlFailure(QStringLiteral("update of %1 not committed").arg(src.table),
+                         db.lastError());
+}
+
+qint64 RecordSet::countRows(const QSqlDatabase& db, const QString& sql,
+                            const QVariantList& values) const
+{
+    QSqlQuery q(db);
+    if (!runStatement(q, sql, values) || !q.next())
+        throw sqlFailure(QStringLiteral("cannot update"), q.lastError());
+    return q.value(0).toLongLong();
+}
+
+UpdateConflict RecordSet::conflict(qint64 matched) const
+{
+    if (matched == 0)
+        return UpdateConflict(
+            prefix() +
+            QStringLiteral("the row was changed or deleted by someone else; nothing written"));
+    return UpdateConflict(prefix() + QStringLiteral("the row cannot be told apart from %1 "
+                                                    "other rows of %2; nothing written")
+                                         .arg(matched - 1)
+                                         .arg(m_source->table));
 }

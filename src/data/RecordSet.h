@@ -8,6 +8,11 @@
 #include <QVector>
 #include <memory>
 
+class DataError;
+class QSqlDatabase;
+class QSqlError;
+class UpdateConflict;
+
 // A client-side static cursor: the whole result of one Refresh(), held in memory.
 // Fields are read and assigned by column name; Update() writes the changed
 // columns of the current row back at once, with optimistic locking.
@@ -62,6 +67,17 @@ private:
     int requireColumn(const QString& name) const;
     void requireRow(const char* action) const;
     QString prefix() const;
+
+    struct Clause;
+    QVector<int> changedColumns() const;
+    DataError sqlFailure(const QString& what, const QSqlError& error) const;
+    TableInfo tableInfo(const QSqlDatabase& db) const;
+    Clause assignments(const QSqlDatabase& db, const TableInfo& info,
+                       const QVector<int>& changed) const;
+    Clause rowCriteria(const QSqlDatabase& db, const TableInfo& info, bool* keyCovered) const;
+    void writeRow(QSqlDatabase& db, const Clause& sets, const Clause& criteria, bool guarded) const;
+    qint64 countRows(const QSqlDatabase& db, const QString& sql, const QVariantList& values) const;
+    UpdateConflict conflict(qint64 matched) const;
 
     std::shared_ptr<const Source> m_source;
     QStringList m_columns;

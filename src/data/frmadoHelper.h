@@ -78,8 +78,8 @@ public:
     QString CleanStringForExport(const QString& InString) const;
     QString EncryptPassword(const QString& Password) const;
     QString DecryptPassword(const QString& Password) const;
-    // Throws FileError for an unreadable file; returns a failed marker write's message.
-    std::optional<QString> GetHandShakeSettings();
+    // Throws FileError for an unreadable file; returns the failed marker write's message, if any.
+    QStringList GetHandShakeSettings();
 
 private:
     ItemPictures m_pictures;

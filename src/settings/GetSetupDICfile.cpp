@@ -3,30 +3,18 @@
 #include "data/DataError.h"
 #include "data/FieldReader.h"
 #include "data/FileRoutines.h"
+#include "data/SkippableStep.h"
 #include "data/frmadoHelper.h"
+#include "numeric/HalfEven.h"
 #include "sqlconv/ConvertSQL.h"
 
 #include <QVariant>
 #include <array>
 #include <cmath>
-#include <exception>
 #include <optional>
 
 namespace {
 constexpr int kItemCount = 147;
-
-// Each step of the reader stands alone: a failing step is abandoned and the
-// next one runs. Returns whether the step completed.
-template <typename Step> bool runStep(Step&& step)
-{
-    try {
-        step();
-        return true;
-    } catch (const std::exception&) {
-        // DataError, FileError and anything else the step ran into.
-        return false;
-    }
-}
 
 // Items 1..147 of setup.dic; positions that could not be read stay empty.
 std::array<QString, kItemCount + 1> readSetupItems(const QString& path)
@@ -73,26 +61,10 @@ std::optional<qint16> printerPortFromItem(const QString& item)
     const double number = text.toDouble(&ok);
     if (!ok || !std::isfinite(number))
         return std::nullopt;
-    // Halves go to the even neighbour: 2.5 gives 2, 3.5 gives 4.
-    const double rounded = number - std::remainder(number, 1.0);
-    if (rounded < -32768.0 || rounded > 32767.0)
-        return std::nullopt;
-    return static_cast<qint16>(rounded);
+    return toIntHalfEven<qint16>(number);
 }
-} // namespace
-
-QStringList GetSetupDICfile(frmadoHelper& helper,
-                            const std::function<void(const QString& logoPath)>& loadLogo)
+void applySetupItems(frmadoHelper& helper, const std::array<QString, kItemCount + 1>& items)
 {
-    const Installation& installation = helper.installation();
-    QStringList markerFailures;
-    const auto mark = [&](const QString& word) {
-        if (auto failure = markProgress(installation, word))
-            markerFailures << *failure;
-    };
-    mark(QStringLiteral("setup"));
-
-    const auto items = readSetupItems(installation.setupDicFile());
     helper.CompName = items[11];
     helper.CompStreet = items[12];
     helper.CompCity = items[13];
@@ -107,49 +79,52 @@ QStringList GetSetupDICfile(frmadoHelper& helper,
     helper.AppraisalTemp = items[64];
     helper.Card1 = items[52];
     helper.Card2 = items[53];
-
     if (const auto port = printerPortFromItem(items[27]))
         helper.PrinterCom = *port;
+}
 
-    if (loadLogo)
-        runStep([&] { loadLogo(items[20]); });
+// Each column stands alone: one that is missing or unreadable keeps its field as it was.
+template <typename Assign> void readColumn(DataControl& control, const char* name, Assign assign)
+{
+    runSkippable([&] {
+        if (const auto v = column(control, QString::fromLatin1(name)))
+            assign(*v);
+    });
+}
 
+// The first employee's row holds the store's two taxes.
+void readEmployeeTaxes(frmadoHelper& helper)
+{
     DataControl& ado = helper.ado;
-    ado.CommandType = 1;
+    ado.CommandType = DataControl::kQueryText;
     ado.RecordSource = QStringLiteral("SELECT * FROM employees ORDER BY EmployeeID");
     // A failed query leaves the previous record set behind; it must not be read.
-    if (runStep([&] { ado.Refresh(); })) {
-        runStep([&] {
-            if (const auto v = column(ado, QStringLiteral("FedTax")))
-                helper.Tax1 = toNumber(*v);
-        });
-        runStep([&] {
-            if (const auto v = column(ado, QStringLiteral("FedName")))
-                helper.Tax1Name = v->toString();
-        });
-        runStep([&] {
-            if (const auto v = column(ado, QStringLiteral("ProTax")))
-                helper.Tax2 = toNumber(*v);
-        });
-        runStep([&] {
-            if (const auto v = column(ado, QStringLiteral("ProName")))
-                helper.Tax2Name = v->toString();
-        });
-    }
+    if (!runSkippable([&] { ado.Refresh(); }))
+        return;
+    readColumn(ado, "FedTax", [&](const QVariant& v) { helper.Tax1 = toNumber(v); });
+    readColumn(ado, "FedName", [&](const QVariant& v) { helper.Tax1Name = v.toString(); });
+    readColumn(ado, "ProTax", [&](const QVariant& v) { helper.Tax2 = toNumber(v); });
+    readColumn(ado, "ProName", [&](const QVariant& v) { helper.Tax2Name = v.toString(); });
+}
 
-    mark(QStringLiteral("camerachoice"));
-    const auto camera = readFirstField(installation.cameraChoiceFile());
+void readCameraChoice(frmadoHelper& helper)
+{
+    const auto camera = readFirstField(helper.installation().cameraChoiceFile());
     helper.CameraChoice = QStringLiteral("10");
     if (camera == QStringLiteral("XP"))
         helper.CameraChoice = QStringLiteral("XP");
+}
 
+// The first employee's row also holds the text-message limits and phones; without
+// it the limits stay out of reach and the phones empty.
+void readEmployeeMessaging(frmadoHelper& helper)
+{
     DataControl& ado5 = helper.ado5;
-    ado5.CommandType = 1;
-    ado5.RecordSource = QStringLiteral("SELECT * FROM Employees ORDER BY EmployeeID");
-    runStep([&] { ado5.RecordSource = ConvertSQL(ado5.RecordSource); });
-    const bool smsRowRead = runStep([&] { ado5.Refresh(); });
-    if (smsRowRead)
-        runStep([&] { ado5.Recordset().MoveFirst(); });
+    ado5.CommandType = DataControl::kQueryText;
+    ado5.RecordSource = ConvertSQL(QStringLiteral("SELECT * FROM Employees ORDER BY EmployeeID"));
+    const bool rowRead = runSkippable([&] { ado5.Refresh(); });
+    if (rowRead)
+        runSkippable([&] { ado5.Recordset().MoveFirst(); });
 
     const struct
     {
@@ -163,12 +138,8 @@ QStringList GetSetupDICfile(frmadoHelper& helper,
     };
     for (const auto& n : numbers) {
         *n.field = n.fallback;
-        if (smsRowRead) {
-            runStep([&] {
-                if (const auto v = column(ado5, QString::fromLatin1(n.column)))
-                    *n.field = toNumber(*v);
-            });
-        }
+        if (rowRead)
+            readColumn(ado5, n.column, [&](const QVariant& v) { *n.field = toNumber(v); });
     }
     const std::pair<const char*, QString*> texts[] = {
         {"SMSDayEndPhone", &helper.SMSDayEndPhone},
@@ -180,12 +151,28 @@ QStringList GetSetupDICfile(frmadoHelper& helper,
     };
     for (const auto& text : texts) {
         *text.second = QString();
-        if (smsRowRead) {
-            runStep([&] {
-                if (const auto v = column(ado5, QString::fromLatin1(text.first)))
-                    *text.second = v->toString();
-            });
-        }
+        if (rowRead)
+            readColumn(ado5, text.first, [&](const QVariant& v) { *text.second = v.toString(); });
     }
+}
+} // namespace
+
+QStringList GetSetupDICfile(frmadoHelper& helper,
+                            const std::function<void(const QString& logoPath)>& loadLogo)
+{
+    const Installation& installation = helper.installation();
+    QStringList markerFailures;
+    const auto mark = [&](const QString& word) {
+        runSkippable([&] { writeProgressWord(installation, word); }, &markerFailures);
+    };
+    mark(QStringLiteral("setup"));
+    const auto items = readSetupItems(installation.setupDicFile());
+    applySetupItems(helper, items);
+    if (loadLogo)
+        runSkippable([&] { loadLogo(items[20]); });
+    readEmployeeTaxes(helper);
+    mark(QStringLiteral("camerachoice"));
+    readCameraChoice(helper);
+    readEmployeeMessaging(helper);
     return markerFailures;
 }

@@ -1,5 +1,45 @@
 #include "sqlconv/SqlTokens.h"
 
+namespace {
+// The position after the text literal opening at `open`: a backslash escapes the
+// next character and a doubled quote stands for one.
+qsizetype afterQuotedText(const QString& sql, qsizetype open)
+{
+    const qsizetype n = sql.size();
+    qsizetype i = open + 1;
+    while (i < n) {
+        if (sql[i] == QLatin1Char('\\')) {
+            i += 2;
+        } else if (sql[i] == QLatin1Char('\'')) {
+            ++i;
+            if (i < n && sql[i] == QLatin1Char('\''))
+                ++i;
+            else
+                break;
+        } else {
+            ++i;
+        }
+    }
+    return i;
+}
+
+// The position after the parenthesis that closes the one at `open`.
+qsizetype afterParentheses(const QString& sql, qsizetype open)
+{
+    const qsizetype n = sql.size();
+    qsizetype i = open;
+    int depth = 0;
+    while (i < n) {
+        if (sql[i] == QLatin1Char('('))
+            ++depth;
+        else if (sql[i] == QLatin1Char(')') && --depth == 0)
+            break;
+        ++i;
+    }
+    return i + 1;
+}
+} // namespace
+
 QVector<SqlToken> topLevelTokens(const QString& sql)
 {
     QVector<SqlToken> out;
@@ -21,20 +61,7 @@ QVector<SqlToken> topLevelTokens(const QString& sql)
             const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
             i = end < 0 ? n : end + 2;
         } else if (c == QLatin1Char('\'')) {
-            ++i;
-            while (i < n) {
-                if (sql[i] == QLatin1Char('\\')) {
-                    i += 2;
-                } else if (sql[i] == QLatin1Char('\'')) {
-                    ++i;
-                    if (i < n && sql[i] == QLatin1Char('\''))
-                        ++i;
-                    else
-                        break;
-                } else {
-                    ++i;
-                }
-            }
+            i = afterQuotedText(sql, i);
             out.append({QStringLiteral("'"), false, false, start});
         } else if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[')) {
             const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
@@ -43,15 +70,7 @@ QVector<SqlToken> topLevelTokens(const QString& sql)
             out.append({sql.mid(i + 1, stop - i - 1), false, true, start});
             i = stop + 1;
         } else if (c == QLatin1Char('(')) {
-            int depth = 0;
-            while (i < n) {
-                if (sql[i] == QLatin1Char('('))
-                    ++depth;
-                else if (sql[i] == QLatin1Char(')') && --depth == 0)
-                    break;
-                ++i;
-            }
-            ++i;
+            i = afterParentheses(sql, i);
             out.append({QStringLiteral("()"), false, false, start});
         } else if (isWordChar(c)) {
             while (i < n && isWordChar(sql[i]))

@@ -1,5 +1,7 @@
 #include "timeconv/UnixTime.h"
 
+#include "numeric/HalfEven.h"
+
 #include <cmath>
 #include <limits>
 
@@ -23,14 +25,14 @@ bool fitsInt32(double v)
 }
 
 // Seconds of the local date-time read as UTC, rounded half to even; false when
-// they leave the 32-bit range. nearbyint rounds halves to even under the default
-// rounding mode, which nothing here changes.
+// they leave the 32-bit range.
 bool localSeconds(double localDateTime, qint32& seconds)
 {
-    const double rounded = std::nearbyint((localDateTime - kUnixEpochDay) * kSecondsPerDay);
-    if (!std::isfinite(rounded) || !fitsInt32(rounded))
+    const std::optional<qint32> whole =
+        toInt32HalfEven((localDateTime - kUnixEpochDay) * kSecondsPerDay);
+    if (!whole)
         return false;
-    seconds = static_cast<qint32>(rounded);
+    seconds = *whole;
     return true;
 }
 
@@ -57,6 +59,12 @@ qint32 veskTOunix(double localDateTime, bool daylightSaving)
     if (!addOverflows(result, offsetSeconds(daylightSaving), shifted))
         result = shifted;
     return result;
+}
+
+bool hasLocalDateTime(qint32 stamp, bool daylightSaving)
+{
+    qint32 seconds = 0;
+    return !addOverflows(stamp, -offsetSeconds(daylightSaving), seconds);
 }
 
 double veskFROMunix(qint32 stamp, bool daylightSaving)

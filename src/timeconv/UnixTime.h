@@ -21,6 +21,9 @@ double veskFROMunix(qint32 stamp, bool daylightSaving);
 // Whether veskTOunix gives a real stamp for this local date-time: from
 // 1901-12-13 20:45:52 to 2038-01-18 22:14:07 (23:14:07 with daylight saving).
 bool hasUnixStamp(double localDateTime, bool daylightSaving);
+// Whether veskFROMunix gives the stamp a local date-time: false only for stamps
+// within the offset of the smallest 32-bit value.
+bool hasLocalDateTime(qint32 stamp, bool daylightSaving);
 
 class UnixTimeOverflow : public std::overflow_error
 {

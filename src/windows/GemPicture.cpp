@@ -4,16 +4,10 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
-QImage drawGemPicture(int side)
+namespace {
+// Drawn on a 256 grid. No colour here is the window's see-through cyan.
+void paintGem(QPainter& painter)
 {
-    QImage picture(side, side, QImage::Format_ARGB32_Premultiplied);
-    picture.fill(Qt::transparent);
-
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    // Drawn on a 256 grid. No colour here is the window's see-through cyan.
-    painter.scale(side / 256.0, side / 256.0);
-
     const QPointF g0(16, 104), g1(84, 104), g2(172, 104), g3(240, 104);
     const QPointF t0(64, 56), t1(128, 56), t2(192, 56);
     const QPointF culet(128, 232);
@@ -50,10 +44,12 @@ QImage drawGemPicture(int side)
     painter.setPen(QPen(outline, 1.5));
     painter.setBrush(QColor(255, 250, 220));
     painter.drawPath(sparkle);
-    painter.end();
+}
 
-    // Edge pixels half blended with nothing would show as a cyan halo on the
-    // see-through background: make each pixel either solid or absent.
+// Edge pixels half blended with nothing would show as a cyan halo on the
+// see-through background: make each pixel either solid or absent.
+void hardenEdges(QImage& picture)
+{
     for (int y = 0; y < picture.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
         for (int x = 0; x < picture.width(); ++x) {
@@ -66,5 +62,18 @@ QImage drawGemPicture(int side)
             }
         }
     }
+}
+} // namespace
+
+QImage drawGemPicture(int side)
+{
+    QImage picture(side, side, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(side / 256.0, side / 256.0);
+    paintGem(painter);
+    painter.end();
+    hardenEdges(picture);
     return picture;
 }

@@ -207,8 +207,8 @@ private slots:
         fx.install.setKey("itemdb", "tls", "off");
         fx.install.writeConnections();
         const auto config = ConnectionConfig::load(fx.install.installation().connectionsFile());
-        DataControl plain("adoKBvesk2", config.remoteConnectionString("itemdb"), 1, "SELECT 1",
-                          &config);
+        DataControl plain("adoKBvesk2", config.remoteConnectionString("itemdb"),
+                          DataControl::kQueryText, "SELECT 1", &config);
         VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { plain.Refresh(); }), "Access denied");
     }
 

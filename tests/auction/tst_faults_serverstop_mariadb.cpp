@@ -103,8 +103,8 @@ private slots:
         const auto healed = healedFirst();
         VESK_VERIFY_OK(items.error());
         VESK_VERIFY_OK(vesktest::exec(items.db(), "INSERT INTO item (CV_itemid) VALUES (7)"));
-        DataControl control("adoKBvesk2", items.connectionString(), 1, "SELECT * FROM item",
-                            nullptr);
+        DataControl control("adoKBvesk2", items.connectionString(), DataControl::kQueryText,
+                            "SELECT * FROM item", nullptr);
         const auto stamp = [&] {
             return vesktest::scalar(items.db(), "SELECT auction_until_unix FROM item").toInt();
         };

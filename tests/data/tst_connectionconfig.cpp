@@ -80,7 +80,8 @@ private slots:
         const QString reason = expected.mid(9);
         QCOMPARE(t.kind, Kind::Invalid);
         VESK_VERIFY_CONTAINS(t.error, reason);
-        DataControl control("adoMarrowin", connectionString, 2, QString(), nullptr);
+        DataControl control("adoMarrowin", connectionString, DataControl::kTableName, QString(),
+                            nullptr);
         VESK_VERIFY_CONTAINS(refreshError(control), "adoMarrowin", reason);
     }
 

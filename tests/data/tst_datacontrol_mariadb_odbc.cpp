@@ -35,7 +35,7 @@ private:
     RecordSet& rs() { return m_control->Recordset(); }
     static void query(DataControl& control, const QString& text)
     {
-        control.CommandType = 1;
+        control.CommandType = DataControl::kQueryText;
         control.RecordSource = text;
         control.Refresh();
     }
@@ -54,7 +54,8 @@ private slots:
             VESK_VERIFY_OK(m_db->error());
         }
         const QString cs = m_source ? "dsn=ODBCCorvandel;" : m_db->connectionString();
-        m_control = std::make_unique<DataControl>("adoKBvesk2", cs, 1, QString(), nullptr);
+        m_control = std::make_unique<DataControl>("adoKBvesk2", cs, DataControl::kQueryText,
+                                                  QString(), nullptr);
     }
     void cleanup()
     {
@@ -126,8 +127,8 @@ private slots:
     void missingSqliteFileIsReportedNotCreated()
     {
         const QString file = m_inst->path("absent.sqlite");
-        DataControl control("adoKBvesk2", "DRIVER={SQLite3 ODBC Driver};DATABASE=" + file, 1,
-                            "SELECT * FROM item", nullptr);
+        DataControl control("adoKBvesk2", "DRIVER={SQLite3 ODBC Driver};DATABASE=" + file,
+                            DataControl::kQueryText, "SELECT * FROM item", nullptr);
         VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { control.Refresh(); }), file, "does not exist");
         QVERIFY(!QFile::exists(file));
     }

@@ -4,6 +4,7 @@
 #include "data/ExportRoutines.h"
 #include "data/FieldReader.h"
 #include "data/LeadingNumber.h"
+#include "numeric/HalfEven.h"
 
 #include "TestSupport.h"
 
@@ -65,6 +66,38 @@ private slots:
         const double value = leadingNumber(text);
         QLocale::setDefault(QLocale::c());
         QTEST(value, "value");
+    }
+
+    // One rounding for every layer; the ends of each whole-number range are where
+    // a limit written as the type's maximum in a double goes wrong.
+    void roundsHalvesToEvenWithinRange_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("int16"); // "-" when out of range
+        QTest::addColumn<QString>("int32");
+        QTest::addColumn<QString>("int64");
+        const auto row = [](const char* name, double v, const char* a, const char* b,
+                            const char* c) { QTest::newRow(name) << v << a << b << c; };
+        row("2.5 down, 3.5 up", 2.5, "2", "2", "2");
+        row("-2.5 to -2", -2.5, "-2", "-2", "-2");
+        row("just above a half", 0.5000001, "1", "1", "1");
+        row("int16 top half", 32767.5, "-", "32768", "32768");
+        row("int16 bottom half", -32768.5, "-32768", "-32768", "-32768");
+        row("int32 top", 2147483647.4, "-", "2147483647", "2147483647");
+        row("int32 bottom half", -2147483648.5, "-", "-2147483648", "-2147483648");
+        row("2^63", 9223372036854775808.0, "-", "-", "-");
+        row("-2^63", -9223372036854775808.0, "-", "-", "-9223372036854775808");
+        row("not a number", std::nan(""), "-", "-", "-");
+    }
+    void roundsHalvesToEvenWithinRange()
+    {
+        QFETCH(double, value);
+        const auto text = [](auto whole) {
+            return whole ? QString::number(*whole) : QStringLiteral("-");
+        };
+        QTEST(text(toIntHalfEven<qint16>(value)), "int16");
+        QTEST(text(toInt32HalfEven(value)), "int32");
+        QTEST(text(toIntHalfEven<qint64>(value)), "int64");
     }
 
     // Codes shifted by twenty in Windows-1252; or what stops the shift.

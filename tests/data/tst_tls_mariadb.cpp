@@ -116,8 +116,9 @@ private slots:
         vesktest::TestInstallation inst;
         configure(inst, server, host, server.port, tls, ca, client);
         const auto config = ConnectionConfig::load(inst.installation().connectionsFile());
-        DataControl control("adoKBvesk2", config.remoteConnectionString("itemdb"), 1,
-                            "SHOW SESSION STATUS LIKE 'Ssl_cipher'", &config);
+        DataControl control("adoKBvesk2", config.remoteConnectionString("itemdb"),
+                            DataControl::kQueryText, "SHOW SESSION STATUS LIKE 'Ssl_cipher'",
+                            &config);
         const QString error = vesktest::errorOf([&] { control.Refresh(); });
         if (!refusal.isEmpty()) {
             VESK_VERIFY_CONTAINS(error, "adoKBvesk2", refusal.replace("%1", server.port));
@@ -167,8 +168,8 @@ private slots:
         configure(inst, server, "localhost", QString::number(relay.port()), tls,
                   tls.startsWith("verify") ? "right" : "");
         const auto config = ConnectionConfig::load(inst.installation().connectionsFile());
-        DataControl control("adoKBvesk2", config.remoteConnectionString("itemdb"), 1, "SELECT 1",
-                            &config);
+        DataControl control("adoKBvesk2", config.remoteConnectionString("itemdb"),
+                            DataControl::kQueryText, "SELECT 1", &config);
         VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { control.Refresh(); }), refusal);
         QVERIFY(!relay.received().contains(server.password.toUtf8()));
     }

@@ -1,5 +1,6 @@
 #include "FuzzSupport.h"
 #include "data/LeadingNumber.h"
+#include "numeric/HalfEven.h"
 
 #include <cmath>
 

@@ -13,7 +13,8 @@ struct Loader
     // huge picture are refused at once instead of costing a giant buffer each.
     Loader() { QImageReader::setAllocationLimit(16); }
     ConnectionConfig config;
-    DataControl adoGetPic{QStringLiteral("adoGetPic"), QString(), 1, QString(), &config};
+    DataControl adoGetPic{QStringLiteral("adoGetPic"), QString(), DataControl::kQueryText,
+                          QString(), &config};
     const QString pictureServer;
     ItemPictures pictures{adoGetPic, pictureServer};
     const QString path = QDir(veskfuzz::scratchDir()).filePath("picture.jpg");

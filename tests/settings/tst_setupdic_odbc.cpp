@@ -87,40 +87,66 @@ private slots:
         m_source.reset();
     }
 
-    // Lines -1: no file. Items past the end are emptied; the printer stays.
+    // Lines -1: no file. Items past the end are emptied; the printer stays. Only the
+    // lowest employee id counts; NULL, text or missing values keep the taxes and give
+    // the SMS defaults.
     void fillsFieldsByItemPosition_data()
     {
         QTest::addColumn<int>("lines");
         QTest::addColumn<Lines>("replaced");
         QTest::addColumn<QString>("fields");
+        QTest::addColumn<QString>("employees"); // statements run first
+        QTest::addColumn<QString>("settings");
+        const auto dic = [](const char* name, int lines, const Lines& replaced, const char* f) {
+            QTest::newRow(name) << lines << replaced << f << QString() << kEmployeeDefaults;
+        };
+        const auto staff = [](const char* name, const QString& statements, const QString& s) {
+            QTest::newRow(name) << -1 << Lines() << "|||||7|" << statements << s;
+        };
         const Lines printer{{27, "Printer3"}};
-        QTest::newRow("147 lines with CR")
-            << 147 << printer << "item11|item16|item17|item19|item147|3|item20";
-        QTest::newRow("19 lines, no logo") << 19 << printer << "item11|item16|item17|item19||7|";
-        QTest::newRow("missing file") << -1 << printer << "|||||7|";
-        QTest::newRow("unquoted comma splits")
-            << 147 << Lines{{11, "Smith, Jones"}} << "Smith|item15|item16|item18|item146|7|item19";
+        dic("147 lines with CR", 147, printer, "item11|item16|item17|item19|item147|3|item20");
+        dic("19 lines, no logo", 19, printer, "item11|item16|item17|item19||7|");
+        dic("unquoted comma splits", 147, {{11, "Smith, Jones"}},
+            "Smith|item15|item16|item18|item146|7|item19");
         // The two-line item is one; the comma after item 16 opens an empty item 17.
-        QTest::newRow("quoted two lines, line ending in a comma")
-            << 147 << Lines{{11, "\"Smith, Jones\""}, {12, "\"1 Main\r\nUnit 3\""}, {16, "0100,"}}
-            << "Smith, Jones|0100||item18|item146|7|item19";
-        QTest::newRow("PRINTER 3.5 rounds to even")
-            << 147 << Lines{{27, "PRINTER 3.5"}} << "item11|item16|item17|item19|item147|4|item20";
-        QTest::newRow("number then text leaves the printer")
-            << 147 << Lines{{27, "3 LPT"}} << "item11|item16|item17|item19|item147|7|item20";
+        dic("quoted two lines, line ending in a comma", 147,
+            {{11, "\"Smith, Jones\""}, {12, "\"1 Main\r\nUnit 3\""}, {16, "0100,"}},
+            "Smith, Jones|0100||item18|item146|7|item19");
+        dic("PRINTER 3.5 rounds to even", 147, {{27, "PRINTER 3.5"}},
+            "item11|item16|item17|item19|item147|4|item20");
+        dic("number then text leaves the printer", 147, {{27, "3 LPT"}},
+            "item11|item16|item17|item19|item147|7|item20");
+        const QString insert = "INSERT INTO employees (EmployeeID, ";
+        staff("first employee's settings",
+              insert + "FedTax, SMSDiscount) VALUES (7, 1.5, 11);\n" + insert +
+                  "SMSDiscount, SMSRetailValue, SMSReturnValue, SMSDayEndPhone, "
+                  "SMSReturnValuePhone, FedTax, FedName, ProTax) "
+                  "VALUES (2, 15, 2500, 300, '1', '6', 5.5, 'GST', 7)",
+              "5.5|GST|7|15|2500|300|1|6");
+        staff("employee text that is no number",
+              insert + "FedTax, SMSRetailValue) VALUES (1, 'n/a', 'lots')", kEmployeeDefaults);
+        staff("missing employee columns",
+              "DROP TABLE employees;\nCREATE TABLE employees (EmployeeID INTEGER PRIMARY KEY, "
+              "FedName TEXT, SMSRetailValue REAL);\n" +
+                  insert + "FedName, SMSRetailValue) VALUES (1, 'GST', 640)",
+              "5|GST|8|100|640|999999||");
+        staff("no employees table", "DROP TABLE employees", kEmployeeDefaults);
     }
     void fillsFieldsByItemPosition()
     {
         QFETCH(int, lines);
         QFETCH(Lines, replaced);
+        QFETCH(QString, employees);
+        if (!employees.isEmpty())
+            VESK_VERIFY_OK(vesktest::runSql(m_source->db(), employees));
         if (lines >= 0)
             m_inst->writeFile("setup.dic", setupDic(lines, replaced, lines == 147 ? "\r" : "\r\n"));
         m_inst->writeFile("camerachoice.ini", "xp\r\n"); // only "XP" keeps its camera
         QCOMPARE(run(), QStringList());
         QTEST(fields(), "fields");
-        // The steps after the file ran.
+        // The steps after the file and between the queries ran.
         QCOMPARE(m_helper->CameraChoice, QStringLiteral("10"));
-        QCOMPARE(employee(), kEmployeeDefaults);
+        QTEST(employee(), "settings");
     }
 
     // "<none>": no file.

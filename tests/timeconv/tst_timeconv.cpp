@@ -63,6 +63,8 @@ private slots:
     {
         QVERIFY_THROWS_EXCEPTION(UnixTimeOverflow, veskFROMunix(kMin + 17999, false));
         QVERIFY_THROWS_EXCEPTION(UnixTimeOverflow, veskFROMunix(kMin + 14399, true));
+        QVERIFY(!hasLocalDateTime(kMin + 14399, true) && hasLocalDateTime(kMin + 14400, true));
+        QVERIFY(!hasLocalDateTime(kMin + 17999, false) && hasLocalDateTime(kMin + 18000, false));
         for (const bool daylight : {false, true}) {
             // A step prime to a day meets every second of the day somewhere.
             for (qint64 s = qint64(kMin) + (daylight ? 14400 : 18000); s < kMax;
