@@ -164,6 +164,8 @@ private:
         }
         void toClient()
         {
+            if (m_dropped) // the answer to the request the drop still sent
+                return finish();
             if (m_state->intercept) { // the greeting only, CLIENT_SSL taken out
                 QByteArray data = m_server.readAll();
                 const int lowAt = int(data.indexOf('\0', 5)) + 1 + 4 + 8 + 1;
@@ -192,15 +194,15 @@ private:
                 }
             });
         }
-        // The program's side goes at once, the server's once it had time to
-        // act on the request it was still sent.
+        // Both sides go at once, or, when the server is still sent the request,
+        // once it has answered it: the answer is what gets lost.
         void drop(const QByteArray& lastRequest)
         {
             m_dropped = true;
+            if (lastRequest.isEmpty())
+                return finish();
             m_server.write(lastRequest);
             m_server.flush();
-            m_client->abort();
-            QTimer::singleShot(lastRequest.isEmpty() ? 0 : 500, this, [this] { finish(); });
         }
         void finish()
         {
