@@ -445,8 +445,6 @@ private slots:
         const Engine sqlite = Engine::Sqlite, maria = Engine::MariaDb;
         row("standard time", sqlite, 1, QDateTime(QDate(2026, 12, 24), QTime(18, 0)), false,
             kChristmasEveCells);
-        row("MariaDB, standard time", maria, 1, QDateTime(QDate(2026, 12, 24), QTime(18, 0)), false,
-            kChristmasEveCells);
         row("MariaDB, daylight saving: an hour less", maria, 2,
             QDateTime(QDate(2026, 12, 24), QTime(18, 0)), true, "1798149600 Dec-24-2026 18:00:00");
         row("before 1970", sqlite, 0, QDateTime(QDate(1969, 7, 20), QTime(16, 17)), false,

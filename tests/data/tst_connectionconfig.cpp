@@ -6,17 +6,9 @@
 #include <QtTest>
 
 using Kind = ConnectionConfig::Target::Kind;
+using vesktest::designRemote;
 
 namespace {
-QString designRemote(const QString& db, const QString& server, const QString& user,
-                     const QString& password, const QString& port)
-{
-    return QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\""
-                          "DRIVER={MySQL ODBC 3.51 Driver};DESC=;DATABASE=%1;SERVER=%2;UID=%3;"
-                          "PASSWORD=%4;PORT=%5;Option=16387;Promt=complete;STMT=;\"")
-        .arg(db, server, user, password, port);
-}
-
 // "kind host:port database user/password options"
 QString summary(const ConnectionConfig::Target& t)
 {

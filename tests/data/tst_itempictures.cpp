@@ -26,11 +26,6 @@ QImage halves(QSize size, const QColor& left, const QColor& right)
     return image;
 }
 
-QImage filled(QSize size, const QColor& color)
-{
-    return halves(size, color, color);
-}
-
 QByteArray encoded(const QImage& image, const char* format = "JPG")
 {
     QByteArray bytes;
@@ -96,14 +91,14 @@ private slots:
     void unreadableFileIsFoundButBlank_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QImage busy = filled(QSize(400, 300), QColor(200, 180, 150));
+        QImage busy = halves(QSize(400, 300), QColor(200, 180, 150), QColor(200, 180, 150));
         QRandomGenerator random(7);
         for (int i = 0; i < 40; ++i)
             QPainter(&busy).fillRect(random.bounded(400), random.bounded(300), 66, 50,
                                      QColor::fromRgb(random.generate()));
         const QByteArray jpeg = encoded(busy);
         // The frame header of a 64 x 48 JPEG claiming 20000 x 20000.
-        QByteArray huge = encoded(filled(QSize(64, 48), Qt::green));
+        QByteArray huge = encoded(halves(QSize(64, 48), Qt::green, Qt::green));
         huge.replace(huge.indexOf("\xFF\xC0") + 5, 4, QByteArray::fromHex("4E204E20"));
         QTest::newRow("no file") << QByteArray();
         QTest::newRow("jpeg cut in its data") << jpeg.left(jpeg.size() * 6 / 10);
@@ -120,7 +115,7 @@ private slots:
         QVERIFY(pictures().Image3.isNull() && pictures().Picture2.isNull());
         QVERIFY(!pictures().pictureSize().isValid());
         // The direct routine clears what an earlier call painted.
-        write("good.jpg", encoded(filled(QSize(400, 300), Qt::red)));
+        write("good.jpg", encoded(halves(QSize(400, 300), Qt::red, Qt::red)));
         pictures().GetPictureWithDirectFileName(path("good.jpg"), 1300);
         QCOMPARE(pictures().Picture2.size(), QSize(87, 65));
         pictures().GetPictureWithDirectFileName(path("BAD.jpg"), 1300);
@@ -156,7 +151,7 @@ private slots:
     void diskCacheServesNextRunOnlyWhileSound()
     {
         const QTemporaryDir cacheDir;
-        write("D1.jpg", encoded(filled(QSize(400, 300), Qt::red), "BMP"));
+        write("D1.jpg", encoded(halves(QSize(400, 300), Qt::red, Qt::red), "BMP"));
         const auto run = [&](const QColor& expected, int hits) {
             ThumbnailPipeline pipeline;
             pipeline.setDiskCacheFolder(cacheDir.path());
@@ -177,7 +172,7 @@ private slots:
         QCOMPARE(QFileInfo(entry.fileName()).size(), entries.first().size());
 
         const QDateTime stamp = QFileInfo(path("D1.jpg")).lastModified();
-        write("D1.jpg", encoded(filled(QSize(400, 300), Qt::blue), "BMP"));
+        write("D1.jpg", encoded(halves(QSize(400, 300), Qt::blue, Qt::blue), "BMP"));
         QFile file(path("D1.jpg"));
         QVERIFY(file.open(QIODevice::ReadWrite) &&
                 file.setFileTime(stamp.addSecs(10), QFileDevice::FileModificationTime));
@@ -206,7 +201,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, found);
         QVERIFY(QDir().mkpath(path("pics/sub")));
-        const QByteArray jpeg = encoded(filled(QSize(40, 30), Qt::red));
+        const QByteArray jpeg = encoded(halves(QSize(40, 30), Qt::red, Qt::red));
         for (const char* file : {"outside.jpg", "pics/inside.jpg", "pics/sub/inside.jpg"})
             write(file, jpeg);
         m->helper->PictureServer = path("pics") + '/';
@@ -223,7 +218,7 @@ private slots:
 
     void failingLookupReachesCaller()
     {
-        VESK_VERIFY_OK(vesktest::runSql(m->suite.db(), "DROP TABLE item"));
+        VESK_VERIFY_OK(vesktest::exec(m->suite.db(), "DROP TABLE item"));
         bool found = true;
         QVERIFY_THROWS_EXCEPTION(DataError, m->helper->GetPictureByItemID(1, 1300, found));
         QVERIFY(found); // left alone

@@ -2,6 +2,7 @@
 // folder, the employee settings through the suite's data source ODBCCORVANDEL;
 // and the daylight-saving box's file.
 
+#include "data/SqlScript.h"
 #include "data/frmadoHelper.h"
 #include "settings/DaylightSetting.h"
 #include "settings/GetSetupDICfile.h"
@@ -138,7 +139,7 @@ private slots:
         QFETCH(Lines, replaced);
         QFETCH(QString, employees);
         if (!employees.isEmpty())
-            VESK_VERIFY_OK(vesktest::runSql(m_source->db(), employees));
+            VESK_VERIFY_OK(runSqlScript(m_source->db(), employees));
         if (lines >= 0)
             m_inst->writeFile("setup.dic", setupDic(lines, replaced, lines == 147 ? "\r" : "\r\n"));
         m_inst->writeFile("camerachoice.ini", "xp\r\n"); // only "XP" keeps its camera

@@ -20,15 +20,6 @@ QString uniqueSuffix()
     return QUuid::createUuid().toString(QUuid::Id128);
 }
 
-QString missingVariables(std::initializer_list<const char*> names)
-{
-    QStringList absent;
-    for (const char* name : names)
-        if (qEnvironmentVariableIsEmpty(name))
-            absent << QString::fromLatin1(name);
-    return absent.join(QStringLiteral(", "));
-}
-
 // sql/<engine>/<name>.sql, engine "mysql" or "sqlite"; name "item" or "suite".
 QString runSchema(QSqlDatabase db, const QString& engine, const QString& name)
 {
@@ -101,31 +92,22 @@ QVariant scalar(QSqlDatabase db, const QString& sql, const QVariantList& values)
     return run(q, sql, values).isEmpty() && q.next() ? q.value(0) : QVariant();
 }
 
-QString MariaDbServer::fromEnvironment()
+QString MariaDbServer::fromEnvironment(bool tls)
 {
-    const QString missing =
-        missingVariables({"VESK_TEST_MYSQL_HOST", "VESK_TEST_MYSQL_PORT", "VESK_TEST_MYSQL_USER",
-                          "VESK_TEST_MYSQL_PASSWORD", "VESK_TEST_MYSQL_CTL"});
-    *this = {qEnvironmentVariable("VESK_TEST_MYSQL_HOST"),
-             qEnvironmentVariableIntValue("VESK_TEST_MYSQL_PORT"),
-             qEnvironmentVariable("VESK_TEST_MYSQL_USER"),
-             qEnvironmentVariable("VESK_TEST_MYSQL_PASSWORD"),
-             qEnvironmentVariable("VESK_TEST_MYSQL_CTL")};
-    return missing.isEmpty() ? QString()
-                             : "MariaDB test environment missing (" + missing +
-                                   "): run scripts/test-services.sh start DIR, source DIR/env.sh";
-}
-
-QString MariaDbServer::tlsFromEnvironment()
-{
-    const QString missing = missingVariables(
-        {"VESK_TEST_TLS_PORT", "VESK_TEST_TLS_USER", "VESK_TEST_TLS_PASSWORD", "VESK_TEST_TLS_CA"});
-    *this = {QStringLiteral("127.0.0.1"), qEnvironmentVariableIntValue("VESK_TEST_TLS_PORT"),
-             qEnvironmentVariable("VESK_TEST_TLS_USER"),
-             qEnvironmentVariable("VESK_TEST_TLS_PASSWORD"), QString()};
-    return missing.isEmpty() ? QString()
-                             : "MariaDB TLS test environment missing (" + missing +
-                                   "): run scripts/test-services.sh start DIR, source DIR/env.sh";
+    const QString prefix = tls ? "VESK_TEST_TLS_" : "VESK_TEST_MYSQL_";
+    const auto env = [&](const QString& name) {
+        return qEnvironmentVariable(qPrintable(prefix + name));
+    };
+    QStringList absent;
+    for (const QString& name : QStringList{"PORT", "USER", "PASSWORD"} +
+                                   (tls ? QStringList{"CA"} : QStringList{"HOST", "CTL"}))
+        if (env(name).isEmpty())
+            absent << prefix + name;
+    *this = {tls ? QStringLiteral("127.0.0.1") : env("HOST"), env("PORT").toInt(), env("USER"),
+             env("PASSWORD"), tls ? QString() : env("CTL")};
+    return absent.isEmpty() ? QString()
+                            : "MariaDB test environment missing (" + absent.join(", ") +
+                                  "): run scripts/test-services.sh start DIR, source DIR/env.sh";
 }
 
 bool MariaDbServer::control(const QString& action, QString* output) const
@@ -142,7 +124,10 @@ bool MariaDbServer::control(const QString& action, QString* output) const
 // What is missing of the ODBC set-up of scripts/test-services.sh; empty when complete.
 static QString missingOdbcEnvironment()
 {
-    QString missing = missingVariables({"ODBCSYSINI", "ODBCINI", "VESK_TEST_ODBC_DRIVER"});
+    QString missing;
+    for (const char* name : {"ODBCSYSINI", "ODBCINI", "VESK_TEST_ODBC_DRIVER"})
+        if (qEnvironmentVariableIsEmpty(name))
+            missing += QLatin1Char(' ') + QLatin1String(name);
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
         missing += QStringLiteral(" Qt's QODBC driver");
     return missing.isEmpty() ? QString()
@@ -218,7 +203,7 @@ ItemDatabase::ItemDatabase(Engine engine, TestInstallation& install)
         return;
     }
     m_tls = engine == Engine::MariaDbTls;
-    m_error = m_tls ? m_server.tlsFromEnvironment() : m_server.fromEnvironment();
+    m_error = m_server.fromEnvironment(m_tls);
     if (!m_error.isEmpty())
         return;
     m_name = QStringLiteral("vesk_t_") + uniqueSuffix();
@@ -313,17 +298,23 @@ ItemDatabase::~ItemDatabase()
             QStringLiteral("DROP USER IF EXISTS '%1'@'127.0.0.1', '%1'@'localhost'").arg(user));
 }
 
+QString designRemote(const QString& database, const QString& server, const QString& user,
+                     const QString& password, const QString& port, int option)
+{
+    return QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\""
+                          "DRIVER={MySQL ODBC 3.51 Driver};DESC=;DATABASE=%1;SERVER=%2;UID=%3;"
+                          "PASSWORD=%4;PORT=%5;Option=%6;Promt=complete;STMT=;\"")
+        .arg(database, server, user, password, port)
+        .arg(option);
+}
+
 QString ItemDatabase::connectionString(int option) const
 {
     if (m_sqlite)
         return m_sqlite->connectionString();
     const auto v = &ConnectionConfig::odbcValue;
-    return QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\""
-                          "DRIVER={MySQL ODBC 3.51 Driver};DESC=;DATABASE=%1;SERVER=%2;UID=%3;"
-                          "PASSWORD=%4;PORT=%5;Option=%6;Promt=complete;STMT=;\"")
-        .arg(v(m_name), v(m_server.host), v(m_program.user), v(m_program.password))
-        .arg(m_server.port)
-        .arg(option);
+    return designRemote(v(m_name), v(m_server.host), v(m_program.user), v(m_program.password),
+                        QString::number(m_server.port), option);
 }
 
 } // namespace vesktest

@@ -21,10 +21,6 @@
 namespace vesktest {
 
 // Each returns the first error, empty on success.
-inline QString runSql(QSqlDatabase db, const QString& statements) // ';' at line ends
-{
-    return runSqlScript(db, statements);
-}
 QString run(QSqlQuery& q, const QString& sql, const QVariantList& values); // prepared, bound
 inline QString exec(QSqlDatabase db, const QString& sql, const QVariantList& values = {})
 {
@@ -37,6 +33,10 @@ QString insertRows(QSqlDatabase db, const QString& table, const QStringList& col
 // The first column of the first row (invalid when there is none).
 QVariant scalar(QSqlDatabase db, const QString& sql, const QVariantList& values = {});
 
+// A remote item database's connection string as the program's design holds it.
+QString designRemote(const QString& database, const QString& server, const QString& user,
+                     const QString& password, const QString& port, int option = 16387);
+
 // The private MariaDB server of scripts/test-services.sh (VESK_TEST_MYSQL_*).
 struct MariaDbServer
 {
@@ -46,9 +46,8 @@ struct MariaDbServer
     QString password;
     QString ctl;
     // What is missing from the environment; empty when the server is set up.
-    QString fromEnvironment();
-    // The same for the server with TLS (no control script).
-    QString tlsFromEnvironment();
+    // `tls`: the server with TLS (on 127.0.0.1, no control script).
+    QString fromEnvironment(bool tls = false);
     // Runs "$VESK_TEST_MYSQL_CTL <action>" (stop, start, kill, freeze, thaw).
     bool control(const QString& action, QString* output = nullptr) const;
 };
