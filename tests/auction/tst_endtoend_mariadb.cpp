@@ -816,6 +816,27 @@ private slots:
         QCOMPARE(w.Flex->currentIndex().row(), kKept - 1);
         QVERIFY(w.Flex->updatesEnabled());
     }
+
+    // Clicks on REFRESH that arrive while a listing runs make one more listing.
+    void refreshDuringListingRunsOnceAfterIt()
+    {
+        FIXTURE(fx, Engine::Sqlite);
+        VESK_VERIFY_OK(fx.addItem(1, "C-1", 1, 0));
+        frmVESKauction& w = fx.window();
+        QStringList events;
+        connect(&fx.listing(), &ItemListing::statementAssembled, this, [&] { events << "start"; });
+        connect(&fx.listing(), &ItemListing::listed, this, [&] { events << "end"; });
+        QTimer::singleShot(0, w.Command2, [&] {
+            QTest::mouseClick(w.Command2, Qt::LeftButton);
+            QTest::mouseClick(w.Command2, Qt::LeftButton);
+        });
+
+        QVERIFY(fx.refresh() && vesktest::waitUntilIdle(w));
+
+        QCOMPARE(events, (QStringList{"start", "end", "start", "end"}));
+        QCOMPARE(w.listingRuns, 3);
+        QCOMPARE(w.Flex->model()->rowCount(), 1);
+    }
 };
 
 QTEST_MAIN(EndToEndTest)
