@@ -62,6 +62,19 @@ port_in_use() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
+# Prints a TCP port of 127.0.0.1 that nothing listens on.
+free_port() {
+    local try
+    for _ in $(seq 1 50); do
+        try=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))
+        if ! port_in_use "$try"; then
+            echo "$try"
+            return 0
+        fi
+    done
+    return 1
+}
+
 # ---- The TLS server: its own data, port, socket and certificates under DIR ----
 
 # An authority with a server certificate for the name "localhost" (no address:
@@ -91,28 +104,33 @@ make_tls_certificates() {
         die "openssl could not make the test certificates; see $dir/tls-certificates.log"
 }
 
-write_tls_ctl() {
-    local mariadbd=$1 admin=$2 socket=$3 port=$4
-    cat >"$dir/tls-ctl.sh" <<EOF
+# Writes DIR/NAME-ctl.sh, which starts, stops (and for the failure tests kills,
+# freezes or thaws) one private server; the server's files are DIR/BASE.*.
+write_ctl() {
+    local name=$1 mariadbd=$2 admin=$3 socket=$4 port=$5 datadir=$6 base=$7
+    shift 7
+    local options
+    options=$(printf '%q ' "$@")
+    cat >"$dir/$name-ctl.sh" <<EOF
 #!/usr/bin/env bash
-# start|stop the private MariaDB server with TLS of $dir
+# start|stop|status|kill|freeze|thaw a private MariaDB server of $dir
 set -euo pipefail
-pidfile='$dir/tls-mysqld.pid'
+pidfile='$dir/$base.pid'
 running() { [ -f "\$pidfile" ] && kill -0 "\$(cat "\$pidfile")" 2>/dev/null; }
 case "\${1:-}" in
 start)
     if running; then exit 0; fi
-    setsid '$mariadbd' --no-defaults --user=root --datadir='$dir/tls-data' --socket='$socket' \\
+    setsid '$mariadbd' --no-defaults --user=root --datadir='$datadir' --socket='$socket' \\
         --port=$port --bind-address=127.0.0.1 --pid-file="\$pidfile" \\
-        --log-error='$dir/tls-mysqld.err' --skip-name-resolve --innodb-buffer-pool-size=32M \\
-        --character-set-server=utf8mb4 --ssl-ca='$dir/tls/ca.pem' \\
-        --ssl-cert='$dir/tls/server.pem' --ssl-key='$dir/tls/server-key.pem' \\
-        </dev/null >>'$dir/tls-mysqld.out' 2>&1 &
+        --log-error='$dir/$base.err' --skip-name-resolve --character-set-server=utf8mb4 \\
+        $options \\
+        </dev/null >>'$dir/$base.out' 2>&1 &
     for _ in \$(seq 1 120); do
         if '$admin' --no-defaults --socket='$socket' -uroot ping >/dev/null 2>&1; then exit 0; fi
         sleep 0.5
     done
-    echo "tls-ctl: the server did not answer within 60 s; see $dir/tls-mysqld.err" >&2
+    echo "$name-ctl: the server did not answer within 60 s; see $dir/$base.err" >&2
+    tail -n 20 '$dir/$base.err' >&2 || true
     exit 1
     ;;
 stop)
@@ -125,34 +143,48 @@ stop)
     done
     kill -9 "\$pid" 2>/dev/null || true
     ;;
+status)
+    running
+    ;;
+kill)
+    # A crash: the server vanishes without closing its connections.
+    if running; then kill -9 "\$(cat "\$pidfile")"; fi
+    for _ in \$(seq 1 100); do
+        if ! running; then rm -f "\$pidfile"; exit 0; fi
+        sleep 0.1
+    done
+    exit 1
+    ;;
+freeze)
+    running && kill -STOP "\$(cat "\$pidfile")"
+    ;;
+thaw)
+    running && kill -CONT "\$(cat "\$pidfile")"
+    ;;
 *)
-    echo "usage: \$0 start|stop" >&2
+    echo "usage: \$0 start|stop|status|kill|freeze|thaw" >&2
     exit 2
     ;;
 esac
 EOF
-    chmod +x "$dir/tls-ctl.sh"
+    chmod +x "$dir/$name-ctl.sh"
 }
 
 start_tls_server() {
     local installdb=$1 mariadbd=$2 admin=$3 client=$4 user=$5 password=$6
     command -v openssl >/dev/null 2>&1 || die "openssl not found (package openssl)"
     make_tls_certificates
-    local socket="$dir/tls.sock" port="" try
+    local socket="$dir/tls.sock" port=""
     rm -rf "$dir/tls-data"
     mkdir -p "$dir/tls-data"
     "$installdb" --no-defaults --user=root --datadir="$dir/tls-data" --skip-test-db \
         --auth-root-authentication-method=socket >"$dir/tls-install-db.log" 2>&1 ||
         die "mariadb-install-db failed for the TLS server; see $dir/tls-install-db.log"
-    for try in $(seq 1 50); do
-        try=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))
-        if ! port_in_use "$try"; then
-            port=$try
-            break
-        fi
-    done
+    port=$(free_port) || true
     [ -n "$port" ] || die "no free TCP port found for the TLS server"
-    write_tls_ctl "$mariadbd" "$admin" "$socket" "$port"
+    write_ctl tls "$mariadbd" "$admin" "$socket" "$port" "$dir/tls-data" tls-mysqld \
+        --innodb-buffer-pool-size=32M --ssl-ca="$dir/tls/ca.pem" \
+        --ssl-cert="$dir/tls/server.pem" --ssl-key="$dir/tls/server-key.pem"
     "$dir/tls-ctl.sh" start || die "the MariaDB server with TLS did not start"
     "$client" --no-defaults --socket="$socket" -uroot <<EOF || die "could not create the test user on the TLS server"
 CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
@@ -211,74 +243,13 @@ start_services() {
         --auth-root-authentication-method=socket >"$dir/install-db.log" 2>&1 ||
         die "mariadb-install-db failed; see $dir/install-db.log"
 
-    local port="" try
-    for try in $(seq 1 50); do
-        try=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))
-        if ! port_in_use "$try"; then
-            port=$try
-            break
-        fi
-    done
+    local port=""
+    port=$(free_port) || true
     [ -n "$port" ] || die "no free TCP port found"
 
     # The control script starts and stops this same server; tests call it too.
-    cat >"$dir/mysql-ctl.sh" <<EOF
-#!/usr/bin/env bash
-# start|stop|kill|freeze|thaw the private MariaDB server of $dir
-set -euo pipefail
-pidfile='$dir/mysqld.pid'
-running() { [ -f "\$pidfile" ] && kill -0 "\$(cat "\$pidfile")" 2>/dev/null; }
-case "\${1:-}" in
-start)
-    if running; then exit 0; fi
-    setsid '$mariadbd' --no-defaults --user=root --datadir='$dir/data' --socket='$socket' \\
-        --port=$port --bind-address=127.0.0.1 --pid-file="\$pidfile" \\
-        --log-error='$dir/mysqld.err' --skip-name-resolve --max-connections=500 \\
-        --innodb-buffer-pool-size=64M --character-set-server=utf8mb4 \\
-        </dev/null >>'$dir/mysqld.out' 2>&1 &
-    for _ in \$(seq 1 120); do
-        if '$admin' --no-defaults --socket='$socket' -uroot ping >/dev/null 2>&1; then exit 0; fi
-        sleep 0.5
-    done
-    echo "mysql-ctl: the server did not answer within 60 s; see $dir/mysqld.err" >&2
-    tail -n 20 '$dir/mysqld.err' >&2 || true
-    exit 1
-    ;;
-stop)
-    if ! running; then exit 0; fi
-    pid=\$(cat "\$pidfile")
-    '$admin' --no-defaults --socket='$socket' -uroot shutdown >/dev/null 2>&1 || kill "\$pid" 2>/dev/null || true
-    for _ in \$(seq 1 120); do
-        if ! kill -0 "\$pid" 2>/dev/null; then exit 0; fi
-        sleep 0.5
-    done
-    kill -9 "\$pid" 2>/dev/null || true
-    ;;
-status)
-    running
-    ;;
-kill)
-    # A crash: the server vanishes without closing its connections.
-    if running; then kill -9 "\$(cat "\$pidfile")"; fi
-    for _ in \$(seq 1 100); do
-        if ! running; then rm -f "\$pidfile"; exit 0; fi
-        sleep 0.1
-    done
-    exit 1
-    ;;
-freeze)
-    running && kill -STOP "\$(cat "\$pidfile")"
-    ;;
-thaw)
-    running && kill -CONT "\$(cat "\$pidfile")"
-    ;;
-*)
-    echo "usage: \$0 start|stop|status|kill|freeze|thaw" >&2
-    exit 2
-    ;;
-esac
-EOF
-    chmod +x "$dir/mysql-ctl.sh"
+    write_ctl mysql "$mariadbd" "$admin" "$socket" "$port" "$dir/data" mysqld \
+        --max-connections=500 --innodb-buffer-pool-size=64M
     # A start that fails half-way leaves no server behind.
     trap 'status=$?; if [ $status -ne 0 ]; then "$dir/mysql-ctl.sh" stop >/dev/null 2>&1 || true; [ ! -x "$dir/tls-ctl.sh" ] || "$dir/tls-ctl.sh" stop >/dev/null 2>&1 || true; fi' EXIT
     "$dir/mysql-ctl.sh" start || die "the MariaDB server did not start"
