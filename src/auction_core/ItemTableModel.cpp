@@ -262,46 +262,6 @@ QVector<AuctionRow> ItemTableModel::auctionRows() const
     return rows;
 }
 
-QVector<ItemTableModel::PendingEnd> ItemTableModel::pendingEnds() const
-{
-    QList<int> rows = m_shown.keys();
-    std::sort(rows.begin(), rows.end());
-    QVector<PendingEnd> ends;
-    for (int row : std::as_const(rows)) {
-        const ItemRow& item = m_rows.at(row);
-        const ItemEnd& shown = m_shown.value(row);
-        if (item.itemId && shown.stamp && isPending(row))
-            ends.append({*item.itemId, item.listed.stamp, qint32(*shown.stamp), shown.wall});
-    }
-    return ends;
-}
-
-QVector<ItemTableModel::PendingEnd>
-ItemTableModel::putBackPendingEnds(const QVector<PendingEnd>& ends)
-{
-    QMultiHash<qint64, int> rowsOfItem;
-    for (int row = 0; row < m_rows.size(); ++row) {
-        if (m_rows.at(row).itemId)
-            rowsOfItem.insert(*m_rows.at(row).itemId, row);
-    }
-    QVector<PendingEnd> unmatched;
-    for (const PendingEnd& end : ends) {
-        int found = -1;
-        // The same item number may stand in rows of several stores.
-        for (auto it = rowsOfItem.constFind(end.itemId);
-             it != rowsOfItem.constEnd() && it.key() == end.itemId && found < 0; ++it) {
-            const ItemRow& item = m_rows.at(it.value());
-            if (item.listed.stamp == end.listedStamp && !m_shown.contains(it.value()))
-                found = it.value();
-        }
-        if (found < 0)
-            unmatched.append(end);
-        else
-            setEnd(found, end.stamp, end.wall);
-    }
-    return unmatched;
-}
-
 QVector<UnsavedEndsFile::End> ItemTableModel::keptEnds() const
 {
     QList<int> rows = m_shown.keys();

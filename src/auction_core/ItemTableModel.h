@@ -24,16 +24,6 @@ class ItemTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    // A pending end as it outlives the rows: which item, what the listing read
-    // and what the clerk set.
-    struct PendingEnd
-    {
-        qint64 itemId = 0;
-        std::optional<qint64> listedStamp;
-        qint32 stamp = 0;
-        QDateTime wall; // the store's wall time the clerk picked, in UTC
-    };
-
     explicit ItemTableModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -72,12 +62,6 @@ public:
 
     // The rows as the save reads them.
     QVector<AuctionRow> auctionRows() const;
-
-    // The pending ends, top row first.
-    QVector<PendingEnd> pendingEnds() const;
-    // Sets each end again on the row of its item that still shows the stamp it
-    // was set over; gives back the ends that found no such row.
-    QVector<PendingEnd> putBackPendingEnds(const QVector<PendingEnd>& ends);
 
     // The pending ends as the file of unsaved ends keeps them, top row first.
     QVector<UnsavedEndsFile::End> keptEnds() const;
