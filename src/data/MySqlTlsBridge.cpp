@@ -133,25 +133,23 @@ QSslKey readKey(const QString& path)
         QStringLiteral("key file %1 holds no PEM private key without a pass phrase").arg(path));
 }
 
+QList<QSslCertificate> readCertificates(const QString& path)
+{
+    const QList<QSslCertificate> certificates =
+        QSslCertificate::fromData(readFile(path, "certificate"), QSsl::Pem);
+    if (certificates.isEmpty())
+        throw DataError(QStringLiteral("certificate file %1 holds no PEM certificate").arg(path));
+    return certificates;
+}
+
 // The TLS settings of the upstream link; reading the files here reports them at once.
 QSslConfiguration tlsConfiguration(const ConnectionConfig::Target& t)
 {
     QSslConfiguration c = QSslConfiguration::defaultConfiguration();
-    if (!t.tlsCa.isEmpty()) {
-        const QList<QSslCertificate> cas =
-            QSslCertificate::fromData(readFile(t.tlsCa, "certificate"), QSsl::Pem);
-        if (cas.isEmpty())
-            throw DataError(
-                QStringLiteral("certificate file %1 holds no PEM certificate").arg(t.tlsCa));
-        c.setCaCertificates(cas); // these only, not the system's store
-    }
+    if (!t.tlsCa.isEmpty())
+        c.setCaCertificates(readCertificates(t.tlsCa)); // these only, not the system's store
     if (!t.tlsCert.isEmpty()) {
-        const QList<QSslCertificate> mine =
-            QSslCertificate::fromData(readFile(t.tlsCert, "certificate"), QSsl::Pem);
-        if (mine.isEmpty())
-            throw DataError(
-                QStringLiteral("certificate file %1 holds no PEM certificate").arg(t.tlsCert));
-        c.setLocalCertificateChain(mine);
+        c.setLocalCertificateChain(readCertificates(t.tlsCert));
         c.setPrivateKey(readKey(t.tlsKey));
     }
     c.setPeerVerifyMode(t.tls >= Tls::VerifyCa ? QSslSocket::VerifyPeer : QSslSocket::QueryPeer);
