@@ -3,11 +3,12 @@
 
 #include "auction/AuctionEditor.h"
 #include "auction/ItemListing.h"
-#include "auction_core/AuctionGrid.h"
 #include "auction_core/ItemTableModel.h"
 
-#include <QApplication>
 #include <QKeyEvent>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 enum class WindowKey
