@@ -104,6 +104,7 @@ void pressOnNextBox(Qt::Key key, QString& text)
         QTest::keyClick(box, key);
     });
     poll->start(10);
+    QTimer::singleShot(10000, poll, &QObject::deleteLater); // no box came
 }
 } // namespace
 
