@@ -70,7 +70,6 @@ public:
     bool isPending(int row) const;
     bool canUndo() const { return !m_undo.isEmpty(); }
     bool canUndoRow(int row) const;
-    bool canRedo() const { return !m_redo.isEmpty(); }
     // Takes back the newest edit of all rows, or of one row.
     void undo();
     void undoRow(int row);
