@@ -210,7 +210,8 @@ private:
 
     frmadoHelper& m_helper;
     std::unique_ptr<DatabaseWorker> m_worker;
-    // The grid's current cell and its item when the running listing began.
+    // The grid's current cell and its item when a save's listing began: the
+    // grid comes back to them.
     struct GridSpot
     {
         int row = -1;
