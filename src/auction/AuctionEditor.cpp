@@ -8,6 +8,7 @@
 #include "windows/DesignLayout.h"
 #include "windows/MessageBox.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDateTimeEdit>
@@ -61,6 +62,7 @@ AuctionEditor::AuctionEditor(const Controls& controls, QObject* parent)
     for (QObject* control : {static_cast<QObject*>(m_typed), static_cast<QObject*>(m_ui.dtDate),
                              static_cast<QObject*>(m_ui.dtTime)})
         control->installEventFilter(this);
+    m_ui.cmdSave->installEventFilter(this); // Esc closes the editor there too
 }
 
 bool AuctionEditor::isOpen() const
@@ -88,7 +90,8 @@ bool AuctionEditor::eventFilter(QObject* watched, QEvent* event)
                 emit gridClicked();
         }
     } else if (event->type() == QEvent::KeyPress &&
-               (watched == m_typed || watched == m_ui.dtDate || watched == m_ui.dtTime)) {
+               (watched == m_typed || watched == m_ui.dtDate || watched == m_ui.dtTime ||
+                watched == m_ui.cmdSave)) {
         // Esc reaches here only when no database wait claims it for its stop.
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Escape) {
@@ -119,8 +122,34 @@ void AuctionEditor::gridClick()
         open();
 }
 
+void AuctionEditor::openOnCurrentRow()
+{
+    close();
+    const int row = currentRow();
+    if (row < 0)
+        return;
+    // Scrolled into view first: the editor opens over the cell where it shows.
+    m_ui.Flex->setCurrentIndex(m_ui.model->index(row, kStampColumn));
+    open();
+}
+
+void AuctionEditor::focusGridFromEditor()
+{
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus)
+        focus = m_ui.Flex->window()->focusWidget();
+    for (QWidget* part : {static_cast<QWidget*>(m_ui.dtDate), static_cast<QWidget*>(m_ui.dtTime),
+                          static_cast<QWidget*>(m_ui.cmdSave), static_cast<QWidget*>(m_typed)}) {
+        if (focus && (focus == part || part->isAncestorOf(focus))) {
+            m_ui.Flex->setFocus();
+            return;
+        }
+    }
+}
+
 void AuctionEditor::gridScrolled()
 {
+    focusGridFromEditor();
     m_ui.dtDate->hide();
     m_ui.dtTime->hide();
     m_typed->hide();
@@ -300,8 +329,11 @@ bool AuctionEditor::setEnds(const QVector<int>& rows, const QDate& date, const Q
             return false;
         stamps << veskTOunix(wallDays(end.date(), end.time()), daylightSaving);
     }
+    // One step: Ctrl+Z takes the whole fill-down back.
+    QVector<ItemTableModel::NewEnd> newEnds;
     for (int i = 0; i < rows.size(); ++i)
-        m_ui.model->setEnd(rows.at(i), stamps.at(i), ends.at(i));
+        newEnds.append({rows.at(i), stamps.at(i), ends.at(i)});
+    m_ui.model->setEnds(newEnds);
     return true;
 }
 

@@ -56,6 +56,8 @@ public:
     void apply();
 
     bool isOpen() const;
+    // Opens the editor on the end cell of the grid's current row (Enter, F2).
+    void openOnCurrentRow();
 
     // Writes ends into the rows, the first at the date and time, each next one
     // stepMinutes later, as pending edits; false when the clerk cancels or an
@@ -75,6 +77,8 @@ protected:
 private:
     void close();
     void open();
+    // The grid takes the keys back from the editor's controls as they go.
+    void focusGridFromEditor();
     // Reads the typed text as it changes: the pickers follow it, the result or
     // the reason it is no end shows under it.
     void typedEndEdited();

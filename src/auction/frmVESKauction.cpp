@@ -94,8 +94,6 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     m_stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     m_stopKey->setEnabled(false);
     connect(m_stopKey, &QShortcut::activated, this, &frmVESKauction::cmdStop_Click);
-    auto* undoKey = new QShortcut(QKeySequence::Undo, this);
-    connect(undoKey, &QShortcut::activated, this, &frmVESKauction::undoEnd);
     // Shift and Ctrl clicks pick whole rows, for setting the ends of several at once.
     Flex->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Flex->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -117,6 +115,7 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     connect(m_listing, &ItemListing::listed, m_unsavedEnds, &UnsavedEndsKeeper::listed);
     connect(m_unsavedEnds, &UnsavedEndsKeeper::waitingCountChanged, this,
             [this] { showUnsavedCount(m_items->pendingCount()); });
+    setUpKeys();
     timerx->start();
 
     // Activation has to be judged against the program's other windows.

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -195,8 +196,30 @@ private:
     void listingFinished();
     void updateBusyState();
 
+    // The keyboard: keys of the whole window (undo, redo, list, save) and of
+    // the grid (open the end editor); focus back to the grid after the work.
+    void setUpKeys();
+    bool windowKey(QObject* watched, QEvent* event);
+    void redoEnd();
+    void openEditorByKey();
+    void rememberGridSpot();
+    void focusGrid();
+    // A control that lost its focus by being disabled hands it to the window,
+    // not to whichever control follows it (the daylight box would take Space).
+    void keepFocusOffDisabled(QWidget* focused);
+
     frmadoHelper& m_helper;
     std::unique_ptr<DatabaseWorker> m_worker;
+    // The grid's current cell and its item when a save's listing began: the
+    // grid comes back to them.
+    struct GridSpot
+    {
+        int row = -1;
+        int column = 0;
+        std::optional<qint64> itemId;
+        std::optional<QString> store;
+    };
+    GridSpot m_gridSpot;
     ItemListing* m_listing = nullptr;
     QShortcut* m_stopKey = nullptr;
     // The running save: rows it would write, rows confirmed so far, its stop flag.

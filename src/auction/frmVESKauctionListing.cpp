@@ -18,6 +18,7 @@ void frmVESKauction::Timer1_Timer()
     Timer1->stop();
     if (m_saving)
         return; // the grid is being saved; the save lists again when it ends
+    rememberGridSpot();
     ++listingRuns;
     emit listingStarted();
     m_listing->run();
@@ -49,8 +50,10 @@ bool frmVESKauction::confirmDiscardPending()
     const int count = m_items->pendingCount();
     if (count == 0)
         return true;
+    // A reflexive Return keeps the work.
     return MessageBox::question(messageParent(), tr("Discard %1 unsaved ends?").arg(count),
-                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                QMessageBox::Yes | QMessageBox::No, QString(),
+                                QMessageBox::No) == QMessageBox::Yes;
 }
 
 int frmVESKauction::unsavedCount() const

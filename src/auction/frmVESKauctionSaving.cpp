@@ -219,6 +219,7 @@ bool frmVESKauction::isBusy() const
 void frmVESKauction::updateBusyState()
 {
     const bool saving = m_saving;
+    QWidget* const focused = focusWidget();
     for (QWidget* control : {static_cast<QWidget*>(Command2), static_cast<QWidget*>(Option1),
                              static_cast<QWidget*>(optPast), static_cast<QWidget*>(optFree),
                              static_cast<QWidget*>(optCurrent), static_cast<QWidget*>(chkLimit),
@@ -231,6 +232,7 @@ void frmVESKauction::updateBusyState()
                             QFileInfo::exists(m_helper.installation().auctionJournalFile()));
     cmdStop->setVisible(saving || m_listing->isWaiting());
     m_stopKey->setEnabled(cmdStop->isVisibleTo(this));
+    keepFocusOffDisabled(focused);
 }
 
 bool frmVESKauction::mayEnd()

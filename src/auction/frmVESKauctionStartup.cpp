@@ -163,6 +163,8 @@ void frmVESKauction::Image1_Click()
 
 bool frmVESKauction::eventFilter(QObject* watched, QEvent* event)
 {
+    if (windowKey(watched, event))
+        return true;
     if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
         auto* window = static_cast<QWidget*>(watched);
         if (window->isWindow())

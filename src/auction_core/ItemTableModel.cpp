@@ -104,6 +104,7 @@ QVector<ItemRow> ItemTableModel::startListing(int expectedRows, const QLocale& l
     m_locale = locale;
     m_shown.clear();
     m_undo.clear();
+    m_redo.clear();
     m_notSaved.clear();
     m_restoredListed.clear();
     endResetModel();
@@ -144,16 +145,29 @@ bool ItemTableModel::isPending(int row) const
 
 void ItemTableModel::setEnd(int row, qint32 stamp, const QDateTime& wall)
 {
-    if (row < 0 || row >= m_rows.size())
+    setEnds({{row, stamp, wall}});
+}
+
+void ItemTableModel::setEnds(const QVector<NewEnd>& ends)
+{
+    Step before;
+    for (const NewEnd& end : ends) {
+        if (end.row < 0 || end.row >= m_rows.size())
+            continue;
+        ItemEnd after;
+        after.stamp = end.stamp;
+        after.wall = end.wall;
+        const ItemEnd was = shownEnd(end.row);
+        if (was == after)
+            continue;
+        before.append({end.row, was});
+        write(end.row, after);
+    }
+    if (before.isEmpty())
         return;
-    const ItemEnd before = shownEnd(row);
-    ItemEnd after;
-    after.stamp = stamp;
-    after.wall = wall;
-    if (before == after)
-        return;
-    m_undo.append({row, before});
-    write(row, after);
+    m_undo.append(before);
+    // A new edit starts a new line of history: what was taken back stays so.
+    m_redo.clear();
 }
 
 void ItemTableModel::write(int row, const ItemEnd& end)
@@ -171,31 +185,65 @@ void ItemTableModel::write(int row, const ItemEnd& end)
 
 bool ItemTableModel::canUndoRow(int row) const
 {
-    return std::any_of(m_undo.cbegin(), m_undo.cend(),
-                       [row](const std::pair<int, ItemEnd>& edit) { return edit.first == row; });
+    return std::any_of(m_undo.cbegin(), m_undo.cend(), [row](const Step& step) {
+        return std::any_of(step.cbegin(), step.cend(), [row](const std::pair<int, ItemEnd>& edit) {
+            return edit.first == row;
+        });
+    });
 }
 
 void ItemTableModel::undo()
 {
     if (!m_undo.isEmpty())
-        undoAt(int(m_undo.size()) - 1);
+        m_redo.append(writeStep(m_undo.takeLast()));
+}
+
+void ItemTableModel::redo()
+{
+    if (!m_redo.isEmpty())
+        m_undo.append(writeStep(m_redo.takeLast()));
 }
 
 void ItemTableModel::undoRow(int row)
 {
     for (int i = int(m_undo.size()) - 1; i >= 0; --i) {
-        if (m_undo.at(i).first == row) {
-            undoAt(i);
+        Step& step = m_undo[i];
+        for (int j = 0; j < step.size(); ++j) {
+            if (step.at(j).first != row)
+                continue;
+            // Only this row of the edit goes back; the others stay for the next undo.
+            m_redo.append(writeStep({step.takeAt(j)}));
+            if (step.isEmpty())
+                m_undo.removeAt(i);
             return;
         }
     }
 }
 
-void ItemTableModel::undoAt(int index)
+ItemTableModel::Step ItemTableModel::writeStep(const Step& step)
 {
-    const std::pair<int, ItemEnd> edit = m_undo.takeAt(index);
-    if (edit.first < m_rows.size())
-        write(edit.first, edit.second);
+    Step replaced;
+    // Newest first, so that a row twice in one step gets its oldest end back;
+    // the ends replaced, written newest first in turn, do the step again.
+    for (auto it = step.crbegin(); it != step.crend(); ++it) {
+        if (it->first >= m_rows.size())
+            continue;
+        replaced.append({it->first, shownEnd(it->first)});
+        write(it->first, it->second);
+    }
+    return replaced;
+}
+
+void ItemTableModel::dropRow(QVector<Step>& steps, int row)
+{
+    for (Step& step : steps)
+        step.erase(std::remove_if(
+                       step.begin(), step.end(),
+                       [row](const std::pair<int, ItemEnd>& edit) { return edit.first == row; }),
+                   step.end());
+    steps.erase(
+        std::remove_if(steps.begin(), steps.end(), [](const Step& step) { return step.isEmpty(); }),
+        steps.end());
 }
 
 void ItemTableModel::markRowSaved(int row, qint32 stamp)
@@ -209,10 +257,8 @@ void ItemTableModel::markRowSaved(int row, qint32 stamp)
     m_shown.remove(row);
     m_notSaved.remove(row);
     m_restoredListed.remove(row);
-    m_undo.erase(
-        std::remove_if(m_undo.begin(), m_undo.end(),
-                       [row](const std::pair<int, ItemEnd>& edit) { return edit.first == row; }),
-        m_undo.end());
+    dropRow(m_undo, row);
+    dropRow(m_redo, row);
     endChanged(row);
 }
 

@@ -18,7 +18,9 @@
 // from the roles; alignment and fonts from the view's column delegates.
 //
 // An end set on a row is pending while it differs from what the listing read;
-// edits are taken back one at a time, newest first. A save that could not
+// edits are taken back one step at a time, newest first (ends set on many rows
+// at once are one step), and what was taken back can be done again until the
+// next edit. A save that could not
 // write a pending end marks its row (orange) until the end is saved or taken back.
 class ItemTableModel : public QAbstractTableModel
 {
@@ -45,6 +47,15 @@ public:
     ItemEnd shownEnd(int row) const;
     // Sets a row's end as an edit that can be taken back.
     void setEnd(int row, qint32 stamp, const QDateTime& wall);
+    // An end for one row of setEnds.
+    struct NewEnd
+    {
+        int row = 0;
+        qint32 stamp = 0;
+        QDateTime wall;
+    };
+    // Sets the ends of several rows as one edit, taken back as a whole.
+    void setEnds(const QVector<NewEnd>& ends);
     int pendingCount() const { return m_pendingCount; }
     bool isPending(int row) const;
     bool canUndo() const { return !m_undo.isEmpty(); }
@@ -52,6 +63,8 @@ public:
     // Takes back the newest edit of all rows, or of one row.
     void undo();
     void undoRow(int row);
+    // Does the edit taken back last again.
+    void redo();
 
     // The database holds the row's end now: it counts as listed, and its edits
     // are no longer offered for taking back.
@@ -77,7 +90,11 @@ private:
     QVariant display(const ItemRow& item, int row, int column) const;
     QVariant endLooks(int row, int role) const;
     void write(int row, const ItemEnd& end);
-    void undoAt(int index);
+    // A group of rows, each with the end it is to get back.
+    using Step = QVector<std::pair<int, ItemEnd>>;
+    // Writes the step's ends; gives back the ends they replaced, as a step.
+    Step writeStep(const Step& step);
+    void dropRow(QVector<Step>& steps, int row);
     void endChanged(int row);
     void updateCount();
 
@@ -85,8 +102,10 @@ private:
     QLocale m_locale;
     // The ends shown instead of the listed ones, by row.
     QHash<int, ItemEnd> m_shown;
-    // Each edit with the row's end before it.
-    QVector<std::pair<int, ItemEnd>> m_undo;
+    // Each edit with its rows' ends before it, newest last; the edits taken
+    // back with the ends they had set, taken back last at the end.
+    QVector<Step> m_undo;
+    QVector<Step> m_redo;
     QSet<int> m_notSaved;
     // Rows with a restored end: the listed end its save checks, by row.
     QHash<int, std::optional<qint64>> m_restoredListed;

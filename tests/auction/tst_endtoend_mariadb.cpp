@@ -67,11 +67,6 @@ QString unsavedText(frmVESKauction& w)
     return label && label->isVisible() ? label->text() : QString();
 }
 
-QBrush stampBackground(frmVESKauction& w, int row)
-{
-    return w.Flex->model()->index(row, 5).data(Qt::BackgroundRole).value<QBrush>();
-}
-
 // Right-clicks the grid cell and picks the entry of the menu it opens.
 bool chooseFromGridMenu(endtoend::Fixture& fx, int row, const QString& entry)
 {
@@ -91,6 +86,25 @@ bool chooseFromGridMenu(endtoend::Fixture& fx, int row, const QString& entry)
         }
     }
     return false;
+}
+
+// Shows the next question as a real box and presses the key on it, as the
+// clerk would; `text` gets the box's text.
+void pressOnNextBox(Qt::Key key, QString& text)
+{
+    MessageBox::setTestHandler({});
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, key, &text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        text = box->text();
+        QTest::keyClick(box, key);
+    });
+    poll->start(10);
+    QTimer::singleShot(10000, poll, &QObject::deleteLater); // no box came
 }
 } // namespace
 
@@ -212,43 +226,100 @@ private slots:
         VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { plain.Refresh(); }), "Access denied");
     }
 
-    // Two edits of one row: Ctrl+Z steps back to the first, the menu's undo to
-    // the listed end, and with it the mark and the count go.
-    void editsAreMarkedCountedAndTakenBackNewestFirst()
+    // The clerk's keys, each pressed where the focus is or on the control
+    // named. Steps: "key CONTROL|focus KEYS", "click CONTROL", "row ID" (a
+    // click on the item's SKU), "pick ID [DAYS]" (its end set with the mouse,
+    // DAYS after Christmas Eve), "menu ID" (its "Undo end"), "end" (the open
+    // editor's pickers set), "fill" (items 1 and 2 set at once), "wait",
+    // "count N" (pending ends now). Then: listings run, questions asked, the
+    // unsaved count shown, item 2's stamp in the database, editor parts
+    // shown, the focused control, the daylight box, the current row's item.
+    void keysDoTheClerksJobs_data()
     {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Space and Return after an applied end save nothing")
+            << "row 2; key Flex F2; end; key focus Return; key focus Space; key focus Return; "
+               "key focus Esc"
+            << "0|0|1 unsaved|0|0|Flex|0|2";
+        QTest::newRow("Ctrl+S saves; Space during and after it ticks nothing")
+            << "pick 2; key txtSearch Ctrl+S; key focus Space; key focus Ctrl+S; key focus F5; "
+               "wait; key focus Space; click chkDayLight; key focus Space"
+            << "1|0||1798153200|0|Flex|1|2";
+        QTest::newRow("Enter in the SKU box and F5 list, asking first")
+            << "row 1; key txtSearch Return; wait; key chkLimit F5; wait; pick 2; "
+               "key txtSearch Return"
+            << "2|1|1 unsaved|0|0|Flex|0|2";
+        QTest::newRow("Ctrl+Z anywhere takes a fill-down back at once, Ctrl+Y redoes")
+            << "fill; key txtSearch Ctrl+Z; count 0; key txtStoreID Ctrl+Y; count 2; "
+               "key focus Ctrl+Z; key Command2 Ctrl+Shift+Z"
+            << "0|0|2 unsaved|0|0|Flex|0|2";
+        QTest::newRow("Enter opens the editor, Esc closes it, Tab leaves the grid")
+            << "row 1; key Flex Return; key focus Esc; key focus Tab"
+            << "0|0||0|0|txtSearch|0|1";
+        QTest::newRow("an end set twice steps back by Ctrl+Z, then by the menu's undo")
+            << "pick 2; pick 2 1; key focus Ctrl+Z; count 1; menu 2"
+            << "0|0||0|0|Flex|0|2";
+    }
+    void keysDoTheClerksJobs()
+    {
+        QFETCH(QString, steps);
         SHOWN_WINDOW(fx, Engine::Sqlite, kStoreItems);
-        const int row = fx.rowOf(2);
-        const QString listed = fx.end(2);
-        const QBrush listedBackground = stampBackground(w, row);
-        QCOMPARE(unsavedText(w), QString());
-
-        fx.pickEnd(2, kChristmasEve);
-        const QString first = fx.end(2);
-        QCOMPARE(unsavedText(w), QStringLiteral("1 unsaved"));
-        QVERIFY(stampBackground(w, row) != listedBackground);
-        fx.pickEnd(2, kChristmasEve.addDays(1));
-        QCOMPARE(unsavedText(w), QStringLiteral("1 unsaved"));
-
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        QTest::keyClick(w.Flex, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(fx.end(2), first);
-        QVERIFY(chooseFromGridMenu(fx, row, "Undo end"));
-        QCOMPARE(fx.end(2), listed);
-        QCOMPARE(unsavedText(w), QString());
-        QCOMPARE(stampBackground(w, row), listedBackground);
-        QVERIFY(fx.questions.isEmpty());
+        const int runs = w.listingRuns;
+        for (const QString& step : steps.split("; ")) {
+            const QString verb = step.section(' ', 0, 0), what = step.section(' ', 1, 1);
+            QWidget* target = what == "focus" ? w.focusWidget() : w.findChild<QWidget*>(what);
+            if (verb == "key" || verb == "click") {
+                QVERIFY2(target, qPrintable(step));
+                verb == "click" ? QTest::mouseClick(target, Qt::LeftButton)
+                                : QTest::keySequence(target, QKeySequence(step.section(' ', 2)));
+            } else if (verb == "row") {
+                fx.clickCell(fx.rowOf(what.toInt()), 1);
+            } else if (verb == "pick") {
+                fx.pickEnd(what.toInt(), kChristmasEve.addDays(step.section(' ', 2).toInt()));
+            } else if (verb == "menu") {
+                QVERIFY(chooseFromGridMenu(fx, fx.rowOf(what.toInt()), "Undo end"));
+            } else if (verb == "end") {
+                QCOMPARE(editorParts(w), 3);
+                w.dtDate->setDate(kChristmasEve.date());
+                w.dtTime->setTime(kChristmasEve.time());
+            } else if (verb == "fill") {
+                fx.clickCell(0, 1);
+                fx.clickCell(1, 1, Qt::ShiftModifier);
+                QVERIFY(chooseFromGridMenu(fx, 1, QStringLiteral("Set ends\u2026")));
+                auto* dialog = w.findChild<SetEndsDialog*>();
+                QVERIFY(dialog);
+                dialog->startDate->setDate(kChristmasEve.date());
+                dialog->accept();
+            } else if (verb == "wait") {
+                QVERIFY(vesktest::waitUntilIdle(w));
+            } else {
+                QCOMPARE(w.items().pendingCount(), what.toInt());
+            }
+        }
+        const QWidget* focus = w.focusWidget();
+        QTEST(QStringList({QString::number(w.listingRuns - runs),
+                           QString::number(fx.questions.size()), unsavedText(w),
+                           QString::number(fx.stampInDatabase(2)), QString::number(editorParts(w)),
+                           focus ? focus->objectName() : "-", QString::number(w.daylightSaving()),
+                           fx.text(w.Flex->currentIndex().row(), 0)})
+                  .join('|'),
+              "expected");
+        QVERIFY(fx.messages.isEmpty());
     }
 
     // A refresh or a close asks before unsaved ends go; No keeps them for the
-    // refresh, closes without them for the close.
+    // refresh, closes without them for the close. A reflexive Return on the
+    // real question keeps them.
     void unsavedEndsAreGuardedAtRefreshAndClose_data()
     {
         QTest::addColumn<bool>("close"); // else refresh
-        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<QMessageBox::StandardButton>("answer"); // NoButton: Return on the box
         QTest::addColumn<bool>("kept"); // the window keeps the unsaved end
         QTest::addColumn<qint64>("stamp");
-        QTest::newRow("refresh, keep") << false << QMessageBox::No << true << qint64(0);
+        QTest::newRow("refresh, Return") << false << QMessageBox::NoButton << true << qint64(0);
         QTest::newRow("refresh, discard") << false << QMessageBox::Yes << false << qint64(0);
         QTest::newRow("save and close") << true << QMessageBox::Yes << false << qint64(1798153200);
         QTest::newRow("close without") << true << QMessageBox::No << false << qint64(0);
@@ -266,12 +337,16 @@ private slots:
         QSignalSpy ended(&w, &frmVESKauction::programEnded);
 
         fx.answer = answer;
+        QString asked;
+        if (answer == QMessageBox::NoButton)
+            pressOnNextBox(Qt::Key_Return, asked);
         close ? void(w.close()) : QTest::mouseClick(w.Command2, Qt::LeftButton);
         QVERIFY(vesktest::waitUntilIdle(w));
 
-        QCOMPARE(fx.questions.size(), 1);
-        QVERIFY(fx.questions[0].text.startsWith(close ? "Save 1 unsaved ends before closing?"
-                                                      : "Discard 1 unsaved ends?"));
+        QCOMPARE(fx.questions.size(), asked.isEmpty() ? 1 : 0);
+        asked = asked.isEmpty() ? fx.questions[0].text : asked;
+        QVERIFY(asked.startsWith(close ? "Save 1 unsaved ends before closing?"
+                                       : "Discard 1 unsaved ends?"));
         QTEST(fx.stampInDatabase(2), "stamp");
         QVERIFY(fx.messages.isEmpty());
         QCOMPARE(ended.size(), close && answer != QMessageBox::Cancel ? 1 : 0);
@@ -672,6 +747,9 @@ private slots:
         QVERIFY(fx.refresh());
 
         QStringList texts;
+        // The grid has the focus and marks its current cell: the colours are read beside it.
+        w.Flex->selectionModel()->setCurrentIndex(w.Flex->model()->index(0, 1),
+                                                  QItemSelectionModel::NoUpdate);
         const QImage screen = w.Flex->viewport()->grab().toImage();
         for (int column = 0; column < 8; ++column) {
             texts << fx.text(0, column);

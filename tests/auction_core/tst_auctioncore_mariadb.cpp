@@ -493,7 +493,8 @@ private slots:
     // running auction), 2 (none) and 3 (a past one), then each row as
     // "shown stamp, time cell, colour": g(reen), r(ed), b(lue: pending),
     // o(range: not saved), - (none); and the pending count.
-    // Steps: "set ROW STAMP", "undo", "undo ROW", "saved ROW STAMP", "notsaved ROW",
+    // Steps: "set ROW STAMP", "fill ROW:STAMP ROW:STAMP" (one edit), "undo",
+    // "undo ROW", "redo", "saved ROW STAMP", "notsaved ROW",
     // "relist" (the same items listed again, the pending ends put back),
     // "relist-moved" (as relist, item 1's end changed meanwhile).
     void modelKeepsRowsPendingEndsUndoAndMarks_data()
@@ -508,6 +509,20 @@ private slots:
             << "1800000000 03:00:00 b|0 19:00:00 -|1800000600 03:10:00 b|2";
         QTest::newRow("undo of a row takes back only its newest edit")
             << QStringList{"set 0 1800000000", "set 2 1800000600", "undo 0", "undo 0"}
+            << "1700003600 18:13:00 g|0 19:00:00 -|1800000600 03:10:00 b|1";
+        QTest::newRow("a fill-down goes back at once; redo does the newest undone again")
+            << QStringList{"set 1 1800000000",
+                           "set 1 1800000600",
+                           "fill 0:1800001200 2:1800001800",
+                           "undo",
+                           "undo",
+                           "redo"}
+            << "1700003600 18:13:00 g|1800000600 03:10:00 b|1600000000 07:26:00 r|1";
+        QTest::newRow("a new edit leaves nothing to redo")
+            << QStringList{"set 0 1800000000", "undo", "set 2 1800000600", "redo"}
+            << "1700003600 18:13:00 g|0 19:00:00 -|1800000600 03:10:00 b|1";
+        QTest::newRow("a row's undo takes it alone out of a fill-down")
+            << QStringList{"fill 0:1800000000 2:1800000600", "set 1 1800001200", "undo 0", "undo"}
             << "1700003600 18:13:00 g|0 19:00:00 -|1800000600 03:10:00 b|1";
         QTest::newRow("an end set back to the listed one is no longer pending")
             << QStringList{"set 2 1800000000", "set 2 1600000000"}
@@ -547,10 +562,22 @@ private slots:
             const QStringList f = step.split(' ');
             const int row = f.value(1).toInt();
             const qint32 stamp = f.value(2).toInt();
+            const auto wall = [](qint32 at) {
+                return QDateTime::fromSecsSinceEpoch(at - 5 * 3600, Qt::UTC);
+            };
+            QVector<ItemTableModel::NewEnd> fill;
+            for (const QString& end : f.mid(1)) {
+                const qint32 at = end.section(':', 1).toInt();
+                fill.append({end.section(':', 0, 0).toInt(), at, wall(at)});
+            }
             if (f[0] == "set")
-                model.setEnd(row, stamp, QDateTime::fromSecsSinceEpoch(stamp - 5 * 3600, Qt::UTC));
+                model.setEnd(row, stamp, wall(stamp));
+            else if (f[0] == "fill")
+                model.setEnds(fill);
             else if (step == "undo")
                 model.undo();
+            else if (step == "redo")
+                model.redo();
             else if (f[0] == "undo")
                 model.undoRow(row);
             else if (f[0] == "saved")
