@@ -11,6 +11,7 @@
 #include "auction_core/ItemTableModel.h"
 #include "data/DatabaseWorker.h"
 #include "data/frmadoHelper.h"
+#include "timeconv/Clock.h"
 #include "timeconv/UsDaylightSaving.h"
 #include "windows/MessageBox.h"
 

@@ -38,7 +38,7 @@ public:
         Record record = Record::Intent;
         // For the rows of an undo: the time of the save it undid (as `time`).
         // Empty for a clerk's save, and for an undo of an undo, which redoes.
-        QString undoes;
+        QString undoes = QString();
     };
     struct Save
     {
