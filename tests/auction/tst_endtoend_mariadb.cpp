@@ -250,32 +250,23 @@ private slots:
             "Press REFRESH (F5) to apply the new filter: the table still shows the one before.";
         const QString cut = "Only the first 50 items are shown: untick (limit to 50) and press "
                             "REFRESH to see all.";
-        QTest::newRow("one end saved") << 3 << "end:1 save"
-                                       << "1 end saved at 10:15";
-        QTest::newRow("three ends saved") << 3 << "end:1 end:2 end:3 save"
-                                          << "3 ends saved at 10:15";
-        QTest::newRow("then an edit") << 3 << "end:1 save end:2"
-                                      << "";
-        QTest::newRow("then a listing") << 3 << "end:1 save refresh"
-                                        << "";
-        QTest::newRow("nothing to save") << 3 << "save"
-                                         << "No changed end to save";
-        QTest::newRow("saved ends leave the auction-free list")
-            << 1 << "free refresh end:1 save"
-            << "1 end saved at 10:15   No items match.";
-        QTest::newRow("no match") << 3 << "search:X refresh"
-                                  << "No items match.";
-        QTest::newRow("50 rows back") << 50 << "" << cut;
-        QTest::newRow("49 rows back") << 49 << ""
-                                      << "";
-        QTest::newRow("50 rows, no limit") << 50 << "limit refresh"
-                                           << "";
-        QTest::newRow("filter chosen") << 3 << "free" << refresh;
-        QTest::newRow("search typed") << 3 << "search:R" << refresh;
-        QTest::newRow("limit unticked") << 50 << "limit" << refresh;
-        QTest::newRow("filter chosen back") << 3 << "free any"
-                                            << "";
-        QTest::newRow("discard answered No") << 3 << "end:1 free refresh" << refresh;
+        const auto row = [](const char* tag, int items, const char* actions, QString status) {
+            QTest::newRow(tag) << items << QString(actions) << status;
+        };
+        row("one end saved", 3, "end:1 save", "1 end saved at 10:15");
+        row("then an edit", 3, "end:1 save end:2", "");
+        row("then a listing", 3, "end:1 save refresh", "");
+        row("nothing to save", 3, "save", "No changed end to save");
+        row("saved ends leave the auction-free list", 1, "free refresh end:1 save",
+            "1 end saved at 10:15   No items match.");
+        row("no match", 3, "search:X refresh", "No items match.");
+        row("50 rows back", 50, "", cut);
+        row("50 rows, no limit", 50, "limit refresh", "");
+        row("filter chosen", 3, "free", refresh);
+        row("search typed", 3, "search:R", refresh);
+        row("limit unticked", 50, "limit", refresh);
+        row("filter chosen back", 3, "free any", "");
+        row("discard answered No", 3, "end:1 free refresh", refresh);
     }
     void statusLineAnswersEachAction()
     {
