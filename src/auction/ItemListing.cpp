@@ -124,6 +124,7 @@ void ItemListing::startOnce()
     filters.current = m_ui.optCurrent->isChecked();
     filters.free = m_ui.optFree->isChecked();
     filters.limit = m_ui.chkLimit->isChecked();
+    m_asked = {filters, m_ui.txtSearch->text(), -1};
 
     DataControl& control = m_helper.adoKBvesk2;
     // Escaped for the engine the control talks to, so that no typed text can

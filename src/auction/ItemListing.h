@@ -1,6 +1,7 @@
 #pragma once
 
 #include "auction_core/ItemRow.h"
+#include "auction_core/ListingQuery.h"
 #include "data/RecordSet.h"
 #include "windows/Twips.h"
 
@@ -31,7 +32,6 @@ class QWidget;
 class ItemPictureDelegate;
 class ItemPictures;
 class ThumbnailPipeline;
-struct ListingFilters;
 struct Thumbnail;
 
 // The item listing of the main window (the routine behind Timer1): builds the
@@ -87,6 +87,16 @@ public:
     int completedRuns() const { return m_completed; }
     // Rows of the current listing whose picture is still to be looked up or decoded.
     int picturesPending() const;
+
+    // What the grid shows: the filter boxes and search text of the last listing
+    // that filled it, and how many rows it got back (-1: none has yet).
+    struct Shown
+    {
+        ListingFilters filters;
+        QString search;
+        int rows = -1;
+    };
+    const Shown& shown() const { return m_shown; }
 
     static constexpr int kImmediatePictures = 50;
     static constexpr qint32 kPictureSize = 1300;
@@ -155,6 +165,8 @@ private:
     std::pair<int, int> m_barRange{0, 100};
     int m_barValue = 0;
     int m_completed = 0;
+    Shown m_shown;
+    Shown m_asked; // the running listing's
 
     // The grid being filled from the listing's records, which are let go
     // once the grid holds them.

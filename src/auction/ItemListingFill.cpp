@@ -59,6 +59,8 @@ void ItemListing::beginFill()
     grid->horizontalScrollBar()->setValue(0);
     const int count = m_fill.records.RecordCount();
     releaseElsewhere(m_ui.model->startListing(count));
+    m_shown = m_asked;
+    m_shown.rows = count;
     grid->verticalHeader()->setMinimumSectionSize(1);
     grid->verticalHeader()->setDefaultSectionSize(m_ui.twips.toPixelsY(kRowHeightTwips));
 

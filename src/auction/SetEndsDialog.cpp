@@ -14,7 +14,9 @@ SetEndsDialog::SetEndsDialog(int rows, const QDate& date, const QTime& time, QWi
     setWindowTitle(tr("Set ends"));
     auto* layout = new QFormLayout(this);
     layout->addRow(new QLabel(
-        tr("Ends for %1 rows, top to bottom, each a step after the one above:").arg(rows)));
+        rows == 1
+            ? tr("The end for 1 row:")
+            : tr("Ends for %1 rows, top to bottom, each a step after the one above:").arg(rows)));
 
     startDate = new QDateEdit(date, this);
     startDate->setObjectName(QStringLiteral("startDate"));

@@ -87,7 +87,9 @@ void UnsavedEndsKeeper::offer(std::unique_ptr<UnsavedEndsFile> file)
         count > 0 &&
         MessageBox::question(
             messageParent(),
-            tr("%1 unsaved ends from %2 were not saved. Restore them?").arg(count).arg(when),
+            count == 1
+                ? tr("1 unsaved end from %1 was not saved. Restore it?").arg(when)
+                : tr("%1 unsaved ends from %2 were not saved. Restore them?").arg(count).arg(when),
             QMessageBox::Yes | QMessageBox::No, QString(), QMessageBox::Yes) == QMessageBox::Yes;
     if (!restore) {
         if (const QString failure = file->remove(); !failure.isEmpty())

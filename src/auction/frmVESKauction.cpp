@@ -116,6 +116,15 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     connect(m_unsavedEnds, &UnsavedEndsKeeper::waitingCountChanged, this,
             [this] { showUnsavedCount(m_items->pendingCount()); });
     setUpKeys();
+    connect(m_listing, &ItemListing::listed, this, &frmVESKauction::updateStatus);
+    for (QAbstractButton* filter :
+         {static_cast<QAbstractButton*>(Option1), static_cast<QAbstractButton*>(optPast),
+          static_cast<QAbstractButton*>(optFree), static_cast<QAbstractButton*>(optCurrent),
+          static_cast<QAbstractButton*>(chkLimit)})
+        connect(filter, &QAbstractButton::toggled, this, &frmVESKauction::updateStatus);
+    connect(txtSearch, &QLineEdit::textChanged, this, &frmVESKauction::updateStatus);
+    connect(m_items, &QAbstractItemModel::dataChanged, this, &frmVESKauction::gridEndsChanged);
+    updateUndoCaption();
     timerx->start();
 
     // Activation has to be judged against the program's other windows.
@@ -258,6 +267,11 @@ void frmVESKauction::createControls()
     setTextColour(m_unsavedLabel, kBlueText);
     m_unsavedLabel->hide();
     place(m_unsavedLabel, "lblUnsaved", 11280, 1590, 3735, 195);
+    // Not a design control: the free strip left of it, over the grid.
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setFont(designFont(8.25, true));
+    setTextColour(m_statusLabel, kBlueText);
+    place(m_statusLabel, "lblStatus", 240, 1590, 10935, 195);
     cmdUndoSave = new QPushButton(QStringLiteral("Undo last save"), this);
     makeGraphicalButton(cmdUndoSave);
     place(cmdUndoSave, "cmdUndoSave", 8520, 10200, 2295, 375);

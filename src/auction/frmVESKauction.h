@@ -147,6 +147,8 @@ private:
     void Image1_Click();
     void cmdStop_Click();
     void cmdUndoSave_Click();
+    // "Undo last save", or "Redo last save" when the last save was an undo.
+    void updateUndoCaption();
 
     // Asks before a listing throws unsaved ends away; false keeps them (and
     // the listing is not to run).
@@ -184,6 +186,11 @@ private:
     void showGridMenu(const QPoint& position);
     void openSetEnds(const QVector<int>& rows);
     void showUnsavedCount(int count);
+    // The status line over the grid: what the last save did, what the grid
+    // shows, or that REFRESH will apply a filter chosen since.
+    void updateStatus();
+    // A changed end ends the last save's note.
+    void gridEndsChanged(const QModelIndex& topLeft);
 
     // Runs a save on the database worker: `run` writes with a saver it has
     // prepared with the given function. `rowsToWrite`: the grid rows it may write.
@@ -239,6 +246,9 @@ private:
     AuctionEditor* m_editor = nullptr;
     ItemTableModel* m_items = nullptr;
     QLabel* m_unsavedLabel = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    // What the last save or undo did, shown until the clerk's next action.
+    QString m_savedNote;
     // The unsaved ends on the disk, and those a crashed run left behind.
     UnsavedEndsKeeper* m_unsavedEnds = nullptr;
     // The clerk chose to save before closing: the program ends if the save succeeds.

@@ -5,11 +5,14 @@
 #include "auction/ItemListing.h"
 #include "auction/SetEndsDialog.h"
 #include "auction/UnsavedEndsKeeper.h"
+#include "auction_core/AuctionGrid.h"
+#include "auction_core/Counted.h"
 #include "auction_core/ItemTableModel.h"
 #include "timeconv/Clock.h"
 #include "windows/MessageBox.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QSpinBox>
 
@@ -19,6 +22,8 @@ void frmVESKauction::Timer1_Timer()
     if (m_saving)
         return; // the grid is being saved; the save lists again when it ends
     rememberGridSpot();
+    if (!m_listingAfterSave)
+        m_savedNote.clear(); // a listing of the clerk's own is the next action
     ++listingRuns;
     emit listingStarted();
     m_listing->run();
@@ -28,6 +33,7 @@ void frmVESKauction::Timer1_Timer()
 void frmVESKauction::listingFinished()
 {
     updateBusyState();
+    updateStatus();
     if (!m_listingAfterSave)
         return;
     m_listingAfterSave = false;
@@ -50,8 +56,9 @@ bool frmVESKauction::confirmDiscardPending()
     const int count = m_items->pendingCount();
     if (count == 0)
         return true;
+    const QString unsaved = counted(count, tr("unsaved end"), tr("unsaved ends"));
     // A reflexive Return keeps the work.
-    return MessageBox::question(messageParent(), tr("Discard %1 unsaved ends?").arg(count),
+    return MessageBox::question(messageParent(), tr("Discard %1?").arg(unsaved),
                                 QMessageBox::Yes | QMessageBox::No, QString(),
                                 QMessageBox::No) == QMessageBox::Yes;
 }
@@ -137,4 +144,37 @@ void frmVESKauction::Flex_Scroll()
 void frmVESKauction::cmdSave_Click()
 {
     m_editor->apply();
+}
+
+void frmVESKauction::updateStatus()
+{
+    const ItemListing::Shown& shown = m_listing->shown();
+    const bool filterChanged =
+        shown.rows >= 0 &&
+        (shown.filters.past != optPast->isChecked() ||
+         shown.filters.current != optCurrent->isChecked() ||
+         shown.filters.free != optFree->isChecked() ||
+         shown.filters.limit != chkLimit->isChecked() || shown.search != txtSearch->text());
+    QStringList parts;
+    if (!m_savedNote.isEmpty())
+        parts << m_savedNote;
+    // Rows of another filter say nothing about the new one.
+    if (filterChanged)
+        parts << tr("Press REFRESH (F5) to apply the new filter: the table still shows the "
+                    "one before.");
+    else if (shown.rows == 0)
+        parts << tr("No items match.");
+    else if (shown.filters.limit && shown.rows == kListingLimit)
+        parts << tr("Only the first %1 items are shown: untick (limit to %1) and press REFRESH "
+                    "to see all.")
+                     .arg(kListingLimit);
+    m_statusLabel->setText(parts.join(QStringLiteral("   ")));
+}
+
+void frmVESKauction::gridEndsChanged(const QModelIndex& topLeft)
+{
+    if (topLeft.column() != auctiongrid::kStampColumn || m_savedNote.isEmpty())
+        return;
+    m_savedNote.clear();
+    updateStatus();
 }

@@ -4,15 +4,20 @@
 #include "auction/AuctionEditor.h"
 #include "auction/ItemListing.h"
 #include "auction/UnsavedEndsKeeper.h"
+#include "auction_core/AuctionGrid.h"
 #include "auction_core/AuctionJournal.h"
 #include "auction_core/AuctionSaver.h"
+#include "auction_core/Counted.h"
 #include "auction_core/ItemTableModel.h"
 #include "data/DatabaseWorker.h"
 #include "data/frmadoHelper.h"
+#include "timeconv/Clock.h"
+#include "timeconv/UsDaylightSaving.h"
 #include "windows/MessageBox.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLocale>
 #include <QShortcut>
 #include <QTimer>
 
@@ -23,6 +28,48 @@ constexpr int kSaveStopping = 1; // end at the next row, committing what was wri
 constexpr int kSaveGivenUp = 2;  // nobody waits for the report: commit nothing more
 // How long a stopped save may take to end by itself before it is given up on.
 constexpr int kStopGraceMs = 250;
+
+// A journal time (UTC) on the store's clock: five hours behind, four in summer time.
+QString storeClockText(const QString& utcTime)
+{
+    const QDateTime utc = QDateTime::fromString(utcTime, Qt::ISODate);
+    if (!utc.isValid())
+        return utcTime;
+    QDateTime wall = utc.addSecs(-4 * 3600);
+    if (!usDaylightSaving(wall.date(), wall.time()))
+        wall = utc.addSecs(-5 * 3600);
+    return QLocale().toString(wall, auctiongrid::kDateFormat + QStringLiteral(" HH:mm"));
+}
+
+// "Undo the save of Dec-7-2026 12:22 for store 3: 4 items (R-1001, R-1002, E-77, ...)?"
+QString undoQuestion(const AuctionJournal::Save& last)
+{
+    constexpr int kSkusNamed = 3;
+    const QVector<AuctionJournal::Row> written = last.written();
+    QVector<qint32> items;
+    QStringList skus;
+    for (const AuctionJournal::Row& row : written) {
+        if (items.contains(row.itemId))
+            continue;
+        items << row.itemId;
+        if (skus.size() < kSkusNamed)
+            skus << (row.sku.isEmpty() ? frmVESKauction::tr("item %1").arg(row.itemId) : row.sku);
+    }
+    if (items.size() > kSkusNamed)
+        skus << QString(QChar(0x2026));
+    const QString what =
+        frmVESKauction::tr("the save of %1 for store %2: %3 (%4)")
+            .arg(
+                storeClockText(last.isUndo() ? last.rows.first().undoes : last.rows.first().time),
+                written.first().store,
+                counted(int(items.size()), frmVESKauction::tr("item"), frmVESKauction::tr("items")),
+                skus.join(QStringLiteral(", ")));
+    return last.isUndo()
+               ? frmVESKauction::tr("Redo %1?\n\nTheir ends go back to what that save set.")
+                     .arg(what)
+               : frmVESKauction::tr("Undo %1?\n\nTheir ends go back to what they were before it.")
+                     .arg(what);
+}
 } // namespace
 
 // Saves the auction ends of the grid on the database worker. The window stays
@@ -44,34 +91,53 @@ void frmVESKauction::Command1_Click()
 }
 
 // Puts back the ends the last save of the journal replaced, where nobody has
-// changed them since. The undo is journaled as a save of its own, so a second
-// press undoes the undo.
+// changed them since, once the clerk has agreed to the save named. The undo is
+// journaled as a save of its own, so a second press redoes the save.
 void frmVESKauction::cmdUndoSave_Click()
 {
-    // The table is listed again after the undo: ask before that throws edits away.
-    if (isBusy() || !confirmDiscardPending())
+    if (isBusy())
         return;
     const QString journalFile = m_helper.installation().auctionJournalFile();
+    const AuctionJournal::Save last = AuctionJournal(journalFile).lastSave();
+    const QVector<AuctionJournal::Row> written = last.written();
+    AuctionSaveReport nothing;
+    if (!last.error.isEmpty())
+        nothing.journalError = last.error;
+    else if (last.rows.isEmpty())
+        nothing.journalError = QStringLiteral("the save journal %1 holds no save").arg(journalFile);
+    else if (written.isEmpty())
+        nothing.journalError = QStringLiteral("the last save wrote no end into the item "
+                                              "database, so there is nothing to undo");
+    if (!nothing.journalError.isEmpty()) {
+        MessageBox::warning(messageParent(), nothing.undoMessage());
+        return;
+    }
+    // No is the default: a reflexive Return or Esc changes no live auction.
+    if (MessageBox::question(messageParent(), undoQuestion(last),
+                             QMessageBox::Yes | QMessageBox::No, QString(),
+                             QMessageBox::No) != QMessageBox::Yes)
+        return;
+    // The table is listed again after the undo: ask before that throws edits away.
+    if (!confirmDiscardPending())
+        return;
+    // The save undone is the one asked about, even if another was journaled
+    // meanwhile. Undoing an undo redoes: that is a save like any other again.
+    const QString undoes = last.isUndo() ? QString() : last.rows.first().time;
     startSave(
         true, {},
-        [journalFile](DataControl& control, const std::function<void(AuctionSaver&)>& prepare) {
-            const AuctionJournal::Save last = AuctionJournal(journalFile).lastSave();
-            const QVector<AuctionJournal::Row> written = last.written();
-            AuctionSaveReport report;
-            if (!last.error.isEmpty())
-                report.journalError = last.error;
-            else if (last.rows.isEmpty())
-                report.journalError =
-                    QStringLiteral("the save journal %1 holds no save").arg(journalFile);
-            else if (written.isEmpty())
-                report.journalError = QStringLiteral("the last save wrote no end into the item "
-                                                     "database, so there is nothing to undo");
-            if (!report.journalError.isEmpty())
-                return report;
+        [written, undoes](DataControl& control, const std::function<void(AuctionSaver&)>& prepare) {
             AuctionSaver saver(control, written.first().store);
             prepare(saver);
+            saver.undoes = undoes;
             return saver.write(AuctionSaver::undoOf(written));
         });
+}
+
+void frmVESKauction::updateUndoCaption()
+{
+    const bool redo =
+        AuctionJournal(m_helper.installation().auctionJournalFile()).lastSave().isUndo();
+    cmdUndoSave->setText(redo ? tr("Redo last save") : tr("Undo last save"));
 }
 
 void frmVESKauction::startSave(bool undo, const QVector<int>& rowsToWrite, SaveRun run)
@@ -110,6 +176,8 @@ void frmVESKauction::startSave(bool undo, const QVector<int>& rowsToWrite, SaveR
         return;
     m_saving = true;
     m_undoing = undo;
+    m_savedNote.clear();
+    updateStatus();
     m_stopSave = state;
     m_rowsToWrite = rowsToWrite;
     m_savedSoFar.clear();
@@ -126,6 +194,8 @@ void frmVESKauction::saveDone(const AuctionSaveReport& report)
     const bool undo = std::exchange(m_undoing, false);
     Bar->setRange(m_barRangeBeforeSave.first, m_barRangeBeforeSave.second);
     Bar->setValue(m_barValueBeforeSave);
+    updateUndoCaption();
+    const QString at = clock().now().toString(QStringLiteral("HH:mm"));
     if (undo) {
         updateBusyState();
         if (report.endedEarly()) {
@@ -133,7 +203,9 @@ void frmVESKauction::saveDone(const AuctionSaveReport& report)
             emit saveEnded();
             return;
         }
-        m_reportAfterListing = report.undoMessage();
+        // An undo that did all it was asked needs no box: the status line says so.
+        m_savedNote = tr("%1 put back at %2").arg(counted(report.saved, tr("end"), tr("ends")), at);
+        m_reportAfterListing = report.hasProblems() ? report.undoMessage() : QString();
         m_reportIsWarning = report.hasProblems();
         m_listingAfterSave = true;
         Timer1_Timer();
@@ -146,6 +218,10 @@ void frmVESKauction::saveDone(const AuctionSaveReport& report)
             saved[row.first] = true;
         }
     }
+    // Set once the rows are marked: marking them is no edit of the clerk's.
+    m_savedNote = report.saved > 0 || report.hasProblems()
+                      ? tr("%1 saved at %2").arg(counted(report.saved, tr("end"), tr("ends")), at)
+                      : tr("No changed end to save");
     // Ends that could still be written later stay in the grid rather than
     // being replaced by a new listing.
     if (report.worthKeeping()) {
@@ -154,6 +230,7 @@ void frmVESKauction::saveDone(const AuctionSaveReport& report)
                 m_items->markRowNotSaved(row);
         }
         updateBusyState();
+        updateStatus();
         MessageBox::warning(messageParent(), report.message(false));
         emit saveEnded();
         return;
@@ -241,10 +318,13 @@ bool frmVESKauction::mayEnd()
     if (count == 0 || m_saving)
         return true;
     switch (MessageBox::question(messageParent(),
-                                 tr("Save %1 unsaved ends before closing?\n\n"
-                                    "Yes: save them, and close once they are saved.\n"
-                                    "No: close without them.\nCancel: stay.")
-                                     .arg(count),
+                                 count == 1 ? tr("Save 1 unsaved end before closing?\n\n"
+                                                 "Yes: save it, and close once it is saved.\n"
+                                                 "No: close without it.\nCancel: stay.")
+                                            : tr("Save %1 unsaved ends before closing?\n\n"
+                                                 "Yes: save them, and close once they are saved.\n"
+                                                 "No: close without them.\nCancel: stay.")
+                                                  .arg(count),
                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
         Command1_Click();

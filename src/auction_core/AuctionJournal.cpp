@@ -17,9 +17,10 @@
 #endif
 
 namespace {
-const QByteArray kHeader = "save,time,store,item,sku,old_stamp,new_stamp,record\n";
+const QByteArray kHeader = "save,time,store,item,sku,old_stamp,new_stamp,record,undoes\n";
 constexpr int kOldFields = 7;
-constexpr int kFields = 8;
+constexpr int kFieldsBeforeUndoes = 8; // journals written before undoes were marked
+constexpr int kFields = 9;
 constexpr qint64 kChunk = 64 * 1024;
 // No record is this long: a longer run without a line end is no record.
 constexpr qsizetype kLongestLine = 1024 * 1024;
@@ -64,7 +65,8 @@ QByteArray recordLine(const AuctionJournal::Row& row, AuctionJournal::Record rec
     return csvField(row.saveId, false) + ',' + csvField(row.time, false) + ',' +
            csvField(row.store, true) + ',' + QByteArray::number(row.itemId) + ',' +
            csvField(row.sku, true) + ',' + stampField(row.oldStamp).toUtf8() + ',' +
-           stampField(row.newStamp).toUtf8() + ',' + kind + '\n';
+           stampField(row.newStamp).toUtf8() + ',' + kind + ',' + csvField(row.undoes, false) +
+           '\n';
 }
 
 // The fields of one line; nullopt for a line cut inside a quoted field.
@@ -117,7 +119,7 @@ QString textOf(const QString& field)
 std::optional<AuctionJournal::Row> rowOf(const QByteArray& line)
 {
     const std::optional<QStringList> f = csvFields(line);
-    if (!f || (f->size() != kOldFields && f->size() != kFields))
+    if (!f || f->size() < kOldFields || f->size() > kFields)
         return std::nullopt;
     AuctionJournal::Row row;
     if (f->size() == kOldFields)
@@ -134,6 +136,7 @@ std::optional<AuctionJournal::Row> rowOf(const QByteArray& line)
     row.sku = textOf(f->at(4));
     row.oldStamp = stampOf(f->at(5), &oldOk);
     row.newStamp = stampOf(f->at(6), &newOk);
+    row.undoes = f->value(kFieldsBeforeUndoes);
     if (!idOk || !oldOk || !newOk || row.saveId.isEmpty())
         return std::nullopt;
     return row;

@@ -36,6 +36,9 @@ public:
         std::optional<qint64> oldStamp; // what the database held before; nullopt for NULL
         std::optional<qint64> newStamp; // what the save writes; nullopt for NULL
         Record record = Record::Intent;
+        // For the rows of an undo: the time of the save it undid (as `time`).
+        // Empty for a clerk's save, and for an undo of an undo, which redoes.
+        QString undoes = QString();
     };
     struct Save
     {
@@ -43,6 +46,8 @@ public:
         QString error;
         // The rows the save wrote, in their order.
         QVector<Row> written() const;
+        // The save put back the ends of an earlier one.
+        bool isUndo() const { return !rows.isEmpty() && !rows.first().undoes.isEmpty(); }
     };
 
     explicit AuctionJournal(QString filePath);

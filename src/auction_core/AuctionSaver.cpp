@@ -1,6 +1,7 @@
 #include "auction_core/AuctionSaver.h"
 
 #include "auction_core/AuctionJournal.h"
+#include "auction_core/Counted.h"
 #include "auction_core/ListingQuery.h"
 #include "data/DataControl.h"
 #include "data/DataError.h"
@@ -25,7 +26,7 @@ constexpr int kListedEntries = 15;
 
 QString plural(int count, const char* one, const char* many)
 {
-    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+    return counted(count, QLatin1String(one), QLatin1String(many));
 }
 
 void appendEntries(QStringList& lines, const QVector<AuctionSaveReport::Entry>& entries)
@@ -471,6 +472,8 @@ bool AuctionSaver::journalIntent(Run& run)
                             c.sku,
                             c.expected,
                             c.stamp ? std::optional<qint64>(*c.stamp) : std::nullopt});
+    for (AuctionJournal::Row& record : run.records)
+        record.undoes = undoes;
     if (!journal)
         return true;
     try {

@@ -121,6 +121,8 @@ public:
     // When set, the rows a save will write are appended to it before any is,
     // and the rows each commit wrote once it has.
     const AuctionJournal* journal = nullptr;
+    // Journaled with the rows: the time of the save this one undoes, if any.
+    QString undoes;
     // Runs before each row to write (its row); lets tests act mid-save.
     std::function<void(int)> beforeRow;
     // Asked before each row: true ends the save there, keeping what it wrote.

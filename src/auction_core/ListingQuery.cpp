@@ -101,7 +101,7 @@ QStringList listingFilterPieces(const ListingFilters& filters, qint32 now)
     if (filters.free)
         pieces << QStringLiteral(" AND auction_until_unix = 0 ");
     if (filters.limit)
-        pieces << QStringLiteral(" LIMIT 50 ");
+        pieces << QStringLiteral(" LIMIT %1 ").arg(kListingLimit);
     return pieces;
 }
 

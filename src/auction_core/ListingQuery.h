@@ -27,6 +27,9 @@ inline const QString kStore = QStringLiteral("storeid");
 
 // The filter controls as the listing reads them; the option buttons exclude
 // each other, but each one is tested on its own.
+// The rows a listing limited to 50 gets back at most.
+constexpr int kListingLimit = 50;
+
 struct ListingFilters
 {
     bool past = false;

@@ -7,8 +7,10 @@
 #include "EndToEndCases.h"
 #include "auction/SetEndsDialog.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -16,6 +18,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTimer>
 
 #include <ctime>
 
@@ -65,6 +68,12 @@ QString unsavedText(frmVESKauction& w)
 {
     const auto* label = w.findChild<QLabel*>("lblUnsaved");
     return label && label->isVisible() ? label->text() : QString();
+}
+
+QString statusText(frmVESKauction& w)
+{
+    const auto* label = w.findChild<QLabel*>("lblStatus");
+    return label ? label->text() : "no status line";
 }
 
 // Right-clicks the grid cell and picks the entry of the menu it opens.
@@ -154,33 +163,147 @@ private slots:
         QVERIFY(fx.end(3).startsWith("0 "));
     }
 
-    // "Undo last save": the ends the last save wrote go back where nobody
-    // changed them since, the rest are named. (Undoing an undo: the saver's tests.)
-    void undoLeavesAloneWhatChangedSince()
+    // "Undo last save" names the journal's last save on the store's clock and
+    // asks: Esc and Return (No is the default) change nothing. Yes puts the ends
+    // back where nobody changed them since and names the rest; the button then
+    // offers to redo that save, which sets its ends again.
+    void undoAsksThenPutsBackAndOffersRedo_data()
     {
-        const qint64 kOld = 1700003600, kTheirs = 1750000000;
-        endtoend::Fixture fx(Engine::MariaDb);
-        VESK_VERIFY_OK(fx.showWith({{1, "S1", kOld}, {2, "S1", kOld}, {3, "S1", kOld}}));
+        QTest::addColumn<int>("key"); // pressed on the real question; 0: Yes
+        QTest::addColumn<QString>("savedAt");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("Esc, summer time") << int(Qt::Key_Escape) << "2026-07-04T16:22:05Z"
+                                          << "Jul-4-2026 12:22";
+        QTest::newRow("Return, standard time") << int(Qt::Key_Return) << "2026-12-07T17:22:05Z"
+                                               << "Dec-7-2026 12:22";
+        QTest::newRow("Yes, then redo") << 0 << "2026-12-07T17:22:05Z"
+                                        << "Dec-7-2026 12:22";
+    }
+    void undoAsksThenPutsBackAndOffersRedo()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, savedAt);
+        QFETCH(QString, named);
+        const qint64 kOld = 1700003600, kNew = 1798153200, kTheirs = 1750000000;
+        FIXTURE(fx, Engine::MariaDb);
+        QByteArray journal = "save,time,store,item,sku,old_stamp,new_stamp,record\n";
+        for (const char* record : {"intent", "written"})
+            for (int id = 1; id <= 4; ++id) {
+                journal += QString("s,%1,S1,%2,R-%2,%3,%4,%5\n")
+                               .arg(savedAt)
+                               .arg(id)
+                               .arg(kOld)
+                               .arg(kNew)
+                               .arg(record)
+                               .toUtf8();
+                if (*record == 'i')
+                    VESK_VERIFY_OK(
+                        fx.addItem(id, "R-" + QString::number(id), 120, id == 2 ? kTheirs : kNew));
+            }
+        fx.install.writeFile("auction_journal.csv", journal);
         frmVESKauction& w = fx.window();
-        QVERIFY(!w.cmdUndoSave->isEnabled()); // nothing saved yet
-        for (int id = 1; id <= 3; ++id)
-            fx.pickEnd(id, kChristmasEve.addSecs(60 * id));
-        QVERIFY(vesktest::clickAndWait(w, w.Command1));
-        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.value(0).text));
-        QVERIFY(w.cmdUndoSave->isEnabled());
-        VESK_VERIFY_OK(vesktest::exec(
-            fx.items(), "UPDATE item SET auction_until_unix = ? WHERE CV_itemid = 2", {kTheirs}));
-
+        QVERIFY(fx.show() && fx.refresh());
+        QCOMPARE(w.cmdUndoSave->text(), "Undo last save");
+        const auto stamps = [&] {
+            return QList<qint64>{fx.stampInDatabase(1), fx.stampInDatabase(2),
+                                 fx.stampInDatabase(3), fx.stampInDatabase(4)};
+        };
         const int runs = w.listingRuns;
+        QString asked;
+        if (key) {
+            MessageBox::setTestHandler({});
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                asked = box ? box->text() : "no question";
+                if (box)
+                    QTest::keyClick(box, Qt::Key(key));
+                // Whatever comes next fails the test rather than waiting for a person.
+                MessageBox::setTestHandler([&fx](const MessageBox::Call& call) {
+                    fx.messages << call;
+                    return QMessageBox::No;
+                });
+            });
+        }
+        fx.answer = QMessageBox::Yes;
         QVERIFY(vesktest::clickAndWait(w, w.cmdUndoSave));
+        if (key) {
+            QCOMPARE(asked, "Undo the save of " + named +
+                                " for store S1: 4 items (R-1, R-2, R-3, "
+                                "\u2026)?\n\nTheir ends go back to what "
+                                "they were before it.");
+            QCOMPARE(stamps(), QList<qint64>({kNew, kTheirs, kNew, kNew}));
+            QCOMPARE(w.listingRuns, runs);
+            QCOMPARE(QFileInfo(fx.install.path("auction_journal.csv")).size(), journal.size());
+            return;
+        }
+        QCOMPARE(stamps(), QList<qint64>({kOld, kTheirs, kOld, kOld}));
         QCOMPARE(fx.messages.size(), 1);
-        VESK_VERIFY_CONTAINS(fx.messages[0].text, "before that save: 2 rows",
+        VESK_VERIFY_CONTAINS(fx.messages[0].text, "before that save: 3 rows",
                              QStringLiteral("item 2 now holds %1").arg(kTheirs));
-        QCOMPARE(fx.stampInDatabase(1), kOld);
-        QCOMPARE(fx.stampInDatabase(2), kTheirs);
-        QCOMPARE(fx.stampInDatabase(3), kOld);
         QCOMPARE(w.listingRuns, runs + 1);
-        QCOMPARE(fx.end(3).section(' ', 0, 0).toLongLong(), kOld);
+        QCOMPARE(statusText(w), "3 ends put back at 10:15");
+        QCOMPARE(w.cmdUndoSave->text(), "Redo last save");
+
+        QVERIFY(vesktest::clickAndWait(w, w.cmdUndoSave));
+        QCOMPARE(fx.questions.last().text, "Redo the save of " + named +
+                                               " for store S1: 3 items (R-1, R-3, R-4)?\n\nTheir "
+                                               "ends go back to what that save set.");
+        QCOMPARE(stamps(), QList<qint64>({kNew, kTheirs, kNew, kNew}));
+        QCOMPARE(w.cmdUndoSave->text(), "Undo last save");
+    }
+
+    // The line over the grid answers every action: a save's count until the
+    // next edit, an empty or cut listing, a filter not listed yet (also after
+    // No to the discard question). Items 1 to `items`, none in auction.
+    void statusLineAnswersEachAction_data()
+    {
+        QTest::addColumn<int>("items");
+        QTest::addColumn<QString>("actions");
+        QTest::addColumn<QString>("status");
+        const QString refresh =
+            "Press REFRESH (F5) to apply the new filter: the table still shows the one before.";
+        const QString cut = "Only the first 50 items are shown: untick (limit to 50) and press "
+                            "REFRESH to see all.";
+        const auto row = [](const char* tag, int items, const char* actions, QString status) {
+            QTest::newRow(tag) << items << QString(actions) << status;
+        };
+        row("one end saved", 3, "end:1 save", "1 end saved at 10:15");
+        row("then an edit", 3, "end:1 save end:2", "");
+        row("then a listing", 3, "end:1 save refresh", "");
+        row("nothing to save", 3, "save", "No changed end to save");
+        row("saved ends leave the auction-free list", 1, "free refresh end:1 save",
+            "1 end saved at 10:15   No items match.");
+        row("no match", 3, "search:X refresh", "No items match.");
+        row("50 rows back", 50, "", cut);
+        row("50 rows, no limit", 50, "limit refresh", "");
+        row("filter chosen", 3, "free", refresh);
+        row("search typed", 3, "search:R", refresh);
+        row("limit unticked", 50, "limit", refresh);
+        row("filter chosen back", 3, "free any", "");
+        row("discard answered No", 3, "end:1 free refresh", refresh);
+    }
+    void statusLineAnswersEachAction()
+    {
+        QFETCH(int, items);
+        QFETCH(QString, actions);
+        QVector<Item> rows;
+        for (int id = 1; id <= items; ++id)
+            rows << Item{id, "S1", 0};
+        SHOWN_WINDOW(fx, Engine::Sqlite, rows);
+        for (const QString& action : actions.split(' ', Qt::SkipEmptyParts)) {
+            const QString arg = action.section(':', 1);
+            if (action.startsWith("end:"))
+                fx.pickEnd(arg.toInt(), kChristmasEve);
+            else if (action.startsWith("search:"))
+                w.txtSearch->setText(arg);
+            else if (action == "free" || action == "any")
+                QTest::mouseClick(action == "free" ? w.optFree : w.Option1, Qt::LeftButton);
+            else if (action == "limit")
+                QTest::mouseClick(w.chkLimit, Qt::LeftButton);
+            else
+                QVERIFY(vesktest::clickAndWait(w, action == "save" ? w.Command1 : w.Command2));
+        }
+        QTEST(statusText(w), "status");
     }
 
     // The shop's server keeps a store to its own rows: through the store's view,
@@ -345,8 +468,8 @@ private slots:
 
         QCOMPARE(fx.questions.size(), asked.isEmpty() ? 1 : 0);
         asked = asked.isEmpty() ? fx.questions[0].text : asked;
-        QVERIFY(asked.startsWith(close ? "Save 1 unsaved ends before closing?"
-                                       : "Discard 1 unsaved ends?"));
+        QVERIFY(asked.startsWith(close ? "Save 1 unsaved end before closing?"
+                                       : "Discard 1 unsaved end?"));
         QTEST(fx.stampInDatabase(2), "stamp");
         QVERIFY(fx.messages.isEmpty());
         QCOMPARE(ended.size(), close && answer != QMessageBox::Cancel ? 1 : 0);

@@ -383,8 +383,8 @@ private slots:
     }
 
     // What the journal held before; then a save of items 1 and 2 whose first
-    // `written` rows a commit wrote (-1: no save). What undo finds:
-    // "store|sku|items", and a text the file holds. Undo reads only its end.
+    // `written` rows a commit wrote (-1: no save), as an undo. What undo finds:
+    // "store|sku|items|undoes", and a text the file holds. Undo reads only its end.
     void journalFindsWhatTheLastSaveWrote_data()
     {
         QTest::addColumn<QByteArray>("before");
@@ -401,21 +401,25 @@ private slots:
         };
         const QByteArray cut = "save,time,store,item,sku,old_stamp,new_stamp,record\n"
                                "a,t,S1,7,\"WK-711, gold";
-        row("cut inside a quoted field, then a save", cut, "S1", "WK", 2, "S1|WK|1,2");
+        row("cut inside a quoted field, then a save", cut, "S1", "WK", 2, "S1|WK|1,2|U");
         row("cut, later lines, then a save", cut + "\nb,t,S1,8,x,1,2,intent\n", "S1", "WK", 1,
-            "S1|WK|1");
+            "S1|WK|1|U");
         row("old journal: every row of the last save",
             "save,time,store,item,sku,old_stamp,new_stamp\na,t,S1,5,x,1,2\nb,t,S1,6,x,1,2\n"
             "b,t,S1,7,x,1,2\nb,t,S1,8,x,1,2",
-            "", "", -1, "S1|x|6,7");
+            "", "", -1, "S1|x|6,7|");
+        row("journal from before undoes were marked",
+            "save,time,store,item,sku,old_stamp,new_stamp,record\nb,t,S1,6,x,1,2,intent\n"
+            "b,t,S1,6,x,1,2,written\n",
+            "", "", -1, "S1|x|6|");
         row("formulas, line ends and negative numbers", "", "=S1", "-\"WK\",\r\n@1", 2,
-            "=S1|-\"WK\",  @1|1,2", ",'=S1,1,\"'-\"\"WK\"\",  @1\",-100,");
-        row("a save that wrote nothing", cut + '\n', "S1", "x", 0, "||");
+            "=S1|-\"WK\",  @1|1,2|U", ",'=S1,1,\"'-\"\"WK\"\",  @1\",-100,");
+        row("a save that wrote nothing", cut + '\n', "S1", "x", 0, "|||");
         // Undo reads from the end: 100 MB of older saves cost it nothing.
         row("after 100 MB of old saves",
             QByteArray("0ld,2020-01-01T00:00:00Z,S1,7,\"WK-711, gold\",1600000000,1\n")
                 .repeated(1750000),
-            "S1", "x", 1, "S1|x|1");
+            "S1", "x", 1, "S1|x|1|U");
     }
     void journalFindsWhatTheLastSaveWrote()
     {
@@ -430,6 +434,8 @@ private slots:
         if (written >= 0) {
             QVector<AuctionJournal::Row> rows = {{{}, {}, store, 1, sku, -100, 9},
                                                  {{}, {}, store, 2, sku, std::nullopt, 9}};
+            for (AuctionJournal::Row& row : rows)
+                row.undoes = "U";
             VESK_VERIFY_OK(vesktest::errorOf([&] {
                 journal.appendIntent(rows);
                 journal.appendWritten(rows.mid(0, written));
@@ -441,7 +447,9 @@ private slots:
         QStringList items;
         for (const AuctionJournal::Row& row : found)
             items << QString::number(row.itemId);
-        QTEST(QStringList({found.value(0).store, found.value(0).sku, items.join(',')}).join('|'),
+        QTEST(QStringList({found.value(0).store, found.value(0).sku, items.join(','),
+                           found.value(0).undoes})
+                  .join('|'),
               "expected");
         QVERIFY(file.open(QIODevice::ReadOnly));
         QFETCH(QString, fileHolds);
