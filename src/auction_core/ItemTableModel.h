@@ -53,6 +53,9 @@ public:
 
     // The end the row shows: the pending one, else the one listed.
     ItemEnd shownEnd(int row) const;
+    // The daylight box's state: the date and time cells show its clock, and
+    // mark the ends whose own date keeps the other one.
+    void setDaylightSaving(bool summerTime);
     // Sets a row's end as an edit that can be taken back.
     void setEnd(int row, qint32 stamp, const QDateTime& wall);
     int pendingCount() const { return m_pendingCount; }
@@ -92,6 +95,7 @@ signals:
 private:
     QVariant display(const ItemRow& item, int row, int column) const;
     QVariant endLooks(int row, int role) const;
+    QString otherClockTip(int row) const;
     void write(int row, const ItemEnd& end);
     void undoAt(int index);
     void endChanged(int row);
@@ -107,4 +111,5 @@ private:
     // Rows with a restored end: the listed end its save checks, by row.
     QHash<int, std::optional<qint64>> m_restoredListed;
     int m_pendingCount = 0;
+    bool m_summerTime = false;
 };
