@@ -143,15 +143,17 @@ void AuctionEditor::showTypedResult(const QString& text, bool refused)
     palette.setColor(QPalette::WindowText, refused ? QColor(Qt::red) : QColor(Qt::black));
     palette.setColor(QPalette::Window, QColor(255, 255, 225));
     m_typedResult->setPalette(palette);
-    // As wide as its longest line, wrapped where the window ends.
+    // As wide as its longest line, wrapped where the window ends (or, close to
+    // its right edge, at twice the text box's width).
     const int frame = 2 * (m_typedResult->margin() + m_typedResult->frameWidth()) + 4;
     int wanted = 0;
     for (const QString& line : text.split(u'\n'))
         wanted = std::max(wanted, m_typedResult->fontMetrics().horizontalAdvance(line) + frame);
-    const int room = m_ui.window->width() - 8;
-    const int width = std::min(std::max(wanted, m_typed->width()), room);
+    const int inWindow = m_ui.window->width() - 8;
+    const int room = std::max(inWindow + 4 - m_typed->x(), 2 * m_typed->width());
+    const int width = std::min({std::max(wanted, m_typed->width()), room, inWindow});
     m_typedResult->resize(width, m_typedResult->heightForWidth(width));
-    m_typedResult->move(std::max(4, std::min(m_typed->x(), room + 4 - width)),
+    m_typedResult->move(std::max(4, std::min(m_typed->x(), inWindow + 4 - width)),
                         m_typed->geometry().bottom() + 1);
     m_typedResult->show();
     m_typedResult->raise();
