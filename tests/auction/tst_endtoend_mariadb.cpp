@@ -560,7 +560,11 @@ private slots:
         row("November, from 2:00, ticked: No keeps summer time", "2026-11-01 02:00", true,
             QMessageBox::No, "Sun Nov-1-2026 02:00", "1793512800 Nov-1-2026 02:00:00 \u2744");
         row("April, unticked: Yes takes summer time, an hour less", "Apr-10-2027 20:00", false,
-            QMessageBox::Yes, "Sat Apr-10-2027 20:00", "1807401600 Apr-10-2027 19:00:00 \u2600");
+            QMessageBox::Yes, "Sat Apr-10-2027 20:00", "1807401600 Apr-10-2027 19:00:00 \u2600",
+            false, Qt::Key_Return,
+            "Yes: the auction ends at 20:00 summer time, as picked; the grid shows it as 19:00, "
+            "marked as summer time.\nNo: the auction ends at 20:00 winter time, that is 21:00 "
+            "summer time: an hour off.");
         row("in the past, Yes sets it", "Nov-10-2023 12:00", false, QMessageBox::Yes,
             "Fri Nov-10-2023 12:00", "1699635600 Nov-10-2023 12:00:00", false, Qt::Key_Return,
             "is in the past");
