@@ -2,6 +2,7 @@
 
 #include "auction_core/AuctionGrid.h"
 #include "auction_core/ItemTableModel.h"
+#include "timeconv/StoreClock.h"
 #include "timeconv/TypedEnd.h"
 #include "timeconv/UnixTime.h"
 #include "timeconv/UsDaylightSaving.h"
@@ -56,6 +57,7 @@ AuctionEditor::AuctionEditor(const Controls& controls, QObject* parent)
     m_typedResult->setFrameShape(QFrame::Box);
     m_typedResult->setMargin(1);
     m_typedResult->setTextFormat(Qt::PlainText);
+    m_typedResult->setWordWrap(true);
     m_typedResult->hide();
     QWidget::setTabOrder(m_ui.cmdSave, m_typed);
     connect(m_typed, &QLineEdit::textEdited, this, &AuctionEditor::typedEndEdited);
@@ -170,19 +172,33 @@ void AuctionEditor::showTypedResult(const QString& text, bool refused)
     palette.setColor(QPalette::WindowText, refused ? QColor(Qt::red) : QColor(Qt::black));
     palette.setColor(QPalette::Window, QColor(255, 255, 225));
     m_typedResult->setPalette(palette);
-    m_typedResult->adjustSize();
-    m_typedResult->move(m_typed->x(), m_typed->geometry().bottom() + 1);
+    // As wide as its longest line, wrapped where the window ends (or, close to
+    // its right edge, at twice the text box's width).
+    const int frame = 2 * (m_typedResult->margin() + m_typedResult->frameWidth()) + 4;
+    int wanted = 0;
+    for (const QString& line : text.split(u'\n'))
+        wanted = std::max(wanted, m_typedResult->fontMetrics().horizontalAdvance(line) + frame);
+    const int inWindow = m_ui.window->width() - 8;
+    const int room = std::max(inWindow + 4 - m_typed->x(), 2 * m_typed->width());
+    const int width = std::min({std::max(wanted, m_typed->width()), room, inWindow});
+    m_typedResult->resize(width, m_typedResult->heightForWidth(width));
+    m_typedResult->move(std::max(4, std::min(m_typed->x(), inWindow + 4 - width)),
+                        m_typed->geometry().bottom() + 1);
     m_typedResult->show();
     m_typedResult->raise();
 }
 
 void AuctionEditor::typedEndEdited()
 {
+    // Not while a save runs: it has disabled the grid and the apply button.
+    const bool idle = m_ui.Flex->isEnabled();
     if (m_typed->text().trimmed().isEmpty()) {
         m_typedResult->hide();
+        m_ui.cmdSave->setEnabled(idle);
         return;
     }
     const TypedEnd end = parseTypedEnd(m_typed->text(), m_ui.now());
+    m_ui.cmdSave->setEnabled(idle && end.isValid());
     if (!end.isValid()) {
         showTypedResult(end.error, true);
         return;
@@ -239,6 +255,9 @@ void AuctionEditor::open()
         control->raise();
     };
     placeOverCell(m_ui.dtDate, 100, 0);
+    // Wider than a narrow cell where the date would lose its year.
+    if (m_ui.dtDate->width() < m_ui.dtDate->sizeHint().width())
+        m_ui.dtDate->resize(m_ui.dtDate->sizeHint().width(), m_ui.dtDate->height());
     m_ui.dtDate->setFocus();
     placeOverCell(m_ui.dtTime, 200, 350);
     placeOverCell(m_ui.cmdSave, 200, 750);
@@ -251,21 +270,46 @@ void AuctionEditor::open()
     m_typed->clear();
     m_typed->show();
     m_typed->raise();
+    m_ui.cmdSave->setEnabled(grid->isEnabled());
+    pickRowEnd(row);
+}
 
+void AuctionEditor::pickRowEnd(int row)
+{
     const QDateTime now = m_ui.now();
     m_ui.dtDate->setDate(now.date().addDays(7));
     const QTime timeOfDay = now.time();
     m_ui.dtTime->setDateTime(QDateTime(
         kDayZero, QTime(timeOfDay.hour(), timeOfDay.minute(), timeOfDay.second()), Qt::UTC));
 
-    // The row's end as it shows it (seconds as 00); a row without one leaves the default.
+    // The row's end to the minute, on the clock it was set on; a row without one
+    // leaves the default.
     setCurrentColumn(kDateColumn);
     setCurrentColumn(kTimeColumn);
     const QDateTime shown = rowEnd(row);
+    m_openedStamp = shown.isValid() ? m_ui.model->shownEnd(row).stamp : std::nullopt;
+    m_openedWall = shown;
     if (shown.isValid()) {
         m_ui.dtDate->setDate(shown.date());
         m_ui.dtTime->setDateTime(QDateTime(kDayZero, shown.time(), Qt::UTC));
+        // Said under the text box: the grid shows a marked end on the other clock.
+        const EndOnClocks clocks = endOnClocks(*m_openedStamp, m_ui.chkDayLight->isChecked());
+        if (clocks.otherSide) {
+            const QLocale locale;
+            const QString own = locale.toString(shown.time(), QStringLiteral("HH:mm"));
+            const QString grid = locale.toString(clocks.onBox.time(), QStringLiteral("HH:mm"));
+            showTypedResult(clocks.ownSummerTime
+                                ? tr("As set: %1 summer time (%2 in the grid)").arg(own, grid)
+                                : tr("As set: %1 winter time (%2 in the grid)").arg(own, grid),
+                            false);
+        }
     }
+}
+
+bool AuctionEditor::unchangedSinceOpened(int row) const
+{
+    return m_openedStamp && m_ui.model->shownEnd(row).stamp == m_openedStamp &&
+           m_ui.dtDate->date() == m_openedWall.date() && m_ui.dtTime->time() == m_openedWall.time();
 }
 
 void AuctionEditor::apply()
@@ -283,6 +327,11 @@ void AuctionEditor::apply()
             return;
         }
     }
+    // Applied as opened, the end keeps its stamp, whichever clock it shows on.
+    if (unchangedSinceOpened(row)) {
+        close();
+        return;
+    }
     const QDate date = m_ui.dtDate->date();
     const QTime time = m_ui.dtTime->time();
     const std::optional<bool> chosen = chooseDaylightSaving(date, time);
@@ -292,6 +341,8 @@ void AuctionEditor::apply()
     if (!storable(date, time, daylightSaving))
         return;
     const qint32 stamp = veskTOunix(wallDays(date, time), daylightSaving);
+    if (!mayEndInPast(stamp, date, time))
+        return;
 
     setCurrentColumn(kStampColumn);
     setCurrentColumn(kDateColumn);
@@ -329,6 +380,10 @@ bool AuctionEditor::setEnds(const QVector<int>& rows, const QDate& date, const Q
             return false;
         stamps << veskTOunix(wallDays(end.date(), end.time()), daylightSaving);
     }
+    // The first end is the earliest: the step is never negative.
+    if (!stamps.isEmpty() &&
+        !mayEndInPast(stamps.first(), ends.first().date(), ends.first().time()))
+        return false;
     // One step: Ctrl+Z takes the whole fill-down back.
     QVector<ItemTableModel::NewEnd> newEnds;
     for (int i = 0; i < rows.size(); ++i)
@@ -357,7 +412,10 @@ QDateTime AuctionEditor::rowEnd(int row) const
 {
     if (row < 0 || row >= m_ui.model->rowCount())
         return QDateTime();
-    const QDateTime wall = m_ui.model->shownEnd(row).wall;
+    const std::optional<qint64> stamp = m_ui.model->shownEnd(row).stamp;
+    if (!stamp)
+        return QDateTime();
+    const QDateTime wall = endOnClocks(*stamp, m_ui.chkDayLight->isChecked()).ownWall;
     if (!wall.isValid())
         return QDateTime();
     const QTime time = wall.time();
@@ -370,21 +428,7 @@ std::optional<bool> AuctionEditor::chooseDaylightSaving(const QDate& date, const
     const bool onThatDay = usDaylightSaving(date, time);
     if (onThatDay == box)
         return box;
-    const QLocale locale;
-    const QString end = locale.toString(date, kDateFormat) + ' ' + locale.toString(time, "HH:mm");
-    const QString boxOffset = box ? QStringLiteral("UTC-4") : QStringLiteral("UTC-5");
-    const QString otherOffset = box ? QStringLiteral("UTC-5") : QStringLiteral("UTC-4");
-    const QString text =
-        (onThatDay ? tr("The end %1 falls in daylight-saving time, but the daylight-saving box "
-                        "is not ticked:")
-                   : tr("The end %1 falls in standard time, but the daylight-saving box is "
-                        "ticked:"))
-            .arg(end) +
-        tr(" saved with the box's offset (%1) it will be an hour off.\n\n"
-           "Yes: save it with %2 instead.\nNo: save it with the box's offset, %1.\n"
-           "Cancel: change nothing.")
-            .arg(boxOffset, otherOffset);
-    switch (MessageBox::question(m_ui.window, text,
+    switch (MessageBox::question(m_ui.window, daylightQuestion(date, time, onThatDay),
                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
         return onThatDay;
@@ -393,4 +437,55 @@ std::optional<bool> AuctionEditor::chooseDaylightSaving(const QDate& date, const
     default:
         return std::nullopt;
     }
+}
+
+// In the store's words: what each answer sets and how the row will show it.
+QString AuctionEditor::daylightQuestion(const QDate& date, const QTime& time, bool summerTime) const
+{
+    const QLocale locale;
+    const auto clockText = [&](const QDateTime& wall) {
+        return (wall.date() == date ? QString() : locale.toString(wall.date(), kDateFormat) + ' ') +
+               locale.toString(wall.time(), "HH:mm");
+    };
+    const QString picked = clockText(QDateTime(date, time, Qt::UTC));
+    const auto clockName = [](bool summer) {
+        return summer ? tr("summer time") : tr("winter time");
+    };
+    const QString own = clockName(summerTime);
+    const QString grid = clockName(!summerTime);
+    QString text =
+        (summerTime ? tr("%1 %2 falls in summer time, but the daylight box is not ticked, so "
+                         "the grid shows winter time.")
+                    : tr("%1 %2 falls in winter time, but the daylight box is ticked, so the "
+                         "grid shows summer time."))
+            .arg(locale.toString(date, kDateFormat), picked) +
+        "\n\n";
+    const double wall = wallDays(date, time);
+    if (!hasUnixStamp(wall, summerTime) || !hasUnixStamp(wall, !summerTime))
+        return text + tr("Yes: the auction ends at %1 %2.\nNo: the auction ends at %1 %3, an "
+                         "hour off.\nCancel: change nothing.")
+                          .arg(picked, own, grid);
+    // Where Yes shows on the grid's clock, and when No really ends the auction.
+    const EndOnClocks yes = endOnClocks(veskTOunix(wall, summerTime), !summerTime);
+    const EndOnClocks no = endOnClocks(veskTOunix(wall, !summerTime), !summerTime);
+    return text + tr("Yes: the auction ends at %1 %2, as picked; the grid shows it as %3, "
+                     "marked as %2.\nNo: the auction ends at %1 %4, that is %5: an hour off."
+                     "\nCancel: change nothing.")
+                      .arg(picked, own, clockText(yes.onBox), grid,
+                           clockText(no.ownWall) + ' ' + clockName(no.ownSummerTime));
+}
+
+bool AuctionEditor::mayEndInPast(qint32 stamp, const QDate& date, const QTime& time)
+{
+    const qint32 now = veskTOunix(toDayCount(m_ui.now()), m_ui.chkDayLight->isChecked());
+    if (stamp > now)
+        return true;
+    const QLocale locale;
+    const QString end = locale.toString(date, kDateFormat) + ' ' + locale.toString(time, "HH:mm");
+    return MessageBox::question(m_ui.window,
+                                tr("The end %1 is in the past: the auction would end at once. "
+                                   "Set it anyway?")
+                                    .arg(end),
+                                QMessageBox::Yes | QMessageBox::No, QString(),
+                                QMessageBox::No) == QMessageBox::Yes;
 }

@@ -63,8 +63,8 @@ public:
     // stepMinutes later, as pending edits; false when the clerk cancels or an
     // end cannot be stored (nothing written then).
     bool setEnds(const QVector<int>& rows, const QDate& date, const QTime& time, int stepMinutes);
-    // The end a row shows as the store's wall time (in UTC); invalid when it
-    // shows none.
+    // The end a row shows as the store's wall time (in UTC) on the clock of its
+    // own date, to the minute; invalid when it shows none.
     QDateTime rowEnd(int row) const;
 
 signals:
@@ -79,6 +79,8 @@ private:
     void open();
     // The grid takes the keys back from the editor's controls as they go.
     void focusGridFromEditor();
+    // Sets the pickers to the row's end, or a week from now for a row without one.
+    void pickRowEnd(int row);
     // Reads the typed text as it changes: the pickers follow it, the result or
     // the reason it is no end shows under it.
     void typedEndEdited();
@@ -86,6 +88,11 @@ private:
     // Whether to save the end with the daylight-saving offset: the box's state,
     // or the other one where the clerk chooses it; empty when the clerk cancels.
     std::optional<bool> chooseDaylightSaving(const QDate& date, const QTime& time);
+    QString daylightQuestion(const QDate& date, const QTime& time, bool summerTime) const;
+    // Asks before an end that is not to come any more; true to set it.
+    bool mayEndInPast(qint32 stamp, const QDate& date, const QTime& time);
+    // The pickers still show the end the row showed when the editor opened.
+    bool unchangedSinceOpened(int row) const;
     // Warns and gives false for an end the item database cannot keep.
     bool storable(const QDate& date, const QTime& time, bool daylightSaving);
     // Moves the current cell along the current row without scrolling the grid.
@@ -98,4 +105,7 @@ private:
     QLabel* m_typedResult;
     bool m_pressed = false;
     bool m_extending = false;
+    // The row's end when the editor opened, and the pickers then.
+    std::optional<qint64> m_openedStamp;
+    QDateTime m_openedWall;
 };

@@ -73,6 +73,8 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     applyWindowGeometry();
 
     connect(chkDayLight, &QCheckBox::toggled, this, &frmVESKauction::chkDayLight_Click);
+    // The date and time cells follow the box's clock, as a listing would show them.
+    connect(chkDayLight, &QCheckBox::toggled, m_items, &ItemTableModel::setDaylightSaving);
     connect(Command1, &QPushButton::clicked, this, &frmVESKauction::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmVESKauction::Command2_Click);
     connect(Check4, &QCheckBox::toggled, this, &frmVESKauction::Check4_Click);

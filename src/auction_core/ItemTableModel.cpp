@@ -1,6 +1,7 @@
 #include "auction_core/ItemTableModel.h"
 
 #include "auction_core/AuctionGrid.h"
+#include "timeconv/StoreClock.h"
 
 #include <QBrush>
 
@@ -11,6 +12,16 @@ using namespace auctiongrid;
 namespace {
 const QColor kPendingColour(135, 206, 250);
 const QColor kNotSavedColour(255, 165, 0);
+
+// Only the stamp counts: the same moment picked on either clock is no change.
+bool sameEnd(const ItemEnd& a, const ItemEnd& b)
+{
+    return a.stamp == b.stamp && a.unreadable == b.unreadable;
+}
+
+// After the time of an end whose own date keeps the other clock than the box.
+const QString kSummerMark = QStringLiteral(" \u2600"); // a sun
+const QString kWinterMark = QStringLiteral(" \u2744"); // a snowflake
 } // namespace
 
 ItemTableModel::ItemTableModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -68,13 +79,20 @@ QVariant ItemTableModel::display(const ItemRow& item, int row, int column) const
     const ItemEnd end = shownEnd(row);
     if (column == kStampColumn)
         return end.stamp ? QString::number(*end.stamp) : end.unreadable;
-    if (!end.wall.isValid())
+    if (!end.stamp)
+        return QVariant();
+    // On the box's clock, as a listing with the box as it is shows every stamp.
+    const EndOnClocks clocks = endOnClocks(*end.stamp, m_summerTime);
+    if (!clocks.onBox.isValid())
         return QVariant();
     if (column == kDateColumn)
-        return formatAuctionDate(end.wall.date(), m_locale);
-    if (column == kTimeColumn)
-        return formatAuctionTime(end.wall.time(), m_locale);
-    return QVariant();
+        return formatAuctionDate(clocks.onBox.date(), m_locale);
+    if (column != kTimeColumn)
+        return QVariant();
+    QString time = formatAuctionTime(clocks.onBox.time(), m_locale);
+    if (clocks.otherSide)
+        time += clocks.ownSummerTime ? kSummerMark : kWinterMark;
+    return time;
 }
 
 // The end's cells: marked not saved, else pending, else the listed state's colour.
@@ -83,9 +101,14 @@ QVariant ItemTableModel::endLooks(int row, int role) const
     const bool notSaved = m_notSaved.contains(row);
     const bool pending = isPending(row);
     if (role == Qt::ToolTipRole) {
+        QStringList tips;
         if (notSaved)
-            return tr("Not saved yet");
-        return pending ? tr("Unsaved end: Ctrl+Z takes it back") : QVariant();
+            tips << tr("Not saved yet");
+        else if (pending)
+            tips << tr("Unsaved end: Ctrl+Z takes it back");
+        tips << otherClockTip(row);
+        tips.removeAll(QString());
+        return tips.isEmpty() ? QVariant() : tips.join(u'\n');
     }
     if (notSaved)
         return QBrush(kNotSavedColour);
@@ -93,6 +116,37 @@ QVariant ItemTableModel::endLooks(int row, int role) const
         return QBrush(kPendingColour);
     const QColor state = stateColour(m_rows.at(row).state);
     return state.isValid() ? QVariant(QBrush(state)) : QVariant();
+}
+
+// The end's own clock, for a row whose time is marked.
+QString ItemTableModel::otherClockTip(int row) const
+{
+    const ItemEnd end = shownEnd(row);
+    if (!end.stamp)
+        return QString();
+    const EndOnClocks clocks = endOnClocks(*end.stamp, m_summerTime);
+    if (!clocks.otherSide)
+        return QString();
+    QString own = m_locale.toString(clocks.ownWall.time(), QStringLiteral("HH:mm"));
+    if (clocks.ownWall.date() != clocks.onBox.date())
+        own = formatAuctionDate(clocks.ownWall.date(), m_locale) + u' ' + own;
+    return clocks.ownSummerTime
+               ? tr("Ends %1 summer time: the grid shows winter time, as the daylight box "
+                    "is not ticked")
+                     .arg(own)
+               : tr("Ends %1 winter time: the grid shows summer time, as the daylight box "
+                    "is ticked")
+                     .arg(own);
+}
+
+void ItemTableModel::setDaylightSaving(bool summerTime)
+{
+    if (summerTime == m_summerTime)
+        return;
+    m_summerTime = summerTime;
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, kDateColumn), index(int(m_rows.size()) - 1, kTimeColumn),
+                         {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 QVector<ItemRow> ItemTableModel::startListing(int expectedRows, const QLocale& locale)
@@ -140,7 +194,7 @@ ItemEnd ItemTableModel::shownEnd(int row) const
 bool ItemTableModel::isPending(int row) const
 {
     const auto shown = m_shown.constFind(row);
-    return shown != m_shown.constEnd() && *shown != m_rows.at(row).listed;
+    return shown != m_shown.constEnd() && !sameEnd(*shown, m_rows.at(row).listed);
 }
 
 void ItemTableModel::setEnd(int row, qint32 stamp, const QDateTime& wall)
@@ -158,7 +212,7 @@ void ItemTableModel::setEnds(const QVector<NewEnd>& ends)
         after.stamp = end.stamp;
         after.wall = end.wall;
         const ItemEnd was = shownEnd(end.row);
-        if (was == after)
+        if (sameEnd(was, after))
             continue;
         before.append({end.row, was});
         write(end.row, after);
@@ -172,7 +226,7 @@ void ItemTableModel::setEnds(const QVector<NewEnd>& ends)
 
 void ItemTableModel::write(int row, const ItemEnd& end)
 {
-    if (end == m_rows.at(row).listed) {
+    if (sameEnd(end, m_rows.at(row).listed)) {
         m_shown.remove(row);
         // Back to what the database holds: nothing is left unsaved.
         m_notSaved.remove(row);

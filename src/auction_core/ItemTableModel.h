@@ -45,6 +45,9 @@ public:
 
     // The end the row shows: the pending one, else the one listed.
     ItemEnd shownEnd(int row) const;
+    // The daylight box's state: the date and time cells show its clock, and
+    // mark the ends whose own date keeps the other one.
+    void setDaylightSaving(bool summerTime);
     // Sets a row's end as an edit that can be taken back.
     void setEnd(int row, qint32 stamp, const QDateTime& wall);
     // An end for one row of setEnds.
@@ -89,6 +92,7 @@ signals:
 private:
     QVariant display(const ItemRow& item, int row, int column) const;
     QVariant endLooks(int row, int role) const;
+    QString otherClockTip(int row) const;
     void write(int row, const ItemEnd& end);
     // A group of rows, each with the end it is to get back.
     using Step = QVector<std::pair<int, ItemEnd>>;
@@ -110,4 +114,5 @@ private:
     // Rows with a restored end: the listed end its save checks, by row.
     QHash<int, std::optional<qint64>> m_restoredListed;
     int m_pendingCount = 0;
+    bool m_summerTime = false;
 };

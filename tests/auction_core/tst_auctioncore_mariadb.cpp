@@ -469,7 +469,7 @@ private slots:
             << V(5000000000LL) << V(5) << V(0) << "5000000000|-|5.00|0|Dec-31-1969|19:00:00|0|0";
         QTest::newRow("numbers as text")
             << V("17") << V("2.5") << V("1600000000")
-            << "17|17|2.50|1600000000|Sep-13-2020|07:26:00|1600000000|1";
+            << "17|17|2.50|1600000000|Sep-13-2020|07:26:00 \u2600|1600000000|1";
         QTest::newRow("stamp beyond 32 bits")
             << V(3) << V(1) << V(5000000000LL) << "3|3|1.00|5000000000|||5000000000|2";
         QTest::newRow("whole stamp stored as real")
@@ -511,7 +511,7 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("a set end is pending and shows its own time")
             << QStringList{"set 1 1800000000"}
-            << "1700003600 18:13:00 g|1800000000 03:00:00 b|1600000000 07:26:00 r|1";
+            << "1700003600 18:13:00 g|1800000000 03:00:00 b|1600000000 07:26:00 \u2600 r|1";
         QTest::newRow("undo takes back the newest edit of all rows")
             << QStringList{"set 0 1800000000", "set 2 1800000600", "set 0 1800001200", "undo"}
             << "1800000000 03:00:00 b|0 19:00:00 -|1800000600 03:10:00 b|2";
@@ -525,7 +525,7 @@ private slots:
                            "undo",
                            "undo",
                            "redo"}
-            << "1700003600 18:13:00 g|1800000600 03:10:00 b|1600000000 07:26:00 r|1";
+            << "1700003600 18:13:00 g|1800000600 03:10:00 b|1600000000 07:26:00 \u2600 r|1";
         QTest::newRow("a new edit leaves nothing to redo")
             << QStringList{"set 0 1800000000", "undo", "set 2 1800000600", "redo"}
             << "1700003600 18:13:00 g|0 19:00:00 -|1800000600 03:10:00 b|1";
@@ -534,22 +534,22 @@ private slots:
             << "1700003600 18:13:00 g|0 19:00:00 -|1800000600 03:10:00 b|1";
         QTest::newRow("an end set back to the listed one is no longer pending")
             << QStringList{"set 2 1800000000", "set 2 1600000000"}
-            << "1700003600 18:13:00 g|0 19:00:00 -|1600000000 07:26:00 r|0";
+            << "1700003600 18:13:00 g|0 19:00:00 -|1600000000 07:26:00 \u2600 r|0";
         QTest::newRow("a row not saved is orange while pending")
             << QStringList{"set 0 1800000000", "notsaved 0", "set 0 1800000600"}
-            << "1800000600 03:10:00 o|0 19:00:00 -|1600000000 07:26:00 r|1";
+            << "1800000600 03:10:00 o|0 19:00:00 -|1600000000 07:26:00 \u2600 r|1";
         QTest::newRow("a row not saved and taken back loses its mark")
             << QStringList{"set 0 1800000000", "notsaved 0", "undo", "set 0 1800000600"}
-            << "1800000600 03:10:00 b|0 19:00:00 -|1600000000 07:26:00 r|1";
+            << "1800000600 03:10:00 b|0 19:00:00 -|1600000000 07:26:00 \u2600 r|1";
         QTest::newRow("a saved end is listed: its edits are not taken back")
             << QStringList{"set 1 1800000000", "notsaved 1", "saved 1 1800000000", "undo"}
-            << "1700003600 18:13:00 g|1800000000 03:00:00 -|1600000000 07:26:00 r|0";
+            << "1700003600 18:13:00 g|1800000000 03:00:00 -|1600000000 07:26:00 \u2600 r|0";
         QTest::newRow("pending ends come back on the same items listed again")
             << QStringList{"set 0 1800000000", "set 2 1800000600", "relist"}
             << "1800000000 03:00:00 b|0 19:00:00 -|1800000600 03:10:00 b|2";
         QTest::newRow("an end over one changed meanwhile comes back, checked against the old one")
             << QStringList{"set 0 1800000000", "set 1 1800000600", "relist-moved"}
-            << "1800000000 03:00:00 b|1800000600 03:10:00 b|1600000000 07:26:00 r|2";
+            << "1800000000 03:00:00 b|1800000600 03:10:00 b|1600000000 07:26:00 \u2600 r|2";
     }
     void modelKeepsRowsPendingEndsUndoAndMarks()
     {

@@ -1,3 +1,4 @@
+#include "timeconv/StoreClock.h"
 #include "timeconv/TypedEnd.h"
 #include "timeconv/UnixTime.h"
 
@@ -99,6 +100,45 @@ private slots:
     {
         QFETCH(double, dayCount);
         QTEST(fromDayCount(dayCount).toString(kFormat), "shown");
+    }
+
+    // The grid shows the box's clock and marks an end whose own date keeps the
+    // other one; the moment of the change decides, not the wall reading.
+    void readsEndOnBothClocks_data()
+    {
+        QTest::addColumn<qint64>("stamp");
+        QTest::addColumn<bool>("box");
+        QTest::addColumn<QString>("onBox"); // empty: no local date
+        QTest::addColumn<QString>("own");
+        QTest::addColumn<bool>("otherSide");
+        const auto row = [](const char* tag, qint64 stamp, bool box, const char* onBox,
+                            const char* own, bool otherSide) {
+            QTest::newRow(tag) << stamp << box << QString(onBox) << QString(own) << otherSide;
+        };
+        row("summer end, box unticked", 1807401600, false, "2027-04-10 19:00:00",
+            "2027-04-10 20:00:00", true);
+        row("a second before summer time", 1772953199, false, "2026-03-08 01:59:59",
+            "2026-03-08 01:59:59", false);
+        row("summer time begins", 1772953200, false, "2026-03-08 02:00:00", "2026-03-08 03:00:00",
+            true);
+        row("last second of summer time", 1793512799, true, "2026-11-01 01:59:59",
+            "2026-11-01 01:59:59", false);
+        row("winter time again", 1793512800, true, "2026-11-01 02:00:00", "2026-11-01 01:00:00",
+            true);
+        row("beyond 32 bits", qint64(kMax) + 1, false, "", "", false);
+    }
+    void readsEndOnBothClocks()
+    {
+        QFETCH(qint64, stamp);
+        QFETCH(bool, box);
+        const EndOnClocks end = endOnClocks(stamp, box);
+        const auto text = [](const QDateTime& t) { return t.toString("yyyy-MM-dd HH:mm:ss"); };
+        QTEST(text(end.onBox), "onBox");
+        QTEST(text(end.ownWall), "own");
+        QTEST(end.otherSide, "otherSide");
+        // The own clock is the one whose offset gives the stamp back.
+        if (end.ownWall.isValid())
+            QCOMPARE(veskTOunix(toDayCount(end.ownWall), end.ownSummerTime), qint32(stamp));
     }
 
     // Read on Tuesday 2023-11-14 10:15:37; an empty error: read.
