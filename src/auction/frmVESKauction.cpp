@@ -82,25 +82,13 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     connect(timerx, &QTimer::timeout, this, &frmVESKauction::timerx_Timer);
     connect(m_items, &ItemTableModel::pendingCountChanged, this, &frmVESKauction::showUnsavedCount);
     const auto now = [this] { return m_clock->now(); };
-    m_editor = new AuctionEditor(
-        {this, Flex, m_items, dtDate, dtTime, cmdSave, chkDayLight, &m_layout, now}, this);
-    connect(m_editor, &AuctionEditor::gridClicked, this, &frmVESKauction::Flex_Click);
-    connect(Flex->horizontalScrollBar(), &QScrollBar::valueChanged, this,
-            &frmVESKauction::Flex_Scroll);
-    connect(Flex->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &frmVESKauction::Flex_Scroll);
-    connect(cmdSave, &QPushButton::clicked, this, &frmVESKauction::cmdSave_Click);
+    setUpGrid(now);
     connect(cmdStop, &QPushButton::clicked, this, &frmVESKauction::cmdStop_Click);
     connect(cmdUndoSave, &QPushButton::clicked, this, &frmVESKauction::cmdUndoSave_Click);
     // Esc stops a wait only while there is one; otherwise it stays the controls' own key.
     m_stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     m_stopKey->setEnabled(false);
     connect(m_stopKey, &QShortcut::activated, this, &frmVESKauction::cmdStop_Click);
-    // Shift and Ctrl clicks pick whole rows, for setting the ends of several at once.
-    Flex->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    Flex->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Flex->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Flex, &QWidget::customContextMenuRequested, this, &frmVESKauction::showGridMenu);
     ItemListing::Controls listed{this,        Flex,
                                  m_items,     Bar,
                                  shpWait,     optPast,
@@ -118,20 +106,30 @@ frmVESKauction::frmVESKauction(frmadoHelper& helper, QWidget* parent)
     connect(m_unsavedEnds, &UnsavedEndsKeeper::waitingCountChanged, this,
             [this] { showUnsavedCount(m_items->pendingCount()); });
     setUpKeys();
-    connect(m_listing, &ItemListing::listed, this, &frmVESKauction::updateStatus);
-    for (QAbstractButton* filter :
-         {static_cast<QAbstractButton*>(Option1), static_cast<QAbstractButton*>(optPast),
-          static_cast<QAbstractButton*>(optFree), static_cast<QAbstractButton*>(optCurrent),
-          static_cast<QAbstractButton*>(chkLimit)})
-        connect(filter, &QAbstractButton::toggled, this, &frmVESKauction::updateStatus);
-    connect(txtSearch, &QLineEdit::textChanged, this, &frmVESKauction::updateStatus);
-    connect(m_items, &QAbstractItemModel::dataChanged, this, &frmVESKauction::gridEndsChanged);
+    setUpStatusLine();
     updateUndoCaption();
     timerx->start();
 
     // Activation has to be judged against the program's other windows.
     if (qApp)
         qApp->installEventFilter(this);
+}
+
+void frmVESKauction::setUpGrid(const std::function<QDateTime()>& now)
+{
+    m_editor = new AuctionEditor(
+        {this, Flex, m_items, dtDate, dtTime, cmdSave, chkDayLight, &m_layout, now}, this);
+    connect(m_editor, &AuctionEditor::gridClicked, this, &frmVESKauction::Flex_Click);
+    connect(Flex->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            &frmVESKauction::Flex_Scroll);
+    connect(Flex->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &frmVESKauction::Flex_Scroll);
+    connect(cmdSave, &QPushButton::clicked, this, &frmVESKauction::cmdSave_Click);
+    // Shift and Ctrl clicks pick whole rows, for setting the ends of several at once.
+    Flex->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Flex->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Flex->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Flex, &QWidget::customContextMenuRequested, this, &frmVESKauction::showGridMenu);
 }
 
 frmVESKauction::~frmVESKauction() = default;

@@ -166,6 +166,8 @@ private:
     QFrame* Line1_2 = nullptr;
 
     void createControls();
+    // The grid's editor, scrolling, row selection and menu.
+    void setUpGrid(const std::function<QDateTime()>& now);
     void setTabOrderByIndex();
     void place(QWidget* control, const char* name, double left, double top, double width,
                double height, bool hasFont = true);
@@ -186,6 +188,8 @@ private:
     void showGridMenu(const QPoint& position);
     void openSetEnds(const QVector<int>& rows);
     void showUnsavedCount(int count);
+    // Keeps the status line over the grid up to date with listings, filters and edits.
+    void setUpStatusLine();
     // The status line over the grid: what the last save did, what the grid
     // shows, or that REFRESH will apply a filter chosen since.
     void updateStatus();

@@ -146,6 +146,18 @@ void frmVESKauction::cmdSave_Click()
     m_editor->apply();
 }
 
+void frmVESKauction::setUpStatusLine()
+{
+    connect(m_listing, &ItemListing::listed, this, &frmVESKauction::updateStatus);
+    for (QAbstractButton* filter :
+         {static_cast<QAbstractButton*>(Option1), static_cast<QAbstractButton*>(optPast),
+          static_cast<QAbstractButton*>(optFree), static_cast<QAbstractButton*>(optCurrent),
+          static_cast<QAbstractButton*>(chkLimit)})
+        connect(filter, &QAbstractButton::toggled, this, &frmVESKauction::updateStatus);
+    connect(txtSearch, &QLineEdit::textChanged, this, &frmVESKauction::updateStatus);
+    connect(m_items, &QAbstractItemModel::dataChanged, this, &frmVESKauction::gridEndsChanged);
+}
+
 void frmVESKauction::updateStatus()
 {
     const ItemListing::Shown& shown = m_listing->shown();
