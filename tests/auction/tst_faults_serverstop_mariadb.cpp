@@ -39,6 +39,10 @@ private:
     qint64 m_longest = 0;
 };
 
+// Far below the servers' 2-s time-outs, so a window that waits on a server is
+// caught, and far above what a busy test machine holds up the event loop.
+constexpr qint64 kFrozenMs = 500;
+
 const QDateTime kNewEnd(QDate(2026, 12, 24), QTime(18, 0));
 constexpr qint64 kNewStamp = 1798153200;
 constexpr qint64 kOldStamp = 1700003600;
@@ -186,7 +190,7 @@ private slots:
             QTest::mouseClick(w.cmdStop, Qt::LeftButton);
         }
         QVERIFY(vesktest::waitUntilIdle(w));
-        QVERIFY2(stall.longestMs() <= 100, qPrintable(QString::number(stall.longestMs())));
+        QVERIFY2(stall.longestMs() <= kFrozenMs, qPrintable(QString::number(stall.longestMs())));
 
         QCOMPARE(fx.messages.size(), 1);
         VESK_VERIFY_CONTAINS(fx.messages[0].text, says, "still shows");
@@ -253,7 +257,7 @@ private slots:
             stopPressed = true;
         }
         QVERIFY(vesktest::waitUntilIdle(w, 60000));
-        QVERIFY2(stall.longestMs() <= 100, qPrintable(QString::number(stall.longestMs())));
+        QVERIFY2(stall.longestMs() <= kFrozenMs, qPrintable(QString::number(stall.longestMs())));
         QCOMPARE(confirmed, saved);
 
         QCOMPARE(w.listingRuns, runs);
