@@ -468,7 +468,14 @@ bool DataControl::readInBatches(const QString& sql, int firstRows, int batchRows
         retryAfterFailure(
             sql, [&] { q = startSelect(sql, target); }, target, reused, error);
     }
-    return handOnBatches(*q, target, firstRows, batchRows, cancelled, sink);
+    try {
+        return handOnBatches(*q, target, firstRows, batchRows, cancelled, sink);
+    } catch (const DataError& error) {
+        q.reset();
+        if (error.connectionLost())
+            close(); // the next statement opens a new connection
+        throw;
+    }
 }
 
 std::unique_ptr<QSqlQuery> DataControl::startSelect(const QString& sql,
