@@ -141,7 +141,8 @@ void ItemListing::startOnce()
     control.RecordSource =
         convertSqlKeepingLiteral(control.RecordSource, listingStatementHead().size(), body.size());
 
-    if (!startReading(DatabaseWorker::ControlSetup::of(control), control.RecordSource)) {
+    if (!startReading(DatabaseWorker::ControlSetup::of(control), control.RecordSource,
+                      !filters.limit)) {
         // Another database step runs (a save): it lists again when it ends.
         m_ui.shpWait->hide();
         m_running = false;
@@ -155,20 +156,24 @@ void ItemListing::startOnce()
 }
 
 // Hands the statement to the worker, which reads the rows and turns them into
-// grid rows in batches, each passed on as it is ready; false when the worker is busy.
-bool ItemListing::startReading(const DatabaseWorker::ControlSetup& setup, const QString& statement)
+// grid rows in batches, each passed on as it is ready; false when the worker is
+// busy. Only a listing without the row limit (`many`) is worth the prepared
+// statement's extra round trip.
+bool ItemListing::startReading(const DatabaseWorker::ControlSetup& setup, const QString& statement,
+                               bool many)
 {
     m_fill = Fill();
     auto result = std::make_shared<QueryResult>();
     const qint32 now = m_now;
     const bool daylightSaving = m_daylightSaving;
     m_reading = m_worker.runStreaming(
-        [this, setup, statement, now, daylightSaving, result](DatabaseWorker::Session& session,
-                                                              DatabaseWorker::Outbox& outbox) {
+        [this, setup, statement, many, now, daylightSaving,
+         result](DatabaseWorker::Session& session, DatabaseWorker::Outbox& outbox) {
             try {
                 QSet<QString> stores; // store ids, one copy each
                 session.control(setup).readInBatches(
-                    statement, kFirstRows, kRowsPerStep, [&outbox] { return outbox.cancelled(); },
+                    statement, many, kFirstRows, kRowsPerStep,
+                    [&outbox] { return outbox.cancelled(); },
                     [&](DataControl::RowBatch& batch) {
                         auto rows = std::make_shared<QVector<ItemRow>>(
                             listedItems(batch.columns, batch.rows, now, daylightSaving, stores));

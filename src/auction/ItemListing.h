@@ -106,7 +106,8 @@ signals:
 private:
     struct QueryResult;
     void startOnce();
-    bool startReading(const DatabaseWorker::ControlSetup& setup, const QString& statement);
+    bool startReading(const DatabaseWorker::ControlSetup& setup, const QString& statement,
+                      bool many);
     void rowsArrived(QVector<ItemRow> rows, int total);
     void queryDone(QueryResult& result);
     void endRun();

@@ -451,7 +451,7 @@ void DataControl::retryAfterFailure(const QString& sql, const std::function<void
     }
 }
 
-bool DataControl::readInBatches(const QString& sql, int firstRows, int batchRows,
+bool DataControl::readInBatches(const QString& sql, bool prepared, int firstRows, int batchRows,
                                 const std::function<bool()>& cancelled, const BatchSink& sink)
 {
     const ConnectionConfig::Target target = resolve();
@@ -463,10 +463,10 @@ bool DataControl::readInBatches(const QString& sql, int firstRows, int batchRows
     const bool reused = openOrLost(target);
     std::unique_ptr<QSqlQuery> q;
     try {
-        q = startSelect(sql, target);
+        q = startSelect(sql, prepared, target);
     } catch (const DataError& error) {
         retryAfterFailure(
-            sql, [&] { q = startSelect(sql, target); }, target, reused, error);
+            sql, [&] { q = startSelect(sql, prepared, target); }, target, reused, error);
     }
     try {
         return handOnBatches(*q, target, firstRows, batchRows, cancelled, sink);
@@ -478,15 +478,15 @@ bool DataControl::readInBatches(const QString& sql, int firstRows, int batchRows
     }
 }
 
-std::unique_ptr<QSqlQuery> DataControl::startSelect(const QString& sql,
+std::unique_ptr<QSqlQuery> DataControl::startSelect(const QString& sql, bool prepared,
                                                     const ConnectionConfig::Target& target)
 {
     QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
     auto q = std::make_unique<QSqlQuery>(db);
     q->setForwardOnly(true);
     q->setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-    // Prepared, MySQL hands numbers over as numbers: less to convert and to hold.
-    const bool ran = target.kind == Engine::MySql ? q->prepare(sql) && q->exec() : q->exec(sql);
+    const bool ran =
+        prepared && target.kind == Engine::MySql ? q->prepare(sql) && q->exec() : q->exec(sql);
     if (!ran)
         throw failure(q->lastError().text(), target.password,
                       isConnectionLoss(q->lastError()) || !db.isOpen());

@@ -129,16 +129,19 @@ private slots:
     // still gives one batch; a cancel ends the reading.
     void readsInBatches_data()
     {
+        QTest::addColumn<bool>("prepared");
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("cancelAfter"); // batches; -1: never
         QTest::addColumn<QList<int>>("sizes");
-        QTest::newRow("empty") << 0 << -1 << QList<int>{0};
-        QTest::newRow("first batch only") << 2 << -1 << QList<int>{2};
-        QTest::newRow("uneven tail") << 7 << -1 << QList<int>{2, 3, 2};
-        QTest::newRow("cancelled") << 8 << 1 << QList<int>{2};
+        QTest::newRow("empty") << false << 0 << -1 << QList<int>{0};
+        QTest::newRow("first batch only") << false << 2 << -1 << QList<int>{2};
+        QTest::newRow("uneven tail") << false << 7 << -1 << QList<int>{2, 3, 2};
+        QTest::newRow("prepared, uneven tail") << true << 7 << -1 << QList<int>{2, 3, 2};
+        QTest::newRow("cancelled") << false << 8 << 1 << QList<int>{2};
     }
     void readsInBatches()
     {
+        QFETCH(bool, prepared);
         QFETCH(int, rows);
         QFETCH(int, cancelAfter);
         QFETCH(QList<int>, sizes);
@@ -149,7 +152,7 @@ private slots:
         QVariantList ids;
         QVariantList skus;
         const bool whole = m_control->readInBatches(
-            "SELECT CV_itemid, SKU FROM item ORDER BY CV_itemid", 2, 3,
+            "SELECT CV_itemid, SKU FROM item ORDER BY CV_itemid", prepared, 2, 3,
             [&] { return got.size() == cancelAfter; },
             [&](DataControl::RowBatch& batch) {
                 QCOMPARE(batch.columns, QStringList({"CV_itemid", "SKU"}));
