@@ -140,13 +140,14 @@ int benchmark(int repetitions, int items)
     std::printf("%d items made in %.0f ms; listed with the limit off (%d rows), medians of %d:\n",
                 items, fillMs, rows, repetitions);
     std::printf("  rows arrived from the server            %8.1f ms\n", median(arrived));
-    std::printf("  first rows painted                      %8.1f ms   (target <= 1000)\n",
+    std::printf("  first rows painted                      %8.1f ms   (target <= 150)\n",
                 median(firstRows));
-    std::printf("  grid complete                           %8.1f ms   (UI thread busy %.1f ms)\n",
+    std::printf("  grid complete                           %8.1f ms   (target <= 500; UI thread "
+                "busy %.1f ms)\n",
                 median(complete), median(uiCpu));
     std::printf("  longest event-loop stall                %8.1f ms   (target <= 100)\n",
                 median(stall));
-    std::printf("  peak memory, VmHWM of %-17s %8.1f MB   (target <= 300)\n",
+    std::printf("  peak memory, VmHWM of %-17s %8.1f MB   (target <= 120)\n",
                 peakReset ? "a listing" : "the whole run", median(peakMb));
     return 0;
 }

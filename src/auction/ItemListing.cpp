@@ -61,10 +61,10 @@ ItemListing::~ItemListing()
     cancelPictures();
 }
 
-// What the worker thread hands back: the rows, or why there are none.
+// What the worker thread hands back once it has read the rows: why there are
+// none, if so.
 struct ItemListing::QueryResult
 {
-    RecordSet records;
     QString error;
 };
 
@@ -75,7 +75,8 @@ void ItemListing::run()
         // Rows still filling belong to a listing the clerk no longer wants.
         if (m_filling) {
             abandonFill();
-            endRun();
+            if (!m_reading)
+                endRun(); // else once the worker has stopped reading
         }
         return;
     }
@@ -141,34 +142,8 @@ void ItemListing::startOnce()
     control.RecordSource =
         convertSqlKeepingLiteral(control.RecordSource, listingStatementHead().size(), body.size());
 
-    const DatabaseWorker::ControlSetup setup = DatabaseWorker::ControlSetup::of(control);
-    const QString statement = control.RecordSource;
-    auto result = std::make_shared<QueryResult>();
-    const bool started = m_worker.run(
-        [setup, statement, result](DatabaseWorker::Session& session) {
-            try {
-                DataControl& worker = session.control(setup);
-                worker.CommandType = DataControl::kQueryText;
-                worker.RecordSource = statement;
-                worker.Refresh();
-                RecordSet& records = worker.Recordset();
-                QStringList missing;
-                for (const QString& field :
-                     {itemfield::kItemId, itemfield::kSku, itemfield::kDescription,
-                      itemfield::kRetail, itemfield::kStamp}) {
-                    if (!records.hasField(field))
-                        missing << field;
-                }
-                if (!missing.isEmpty())
-                    throw DataError(QStringLiteral("The item table has no column %1.")
-                                        .arg(missing.join(QStringLiteral(", "))));
-                result->records = std::move(records); // one copy of a long listing, not two
-            } catch (const std::exception& error) {
-                result->error = errorText(error);
-            }
-        },
-        [this, result] { queryDone(*result); });
-    if (!started) {
+    if (!startReading(DatabaseWorker::ControlSetup::of(control), control.RecordSource,
+                      !filters.limit)) {
         // Another database step runs (a save): it lists again when it ends.
         m_ui.shpWait->hide();
         m_running = false;
@@ -181,10 +156,52 @@ void ItemListing::startOnce()
     m_sinceEvents.restart();
 }
 
+// Hands the statement to the worker, which reads the rows and turns them into
+// grid rows in batches, each passed on as it is ready; false when the worker is
+// busy. Only a listing without the row limit (`many`) is worth the prepared
+// statement's extra round trip.
+bool ItemListing::startReading(const DatabaseWorker::ControlSetup& setup, const QString& statement,
+                               bool many)
+{
+    m_fill = Fill();
+    auto result = std::make_shared<QueryResult>();
+    const qint32 now = m_now;
+    const bool daylightSaving = m_daylightSaving;
+    m_reading = m_worker.runStreaming(
+        [this, setup, statement, many, now, daylightSaving,
+         result](DatabaseWorker::Session& session, DatabaseWorker::Outbox& outbox) {
+            try {
+                QSet<QString> stores; // store ids, one copy each
+                session.control(setup).readInBatches(
+                    statement, many, kFirstRows, kRowsPerStep,
+                    [&outbox] { return outbox.cancelled(); },
+                    [&](DataControl::RowBatch& batch) {
+                        auto rows = std::make_shared<QVector<ItemRow>>(
+                            listedItems(batch.columns, batch.rows, now, daylightSaving, stores));
+                        batch.rows.clear();
+                        outbox.post([this, rows, total = batch.total] {
+                            rowsArrived(std::move(*rows), total);
+                        });
+                    });
+            } catch (const std::exception& error) {
+                result->error = errorText(error);
+            }
+        },
+        [this, result] { queryDone(*result); });
+    return m_reading;
+}
+
 void ItemListing::queryDone(QueryResult& result)
 {
+    m_reading = false;
+    if (m_fill.abandoned) {
+        endRun(); // the clerk stopped it or wants another listing
+        return;
+    }
     setWaiting(false);
     if (!result.error.isEmpty()) {
+        if (m_filling)
+            abandonFill();
         DataControl& control = m_helper.adoKBvesk2;
         showFailure(tr("The items could not be listed from %1.\n\n%2\n\nThe table still shows "
                        "what it showed before.")
@@ -192,11 +209,9 @@ void ItemListing::queryDone(QueryResult& result)
         endRun();
         return;
     }
-    cancelPictures();
-    m_fill = Fill();
-    m_fill.records = std::move(result.records);
-    m_filling = true;
-    fillSlice();
+    m_fill.allRead = true;
+    if (m_fill.next >= m_fill.count)
+        completeFill(); // else the last step of the fill does
 }
 
 void ItemListing::stop()
@@ -204,12 +219,18 @@ void ItemListing::stop()
     if (m_filling) {
         abandonFill();
         m_again = false;
-        endRun();
+        if (!m_reading)
+            endRun(); // else once the worker has stopped reading
+        return;
+    }
+    if (m_fill.abandoned && m_reading) {
+        m_again = false; // the listing asked for after the abandoned one is off too
         return;
     }
     if (!m_waitingForServer)
         return;
     m_worker.abandon();
+    m_reading = false;
     setWaiting(false);
     m_ui.Bar->setRange(m_barRange.first, m_barRange.second);
     m_ui.Bar->setValue(m_barValue);

@@ -2,7 +2,7 @@
 
 #include "auction_core/ItemRow.h"
 #include "auction_core/ListingQuery.h"
-#include "data/RecordSet.h"
+#include "data/DatabaseWorker.h"
 #include "windows/Twips.h"
 
 #include <QDateTime>
@@ -19,7 +19,6 @@
 #include <functional>
 #include <optional>
 
-class DatabaseWorker;
 class frmadoHelper;
 class QCheckBox;
 class QFrame;
@@ -117,6 +116,9 @@ signals:
 private:
     struct QueryResult;
     void startOnce();
+    bool startReading(const DatabaseWorker::ControlSetup& setup, const QString& statement,
+                      bool many);
+    void rowsArrived(QVector<ItemRow> rows, int total);
     void queryDone(QueryResult& result);
     void endRun();
     void setWaiting(bool waiting);
@@ -124,6 +126,7 @@ private:
     void fillRows(int last);
     void fillSlice();
     void setColumnWidths();
+    void completeFill();
     void endFill();
     void releaseRows();
     void abandonFill();
@@ -158,6 +161,7 @@ private:
     bool m_running = false;
     bool m_again = false;
     bool m_waitingForServer = false;
+    bool m_reading = false; // the worker step of the listing runs
     // The "now" and daylight state of the running listing.
     qint32 m_now = 0;
     bool m_daylightSaving = false;
@@ -168,14 +172,20 @@ private:
     Shown m_shown;
     Shown m_asked; // the running listing's
 
-    // The grid being filled from the listing's records, which are let go
-    // once the grid holds them.
+    // A long listing shows its first rows at once and adds the rest in steps
+    // small enough that the window keeps answering between them.
+    static constexpr int kFirstRows = 100;
+    static constexpr int kRowsPerStep = 2000;
+
+    // The grid being filled from the rows the worker hands on.
     struct Fill
     {
-        RecordSet records;
-        QSet<QString> stores; // store ids, one copy each
-        int count = 0;
-        int next = 0; // the next row to add
+        QVector<QVector<ItemRow>> arrived; // not in the grid yet
+        int taken = 0;                     // of the first batch, in the grid
+        int count = 0;                     // rows the listing has
+        int next = 0;                      // the next row to add
+        bool allRead = false;              // the worker step ended
+        bool abandoned = false;            // the listing is no longer wanted
         bool anyItemId = false;
         bool anySku = false;
         bool anyDescription = false;

@@ -6,6 +6,7 @@
 #include "auction_core/AuctionGrid.h"
 #include "auction_core/ItemTableModel.h"
 #include "auction_core/ListingQuery.h"
+#include "data/DatabaseWorker.h"
 #include "data/ItemPictures.h"
 #include "data/ThumbnailPipeline.h"
 #include "windows/Platform.h"
@@ -30,10 +31,6 @@ constexpr int kSkuWidth = 2000;
 constexpr int kDescriptionWidth = 5500;
 constexpr int kRetailWidth = 1000;
 constexpr int kStampWidth = 1200;
-// A long listing shows its first rows at once and adds the rest in steps
-// small enough that the window keeps answering between them.
-constexpr int kFirstRows = 100;
-constexpr int kRowsPerStep = 2000;
 constexpr qint64 kBarEveryMs = 100;
 
 // Letting go of a hundred thousand rows takes a while: another thread does it.
@@ -57,7 +54,7 @@ void ItemListing::beginFill()
     // would keep the old offset and hide the new listing's first rows.
     grid->scrollToTop();
     grid->horizontalScrollBar()->setValue(0);
-    const int count = m_fill.records.RecordCount();
+    const int count = m_fill.count;
     releaseElsewhere(m_ui.model->startListing(count));
     m_shown = m_asked;
     m_shown.rows = count;
@@ -67,28 +64,55 @@ void ItemListing::beginFill()
     m_ui.Bar->setRange(0, count + 1);
     m_ui.Bar->setValue(0);
     m_lookUp = QVector<std::optional<qint32>>(count);
-    m_fill.count = count;
     QFont itemFont = grid->font();
     itemFont.setPointSizeF(6);
     m_delegate->setFont(itemFont);
 }
 
-// Adds the rows before `last` to the grid.
+// The worker turned more of the listing's records into rows: the first ones
+// replace the grid's rows at once, the rest wait for the fill's next step.
+void ItemListing::rowsArrived(QVector<ItemRow> rows, int total)
+{
+    if (m_fill.abandoned)
+        return;
+    m_fill.arrived.append(std::move(rows));
+    if (!m_filling) {
+        setWaiting(false);
+        cancelPictures();
+        m_filling = true;
+        m_fill.count = total;
+        beginFill();
+        fillRows(kFirstRows);
+        setColumnWidths();
+        m_ui.Flex->setUpdatesEnabled(true);
+    }
+    if (!m_fillTimer.isActive())
+        m_fillTimer.start();
+}
+
+// Adds the arrived rows before `last` to the grid.
 void ItemListing::fillRows(int last)
 {
-    const int first = m_fill.next;
-    last = std::max(first, std::min(last, m_fill.count));
-    QVector<ItemRow> rows =
-        listedItems(m_fill.records, first, last, m_now, m_daylightSaving, m_fill.stores);
-    for (int row = first; row < last; ++row) {
-        const ItemRow& item = rows.at(row - first);
-        m_fill.anyItemId = m_fill.anyItemId || item.itemId || !item.unreadableId.isNull();
-        m_fill.anySku = m_fill.anySku || !item.sku.isNull();
-        m_fill.anyDescription = m_fill.anyDescription || !item.description.isNull();
-        m_lookUp[row] = item.pictureKey();
+    last = std::min(last, m_fill.count);
+    while (m_fill.next < last && !m_fill.arrived.isEmpty()) {
+        QVector<ItemRow>& batch = m_fill.arrived.first();
+        const int take = std::min(last - m_fill.next, int(batch.size()) - m_fill.taken);
+        const auto first = batch.begin() + m_fill.taken;
+        for (int i = 0; i < take; ++i) {
+            const ItemRow& item = first[i];
+            m_fill.anyItemId = m_fill.anyItemId || item.itemId || !item.unreadableId.isNull();
+            m_fill.anySku = m_fill.anySku || !item.sku.isNull();
+            m_fill.anyDescription = m_fill.anyDescription || !item.description.isNull();
+            m_lookUp[m_fill.next + i] = item.pictureKey();
+        }
+        m_ui.model->appendRows(first, first + take);
+        m_fill.next += take;
+        m_fill.taken += take;
+        if (m_fill.taken == batch.size()) {
+            m_fill.arrived.removeFirst();
+            m_fill.taken = 0;
+        }
     }
-    m_ui.model->appendRows(rows.begin(), rows.end());
-    m_fill.next = last;
     // The bar repaints the window at once: not after every step.
     if (!m_fill.sinceBar.isValid() || m_fill.sinceBar.elapsed() >= kBarEveryMs) {
         m_ui.Bar->setValue(m_fill.next);
@@ -115,34 +139,35 @@ void ItemListing::setColumnWidths()
     }
 }
 
-// One step of a listing's rows into the grid: the old rows away and the first
-// rows at once (then shown), the rest a step at a time from the event loop.
+// One step of a listing's arrived rows into the grid; the last one, once the
+// worker has read every row, ends the listing.
 void ItemListing::fillSlice()
 {
     if (!m_filling)
         return;
-    if (m_fill.next == 0) {
-        beginFill();
-        fillRows(kFirstRows);
-        setColumnWidths();
-        m_ui.Flex->setUpdatesEnabled(true);
-    } else {
-        fillRows(m_fill.next + kRowsPerStep);
-    }
+    fillRows(m_fill.next + kRowsPerStep);
     if (m_fill.next < m_fill.count) {
-        m_fillTimer.start();
-        return;
+        if (!m_fill.arrived.isEmpty())
+            m_fillTimer.start();
+        return; // the next rows start the timer again
     }
+    if (m_fill.allRead)
+        completeFill();
+}
+
+void ItemListing::completeFill()
+{
     endFill();
     finishRun();
     endRun();
 }
 
-// The grid holds the rows now: the records go.
+// Rows that arrived and are not in the grid go.
 void ItemListing::releaseRows()
 {
-    releaseElsewhere(std::exchange(m_fill.records, RecordSet()));
-    m_fill.stores = QSet<QString>();
+    if (!m_fill.arrived.isEmpty())
+        releaseElsewhere(std::exchange(m_fill.arrived, {}));
+    m_fill.taken = 0;
 }
 
 // Every row is in the grid: the current cell and the pictures.
@@ -179,11 +204,14 @@ void ItemListing::endFill()
 }
 
 // A new listing or a stop while the grid fills: the grid keeps the rows it
-// holds, without pictures, and the listing ends.
+// holds, without pictures, and the worker stops reading.
 void ItemListing::abandonFill()
 {
     m_fillTimer.stop();
     m_filling = false;
+    m_fill.abandoned = true;
+    if (m_reading)
+        m_worker.cancel();
     releaseRows();
     cancelPictures();
     m_ui.Flex->setUpdatesEnabled(true);

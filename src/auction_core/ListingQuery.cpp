@@ -2,7 +2,7 @@
 
 #include "auction_core/AuctionGrid.h"
 #include "auction_core/ItemRow.h"
-#include "data/RecordSet.h"
+#include "data/DataError.h"
 #include "numeric/HalfEven.h"
 #include "sqlconv/ConvertSQL.h"
 #include "timeconv/UnixTime.h"
@@ -210,27 +210,43 @@ ItemRow listedItem(const QVariant& itemId, const QVariant& sku, const QVariant& 
     return row;
 }
 
-QVector<ItemRow> listedItems(RecordSet& records, int first, int last, qint32 now,
-                             bool daylightSaving, QSet<QString>& stores)
+namespace {
+// The column of that name: the same name, else the same ignoring case; -1 when none.
+int columnOf(const QStringList& columns, const QString& name)
 {
+    const int exact = int(columns.indexOf(name));
+    if (exact >= 0)
+        return exact;
+    for (int i = 0; i < columns.size(); ++i)
+        if (columns[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+} // namespace
+
+QVector<ItemRow> listedItems(const QStringList& columns, const QVector<QVector<QVariant>>& records,
+                             qint32 now, bool daylightSaving, QSet<QString>& stores)
+{
+    QVector<int> at;
+    QStringList missing;
+    for (const QString& field : {itemfield::kItemId, itemfield::kSku, itemfield::kDescription,
+                                 itemfield::kRetail, itemfield::kStamp}) {
+        at << columnOf(columns, field);
+        if (at.last() < 0)
+            missing << field;
+    }
+    if (!missing.isEmpty())
+        throw DataError(QStringLiteral("The item table has no column %1.")
+                            .arg(missing.join(QStringLiteral(", "))));
+    const int store = columnOf(columns, itemfield::kStore);
     QVector<ItemRow> rows;
-    rows.reserve(std::max(0, last - first));
-    const bool hasStore = records.hasField(itemfield::kStore);
-    for (int r = first; r < last; ++r) {
-        if (r == 0)
-            records.MoveFirst();
-        else
-            records.MoveNext();
-        ItemRow row =
-            listedItem(records.Fields(itemfield::kItemId), records.Fields(itemfield::kSku),
-                       records.Fields(itemfield::kDescription), records.Fields(itemfield::kRetail),
-                       records.Fields(itemfield::kStamp), now, daylightSaving);
-        row.storeListed = hasStore;
-        if (hasStore) {
-            const QVariant store = records.Fields(itemfield::kStore);
-            if (!store.isNull())
-                row.store = *stores.insert(store.toString());
-        }
+    rows.reserve(records.size());
+    for (const QVector<QVariant>& record : records) {
+        ItemRow row = listedItem(record.at(at[0]), record.at(at[1]), record.at(at[2]),
+                                 record.at(at[3]), record.at(at[4]), now, daylightSaving);
+        row.storeListed = store >= 0;
+        if (store >= 0 && !record.at(store).isNull())
+            row.store = *stores.insert(record.at(store).toString());
         rows.append(std::move(row));
     }
     return rows;

@@ -78,12 +78,11 @@ QColor stateColour(AuctionState state);
 int scaledTwips(int twips, float multiplier);
 
 struct ItemRow;
-class RecordSet;
 // One record as a typed row; its end read with the listing's "now" and daylight setting.
 ItemRow listedItem(const QVariant& itemId, const QVariant& sku, const QVariant& description,
                    const QVariant& retail, const QVariant& stamp, qint32 now, bool daylightSaving);
-// The records [first, last) of a listing as typed rows, read on from the record
-// before `first` (from the first record when `first` is 0). Store ids many rows
-// repeat share one copy, kept in `stores`. Throws DataError for a missing column.
-QVector<ItemRow> listedItems(RecordSet& records, int first, int last, qint32 now,
-                             bool daylightSaving, QSet<QString>& stores);
+// A listing's records, read with these columns, as typed rows. Store ids many
+// rows repeat share one copy, kept in `stores`. Throws DataError naming the
+// item columns the records lack.
+QVector<ItemRow> listedItems(const QStringList& columns, const QVector<QVector<QVariant>>& records,
+                             qint32 now, bool daylightSaving, QSet<QString>& stores);

@@ -335,48 +335,55 @@ void DataControl::runQuery(const QString& sql, const QVariantList& params,
     readRows(q, db, source, target);
 }
 
+DataControl::Columns DataControl::columnsOf(const QSqlRecord& record, bool bigintAsInt)
+{
+    Columns columns;
+    for (int i = 0; i < record.count(); ++i) {
+        columns.names << record.fieldName(i);
+        QMetaType type = record.field(i).metaType();
+        const bool isBig = type.id() == QMetaType::LongLong || type.id() == QMetaType::ULongLong;
+        columns.narrow << (bigintAsInt && isBig);
+        if (bigintAsInt && isBig)
+            type = QMetaType::fromType<int>();
+        columns.types << type;
+    }
+    return columns;
+}
+
+QVector<QVariant> DataControl::readRow(const QSqlQuery& q, const QVector<bool>& narrow)
+{
+    QVector<QVariant> row(narrow.size());
+    for (int i = 0; i < narrow.size(); ++i) {
+        if (q.isNull(i))
+            continue; // stays a null QVariant
+        QVariant v = q.value(i);
+        if (narrow[i]) {
+            bool ok64 = false;
+            const qint64 n = v.toLongLong(&ok64);
+            // A value beyond 32 bits is kept whole rather than cut.
+            if (ok64 && n >= std::numeric_limits<qint32>::min() &&
+                n <= std::numeric_limits<qint32>::max())
+                v = QVariant(int(n));
+        }
+        row[i] = std::move(v);
+    }
+    return row;
+}
+
 // The rows of a SELECT into the record set.
 void DataControl::readRows(QSqlQuery& q, const QSqlDatabase& db,
                            const std::shared_ptr<RecordSet::Source>& source,
                            const ConnectionConfig::Target& target)
 {
-    const QSqlRecord record = q.record();
-    const bool bigintAsInt = source->mysql && (target.options & kOptionBigIntAsInt);
-    QStringList columns;
-    QVector<QMetaType> types;
-    QVector<bool> narrow;
-    for (int i = 0; i < record.count(); ++i) {
-        columns << record.fieldName(i);
-        QMetaType type = record.field(i).metaType();
-        const bool isBig = type.id() == QMetaType::LongLong || type.id() == QMetaType::ULongLong;
-        narrow << (bigintAsInt && isBig);
-        if (bigintAsInt && isBig)
-            type = QMetaType::fromType<int>();
-        types << type;
-    }
+    const Columns columns =
+        columnsOf(q.record(), source->mysql && (target.options & kOptionBigIntAsInt));
     QVector<QVector<QVariant>> rows;
-    while (q.next()) {
-        QVector<QVariant> row(columns.size());
-        for (int i = 0; i < columns.size(); ++i) {
-            if (q.isNull(i))
-                continue; // stays a null QVariant
-            QVariant v = q.value(i);
-            if (narrow[i]) {
-                bool ok64 = false;
-                const qint64 n = v.toLongLong(&ok64);
-                // A value beyond 32 bits is kept whole rather than cut.
-                if (ok64 && n >= std::numeric_limits<qint32>::min() &&
-                    n <= std::numeric_limits<qint32>::max())
-                    v = QVariant(int(n));
-            }
-            row[i] = v;
-        }
-        rows.append(row);
-    }
+    while (q.next())
+        rows.append(readRow(q, columns.narrow));
     if (q.lastError().isValid())
         throw failure(q.lastError().text(), target.password,
                       isConnectionLoss(q.lastError()) || !db.isOpen());
-    m_recordset.reset(source, columns, types, rows);
+    m_recordset.reset(source, columns.names, columns.types, rows);
 }
 
 void DataControl::Refresh()
@@ -410,14 +417,15 @@ void DataControl::Refresh()
     try {
         runQuery(sql, params, target);
     } catch (const DataError& error) {
-        retryAfterFailure(sql, params, target, reused, error);
+        retryAfterFailure(
+            sql, [&] { runQuery(sql, params, target); }, target, reused, error);
     }
 }
 
 // A connection that may be broken is dropped; the next use opens a new one. A
 // read-only query that lost a connection it reused runs once more on a new one
 // (outside a transaction). Returns when that run succeeds; throws otherwise.
-void DataControl::retryAfterFailure(const QString& sql, const QVariantList& params,
+void DataControl::retryAfterFailure(const QString& sql, const std::function<void()>& rerun,
                                     const ConnectionConfig::Target& target, bool reused,
                                     const DataError& first)
 {
@@ -435,12 +443,108 @@ void DataControl::retryAfterFailure(const QString& sql, const QVariantList& para
             true);
     }
     try {
-        runQuery(sql, params, target);
+        rerun();
     } catch (const DataError& second) {
         if (second.connectionLost())
             close();
         throw;
     }
+}
+
+bool DataControl::readInBatches(const QString& sql, bool prepared, int firstRows, int batchRows,
+                                const std::function<bool()>& cancelled, const BatchSink& sink)
+{
+    const ConnectionConfig::Target target = resolve();
+    if (target.kind == ConnectionConfig::Target::Kind::Invalid)
+        throw failure(target.error, target.password);
+    if (sql.trimmed().isEmpty())
+        throw failure(QStringLiteral("no query text"), target.password);
+    checkTransaction(target.password);
+    const bool reused = openOrLost(target);
+    std::unique_ptr<QSqlQuery> q;
+    try {
+        q = startSelect(sql, prepared, target);
+    } catch (const DataError& error) {
+        retryAfterFailure(
+            sql, [&] { q = startSelect(sql, prepared, target); }, target, reused, error);
+    }
+    try {
+        return handOnBatches(*q, target, firstRows, batchRows, cancelled, sink);
+    } catch (const DataError& error) {
+        q.reset();
+        if (error.connectionLost())
+            close(); // the next statement opens a new connection
+        throw;
+    }
+}
+
+std::unique_ptr<QSqlQuery> DataControl::startSelect(const QString& sql, bool prepared,
+                                                    const ConnectionConfig::Target& target)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_sqlConnectionName, false);
+    auto q = std::make_unique<QSqlQuery>(db);
+    q->setForwardOnly(true);
+    q->setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    const bool ran =
+        prepared && target.kind == Engine::MySql ? q->prepare(sql) && q->exec() : q->exec(sql);
+    if (!ran)
+        throw failure(q->lastError().text(), target.password,
+                      isConnectionLoss(q->lastError()) || !db.isOpen());
+    if (!q->isSelect()) {
+        // A result cut off in transfer looks like one without columns.
+        if (isReadOnlyStatement(sql))
+            throw failure(QStringLiteral("the connection was lost while reading the result"),
+                          target.password, true);
+        throw failure(QStringLiteral("the statement gives no rows"), target.password);
+    }
+    return q;
+}
+
+bool DataControl::handOnBatches(QSqlQuery& q, const ConnectionConfig::Target& target, int firstRows,
+                                int batchRows, const std::function<bool()>& cancelled,
+                                const BatchSink& sink)
+{
+    const Columns columns = columnsOf(q.record(), target.kind == Engine::MySql &&
+                                                      (target.options & kOptionBigIntAsInt));
+    RowBatch batch;
+    batch.columns = columns.names;
+    batch.total = q.size();
+    // Rows the driver holds already cannot fail to be read: they go at once.
+    const bool asRead = batch.total >= 0;
+    QVector<QVector<QVariant>> all;
+    int wanted = firstRows;
+    bool handed = false;
+    while (q.next()) {
+        if (cancelled())
+            return false;
+        QVector<QVector<QVariant>>& into = asRead ? batch.rows : all;
+        into.append(readRow(q, columns.narrow));
+        if (asRead && batch.rows.size() >= wanted) {
+            sink(batch);
+            batch.rows.clear();
+            wanted = batchRows;
+            handed = true;
+        }
+    }
+    if (q.lastError().isValid())
+        throw failure(q.lastError().text(), target.password,
+                      isConnectionLoss(q.lastError()) || !q.driver()->isOpen());
+    if (!asRead)
+        batch.total = int(all.size());
+    for (int i = 0; i < all.size(); ++i) {
+        if (cancelled())
+            return false;
+        batch.rows.append(std::move(all[i]));
+        if (batch.rows.size() >= wanted) {
+            sink(batch);
+            batch.rows.clear();
+            wanted = batchRows;
+            handed = true;
+        }
+    }
+    if (!batch.rows.isEmpty() || !handed)
+        sink(batch);
+    return true;
 }
 
 int DataControl::execute(const QString& sql, const QVariantList& values)

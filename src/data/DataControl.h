@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -13,6 +14,7 @@ class MySqlTlsBridge;
 class QSqlDatabase;
 class QSqlError;
 class QSqlQuery;
+class QSqlRecord;
 
 // A named, pre-configured database connection with one record set.
 // Every query runs the same way: set CommandType, set RecordSource,
@@ -57,6 +59,29 @@ public:
     // Rows changed by the last Refresh() of a statement that returns no rows; -1 otherwise.
     int RecordsAffected() const { return m_recordsAffected; }
 
+    // Rows of a SELECT as readInBatches() hands them on: the result's columns,
+    // its row count and the next rows.
+    struct RowBatch
+    {
+        QStringList columns;
+        int total = 0;
+        QVector<QVector<QVariant>> rows;
+    };
+    using BatchSink = std::function<void(RowBatch&)>;
+    // Runs the SELECT `sql` and hands its rows to `sink`, the first `firstRows`
+    // in a batch of their own, then `batchRows` at a time; an empty result gives
+    // one batch without rows. No record set is built, and the sink may take the
+    // rows away. Where the driver holds the whole result once the statement ran
+    // (it knows the row count), batches go as they are read; otherwise only
+    // once every row was read, so that a result that fails part way hands on
+    // nothing. Once `cancelled` says so the reading stops and the answer is
+    // false. Throws DataError as Refresh() does, with the same one more try.
+    // `prepared`: MySQL prepares the statement first, one more round trip, and
+    // then hands numbers over as numbers: less to convert and to hold in a
+    // long result.
+    bool readInBatches(const QString& sql, bool prepared, int firstRows, int batchRows,
+                       const std::function<bool()>& cancelled, const BatchSink& sink);
+
     // Runs a statement that returns no rows with `values` bound to its '?'
     // placeholders, and keeps it prepared for the next call with the same text.
     // Without values the text is sent as it is: one round trip instead of two.
@@ -89,6 +114,21 @@ public:
     void close();
 
 private:
+    // The columns of a result, and which of them are read as 32-bit numbers.
+    struct Columns
+    {
+        QStringList names;
+        QVector<QMetaType> types;
+        QVector<bool> narrow;
+    };
+    static Columns columnsOf(const QSqlRecord& record, bool bigintAsInt);
+    static QVector<QVariant> readRow(const QSqlQuery& q, const QVector<bool>& narrow);
+    // The SELECT run on the open connection, positioned before its first row.
+    std::unique_ptr<QSqlQuery> startSelect(const QString& sql, bool prepared,
+                                           const ConnectionConfig::Target& target);
+    bool handOnBatches(QSqlQuery& q, const ConnectionConfig::Target& target, int firstRows,
+                       int batchRows, const std::function<bool()>& cancelled,
+                       const BatchSink& sink);
     ConnectionConfig::Target resolve() const;
     void driverFor(const ConnectionConfig::Target& target, QString* driver, QString* options) const;
     bool openIfNeeded(const ConnectionConfig::Target& target);
@@ -100,7 +140,8 @@ private:
     void readRows(QSqlQuery& q, const QSqlDatabase& db,
                   const std::shared_ptr<RecordSet::Source>& source,
                   const ConnectionConfig::Target& target);
-    void retryAfterFailure(const QString& sql, const QVariantList& params,
+    // `again` runs the statement once more, on a new connection.
+    void retryAfterFailure(const QString& sql, const std::function<void()>& again,
                            const ConnectionConfig::Target& target, bool reused,
                            const DataError& first);
     DataError failure(const QString& what, const QString& password, bool lost = false) const;

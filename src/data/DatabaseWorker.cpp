@@ -63,32 +63,65 @@ std::shared_ptr<DatabaseWorker::Lane> DatabaseWorker::lane()
 
 bool DatabaseWorker::run(Step step, std::function<void()> done)
 {
+    return runStreaming([step = std::move(step)](Session& session, Outbox&) { step(session); },
+                        std::move(done));
+}
+
+DatabaseWorker::Outbox::Outbox(DatabaseWorker* worker, quint64 generation,
+                               std::shared_ptr<std::atomic<bool>> cancelled)
+    : m_worker(worker), m_generation(generation), m_cancelled(std::move(cancelled))
+{
+}
+
+void DatabaseWorker::Outbox::post(std::function<void()> deliver)
+{
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, generation = m_generation, deliver = std::move(deliver)] {
+            worker->deliver(generation, deliver);
+        },
+        Qt::QueuedConnection);
+}
+
+void DatabaseWorker::deliver(quint64 generation, const std::function<void()>& deliver)
+{
+    if (m_busy && generation == m_generation)
+        deliver();
+}
+
+bool DatabaseWorker::runStreaming(StreamingStep step, std::function<void()> done)
+{
     if (m_busy)
         return false;
     m_busy = true;
     const quint64 generation = ++m_generation;
+    m_cancelled = std::make_shared<std::atomic<bool>>(false);
     const std::shared_ptr<Lane> current = lane();
     Lane* raw = current.get();
     QMetaObject::invokeMethod(
         raw->context,
-        [this, raw, generation, step = std::move(step), done = std::move(done)]() mutable {
+        [this, raw, generation, cancelled = m_cancelled, step = std::move(step),
+         done = std::move(done)]() mutable {
             if (!raw->session)
                 raw->session = std::make_unique<Session>();
-            step(*raw->session);
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, done = std::move(done)] {
-                    if (!m_busy || generation != m_generation)
-                        return; // abandoned meanwhile
-                    m_busy = false;
-                    done();
-                    if (!m_busy)
-                        emit idle();
-                },
-                Qt::QueuedConnection);
+            Outbox outbox(this, generation, cancelled);
+            step(*raw->session, outbox);
+            // Posted after the step's own deliveries, so it comes after them.
+            outbox.post([this, done = std::move(done)] {
+                m_busy = false;
+                done();
+                if (!m_busy)
+                    emit idle();
+            });
         },
         Qt::QueuedConnection);
     return true;
+}
+
+void DatabaseWorker::cancel()
+{
+    if (m_busy && m_cancelled)
+        m_cancelled->store(true);
 }
 
 void DatabaseWorker::abandon()
@@ -97,6 +130,7 @@ void DatabaseWorker::abandon()
         return;
     m_busy = false;
     ++m_generation;
+    m_cancelled->store(true);
     if (m_lane)
         retire(std::exchange(m_lane, nullptr));
     emit idle();

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVector>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -51,6 +52,26 @@ public:
     };
     using Step = std::function<void(Session&)>;
 
+    // What a step run by runStreaming() hands to this object's thread while it runs.
+    class Outbox
+    {
+    public:
+        // Runs `deliver` on the worker object's thread, after what was posted
+        // before and before the step's `done`; dropped once the step is given up.
+        void post(std::function<void()> deliver);
+        // The step was given up or told to stop: it should end without reading on.
+        bool cancelled() const { return m_cancelled->load(); }
+
+    private:
+        friend class DatabaseWorker;
+        Outbox(DatabaseWorker* worker, quint64 generation,
+               std::shared_ptr<std::atomic<bool>> cancelled);
+        DatabaseWorker* m_worker;
+        quint64 m_generation;
+        std::shared_ptr<std::atomic<bool>> m_cancelled;
+    };
+    using StreamingStep = std::function<void(Session&, Outbox&)>;
+
     explicit DatabaseWorker(QObject* parent = nullptr);
     // Waits for every thread still running; the drivers' time-outs bound the wait.
     ~DatabaseWorker() override;
@@ -58,6 +79,10 @@ public:
     // Runs `step` on the worker thread, then `done` on this object's thread.
     // One step at a time: a step given while one runs is refused (false).
     bool run(Step step, std::function<void()> done);
+    // As run(), with an outbox for handing results on while the step runs.
+    bool runStreaming(StreamingStep step, std::function<void()> done);
+    // Tells the running step to stop reading; its deliveries and `done` still come.
+    void cancel();
     bool isBusy() const { return m_busy; }
     // Gives up the running step: its `done` never runs. Nothing happens
     // when no step runs.
@@ -73,9 +98,13 @@ private:
     struct Lane;
     void retire(std::shared_ptr<Lane> lane);
     std::shared_ptr<Lane> lane();
+    // Runs `deliver` here unless the step of `generation` was given up.
+    void deliver(quint64 generation, const std::function<void()>& deliver);
 
     std::shared_ptr<Lane> m_lane;
     QVector<std::shared_ptr<Lane>> m_retired;
     bool m_busy = false;
     quint64 m_generation = 0;
+    // Set when the running step is to stop.
+    std::shared_ptr<std::atomic<bool>> m_cancelled;
 };

@@ -124,6 +124,49 @@ private slots:
         VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { rs().Fields("SKU"); }), "adoKBvesk2");
     }
 
+    // The rows come in order, the first ones in a batch of their own, NULL kept
+    // NULL, each batch with the columns and the row count; an empty result
+    // still gives one batch; a cancel ends the reading.
+    void readsInBatches_data()
+    {
+        QTest::addColumn<bool>("prepared");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cancelAfter"); // batches; -1: never
+        QTest::addColumn<QList<int>>("sizes");
+        QTest::newRow("empty") << false << 0 << -1 << QList<int>{0};
+        QTest::newRow("first batch only") << false << 2 << -1 << QList<int>{2};
+        QTest::newRow("uneven tail") << false << 7 << -1 << QList<int>{2, 3, 2};
+        QTest::newRow("prepared, uneven tail") << true << 7 << -1 << QList<int>{2, 3, 2};
+        QTest::newRow("cancelled") << false << 8 << 1 << QList<int>{2};
+    }
+    void readsInBatches()
+    {
+        QFETCH(bool, prepared);
+        QFETCH(int, rows);
+        QFETCH(int, cancelAfter);
+        QFETCH(QList<int>, sizes);
+        for (int id = 1; id <= rows; ++id)
+            VESK_VERIFY_OK(sql("INSERT INTO item (CV_itemid, SKU) VALUES (?, ?)",
+                               {id, id == 2 ? QVariant() : QVariant(QString("S%1").arg(id))}));
+        QList<int> got;
+        QVariantList ids;
+        QVariantList skus;
+        const bool whole = m_control->readInBatches(
+            "SELECT CV_itemid, SKU FROM item ORDER BY CV_itemid", prepared, 2, 3,
+            [&] { return got.size() == cancelAfter; },
+            [&](DataControl::RowBatch& batch) {
+                QCOMPARE(batch.columns, QStringList({"CV_itemid", "SKU"}));
+                QCOMPARE(batch.total, rows);
+                got << int(batch.rows.size());
+                for (const QVector<QVariant>& row : std::as_const(batch.rows))
+                    ids << row[0].toInt(), skus << row[1];
+            });
+        QCOMPARE(whole, cancelAfter < 0);
+        QCOMPARE(got, sizes);
+        for (int i = 0; i < ids.size(); ++i)
+            QVERIFY(ids[i] == i + 1 && skus[i].isNull() == (i == 1));
+    }
+
     void missingSqliteFileIsReportedNotCreated()
     {
         const QString file = m_inst->path("absent.sqlite");
