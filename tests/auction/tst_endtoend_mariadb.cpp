@@ -153,7 +153,6 @@ private slots:
                                                   "WHERE CV_itemid IN (1, 4)"));
         fx.pickEnd(1, kChristmasEve);
         fx.pickEnd(2, QDateTime(QDate(2026, 12, 25), QTime(9, 30)));
-        QCOMPARE(w.items().row(fx.rowOf(3)).store.value_or("-"), "S2");
         fx.pickEnd(3, kChristmasEve);
 
         QVERIFY(vesktest::clickAndWait(w, w.Command1));
@@ -207,7 +206,6 @@ private slots:
         fx.install.writeFile("auction_journal.csv", journal);
         frmVESKauction& w = fx.window();
         QVERIFY(fx.show() && fx.refresh());
-        QCOMPARE(w.cmdUndoSave->text(), "Undo last save");
         const auto stamps = [&] {
             return QList<qint64>{fx.stampInDatabase(1), fx.stampInDatabase(2),
                                  fx.stampInDatabase(3), fx.stampInDatabase(4)};
