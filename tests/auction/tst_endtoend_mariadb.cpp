@@ -624,8 +624,6 @@ private slots:
         row("untouched stamp 0 becomes 0 again", sqlite, 1, none, false, "0 Dec-31-1969 19:00:00");
         row("refused: a second past the last stamp", sqlite, 0,
             QDateTime(QDate(2038, 1, 18), QTime(22, 14, 8)), false, "");
-        row("refused: before 1901-12-13 20:45:52", sqlite, 0,
-            QDateTime(QDate(1901, 12, 13), QTime(20, 45, 51)), false, "");
         // The store's clock is the daylight box's fixed offset: the machine's
         // zone, with its gaps (midnight of Sep-8-2024 in Santiago), changes no stamp.
         row("picked in a gap of the machine's zone", sqlite, 2,
