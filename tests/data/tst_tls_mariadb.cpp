@@ -75,6 +75,7 @@ private slots:
         row("authority file missing", true, "localhost", "verify-ca", "missing",
             "missing-ca.pem cannot be read", false);
         row("required, nothing checked", true, "127.0.0.1", "required", "", "", true);
+        row("said off", true, "localhost", "off", "", "", false);
         row("client certificate shown", true, "localhost", "verify-ca", "right", "", true,
             "x509 cert");
         row("client certificate asked for", true, "localhost", "verify-ca", "right",
