@@ -388,12 +388,15 @@ QVector<UnsavedEndsFile::End> ItemTableModel::restoreEnds(const QVector<UnsavedE
             rowsOfItem.insert(*m_rows.at(row).itemId, row);
     }
     QVector<UnsavedEndsFile::End> unmatched;
+    QVector<NewEnd> restored;
+    QSet<int> claimed;
     for (const UnsavedEndsFile::End& end : ends) {
         int found = -1;
         // The same item number may stand in rows of several stores.
         for (auto it = rowsOfItem.constFind(end.itemId);
              it != rowsOfItem.constEnd() && it.key() == end.itemId && found < 0; ++it) {
-            if (m_rows.at(it.value()).store == end.listedStore && !m_shown.contains(it.value()))
+            if (m_rows.at(it.value()).store == end.listedStore && !m_shown.contains(it.value()) &&
+                !claimed.contains(it.value()))
                 found = it.value();
         }
         if (found < 0) {
@@ -404,8 +407,11 @@ QVector<UnsavedEndsFile::End> ItemTableModel::restoreEnds(const QVector<UnsavedE
         // nothing is left to save, whatever wall time the clerk picked for it.
         if (m_rows.at(found).listed.stamp == end.stamp)
             continue;
-        setEnd(found, end.stamp, end.wall);
+        claimed.insert(found);
+        restored.append({found, end.stamp, end.wall});
         m_restoredListed.insert(found, end.listedStamp);
     }
+    // One step: Ctrl+Z takes the whole restore back, as it was put back at once.
+    setEnds(restored);
     return unmatched;
 }

@@ -544,6 +544,9 @@ private slots:
         QTest::newRow("pending ends come back on the same items listed again")
             << QStringList{"set 0 1800000000", "set 2 1800000600", "relist"}
             << "1800000000 03:00:00 b|0 19:00:00 -|1800000600 03:10:00 b|2";
+        QTest::newRow("restored ends are taken back as one step")
+            << QStringList{"set 0 1800000000", "set 2 1800000600", "relist", "undo"}
+            << "1700003600 18:13:00 g|0 19:00:00 -|1600000000 07:26:00 \u2600 r|0";
         QTest::newRow("an end over one changed meanwhile comes back, checked against the old one")
             << QStringList{"set 0 1800000000", "set 1 1800000600", "relist-moved"}
             << "1800000000 03:00:00 b|1800000600 03:10:00 b|1600000000 07:26:00 \u2600 r|2";
