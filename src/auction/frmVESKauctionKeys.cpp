@@ -49,10 +49,7 @@ void frmVESKauction::setUpKeys()
     // A click ticks the daylight box without handing it the keys, so a later Space
     // cannot tick it back; Tab still reaches it.
     chkDayLight->setFocusPolicy(Qt::TabFocus);
-    connect(txtSearch, &QLineEdit::returnPressed, this, [this] {
-        if (Command2->isEnabled())
-            Command2_Click();
-    });
+    connect(txtSearch, &QLineEdit::returnPressed, Command2, &QPushButton::click);
     connect(m_listing, &ItemListing::finished, this, &frmVESKauction::focusGrid);
     connect(this, &frmVESKauction::saveEnded, this, &frmVESKauction::focusGrid);
 }
@@ -84,12 +81,10 @@ bool frmVESKauction::windowKey(QObject* watched, QEvent* event)
         redoEnd();
         break;
     case WindowKey::List:
-        if (Command2->isEnabled())
-            Command2_Click();
+        Command2->click(); // nothing while the button is disabled
         break;
     case WindowKey::Save:
-        if (Command1->isEnabled())
-            Command1_Click();
+        Command1->click();
         break;
     case WindowKey::OpenEditor:
         openEditorByKey();

@@ -3,6 +3,7 @@
 #include "auction_core/AuctionGrid.h"
 #include "auction_core/ItemRow.h"
 #include "data/DataError.h"
+#include "data/RecordSet.h"
 #include "numeric/HalfEven.h"
 #include "sqlconv/ConvertSQL.h"
 #include "timeconv/UnixTime.h"
@@ -210,20 +211,6 @@ ItemRow listedItem(const QVariant& itemId, const QVariant& sku, const QVariant& 
     return row;
 }
 
-namespace {
-// The column of that name: the same name, else the same ignoring case; -1 when none.
-int columnOf(const QStringList& columns, const QString& name)
-{
-    const int exact = int(columns.indexOf(name));
-    if (exact >= 0)
-        return exact;
-    for (int i = 0; i < columns.size(); ++i)
-        if (columns[i].compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
-}
-} // namespace
-
 QVector<ItemRow> listedItems(const QStringList& columns, const QVector<QVector<QVariant>>& records,
                              qint32 now, bool daylightSaving, QSet<QString>& stores)
 {
@@ -231,14 +218,14 @@ QVector<ItemRow> listedItems(const QStringList& columns, const QVector<QVector<Q
     QStringList missing;
     for (const QString& field : {itemfield::kItemId, itemfield::kSku, itemfield::kDescription,
                                  itemfield::kRetail, itemfield::kStamp}) {
-        at << columnOf(columns, field);
+        at << columnIndexOf(columns, field);
         if (at.last() < 0)
             missing << field;
     }
     if (!missing.isEmpty())
         throw DataError(QStringLiteral("The item table has no column %1.")
                             .arg(missing.join(QStringLiteral(", "))));
-    const int store = columnOf(columns, itemfield::kStore);
+    const int store = columnIndexOf(columns, itemfield::kStore);
     QVector<ItemRow> rows;
     rows.reserve(records.size());
     for (const QVector<QVariant>& record : records) {

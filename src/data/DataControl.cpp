@@ -514,33 +514,32 @@ bool DataControl::handOnBatches(QSqlQuery& q, const ConnectionConfig::Target& ta
     QVector<QVector<QVariant>> all;
     int wanted = firstRows;
     bool handed = false;
+    const auto handOn = [&](QVector<QVariant> row) {
+        batch.rows.append(std::move(row));
+        if (batch.rows.size() < wanted)
+            return;
+        sink(batch);
+        batch.rows.clear();
+        wanted = batchRows;
+        handed = true;
+    };
     while (q.next()) {
         if (cancelled())
             return false;
-        QVector<QVector<QVariant>>& into = asRead ? batch.rows : all;
-        into.append(readRow(q, columns.narrow));
-        if (asRead && batch.rows.size() >= wanted) {
-            sink(batch);
-            batch.rows.clear();
-            wanted = batchRows;
-            handed = true;
-        }
+        if (asRead)
+            handOn(readRow(q, columns.narrow));
+        else
+            all.append(readRow(q, columns.narrow));
     }
     if (q.lastError().isValid())
         throw failure(q.lastError().text(), target.password,
                       isConnectionLoss(q.lastError()) || !q.driver()->isOpen());
     if (!asRead)
         batch.total = int(all.size());
-    for (int i = 0; i < all.size(); ++i) {
+    for (QVector<QVariant>& row : all) {
         if (cancelled())
             return false;
-        batch.rows.append(std::move(all[i]));
-        if (batch.rows.size() >= wanted) {
-            sink(batch);
-            batch.rows.clear();
-            wanted = batchRows;
-            handed = true;
-        }
+        handOn(std::move(row));
     }
     if (!batch.rows.isEmpty() || !handed)
         sink(batch);

@@ -120,15 +120,20 @@ bool RecordSet::hasField(const QString& name) const
     return columnIndex(name) >= 0;
 }
 
-int RecordSet::columnIndex(const QString& name) const
+int columnIndexOf(const QStringList& columns, const QString& name)
 {
-    const int exact = m_columns.indexOf(name);
+    const int exact = int(columns.indexOf(name));
     if (exact >= 0)
         return exact;
-    for (int i = 0; i < m_columns.size(); ++i)
-        if (m_columns[i].compare(name, Qt::CaseInsensitive) == 0)
+    for (int i = 0; i < columns.size(); ++i)
+        if (columns[i].compare(name, Qt::CaseInsensitive) == 0)
             return i;
     return -1;
+}
+
+int RecordSet::columnIndex(const QString& name) const
+{
+    return columnIndexOf(m_columns, name);
 }
 
 QString RecordSet::prefix() const

@@ -13,6 +13,10 @@ class QSqlDatabase;
 class QSqlError;
 class UpdateConflict;
 
+// The column of that name among the result's columns: the same name, else the
+// same ignoring case; -1 when none.
+int columnIndexOf(const QStringList& columns, const QString& name);
+
 // A client-side static cursor: the whole result of one Refresh(), held in memory.
 // Fields are read and assigned by column name; Update() writes the changed
 // columns of the current row back at once, with optimistic locking.
